@@ -1,0 +1,59 @@
+#pragma once
+#include <optional>
+#include <string>
+
+namespace corvane {
+
+enum class Window { Main, Import, Configuration, Analysis };
+enum class Buttons { Ok, YesNo, YesNoCancel, OkCancel };
+enum class Answer { Ok, Yes, No, Cancel };
+
+// What the core needs from the operator's screen. The Qt program implements it;
+// tests use a recording fake that answers dialogs from a script.
+class Host {
+ public:
+  virtual ~Host() = default;
+  // Lets the UI handle pending input between controller exchanges.
+  virtual void processEvents() = 0;
+  virtual void setErrorLabel(const std::string& text) = 0;
+  virtual void showMessage(const std::string& text) = 0;
+  // The standard error box of operator file commands.
+  virtual void showError(const std::string& text) = 0;
+  virtual Answer ask(const std::string& text, Buttons buttons) = 0;
+  virtual std::optional<std::string> inputText(const std::string& title, const std::string& prompt,
+                                               const std::string& initial) = 0;
+  virtual void beep() = 0;
+  virtual void playSound(const std::string& name) = 0;
+  virtual void requestRedraw() = 0;
+  virtual void requestRefresh() = 0;
+  virtual void setFieldVisible(Window window, const std::string& field, bool visible) = 0;
+  // The main window's log pane: one message per line, and a way to bring it up.
+  virtual void appendLogPane(const std::string& message) = 0;
+  virtual void showLogPane() = 0;
+};
+
+// A host with no screen: dialogs take their default answer. Used by the
+// command-line tools and as a base for test fakes.
+class SilentHost : public Host {
+ public:
+  void processEvents() override {}
+  void setErrorLabel(const std::string&) override {}
+  void showMessage(const std::string&) override {}
+  void showError(const std::string&) override {}
+  Answer ask(const std::string&, Buttons buttons) override {
+    return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::No;
+  }
+  std::optional<std::string> inputText(const std::string&, const std::string&,
+                                       const std::string&) override {
+    return std::nullopt;
+  }
+  void beep() override {}
+  void playSound(const std::string&) override {}
+  void requestRedraw() override {}
+  void requestRefresh() override {}
+  void setFieldVisible(Window, const std::string&, bool) override {}
+  void appendLogPane(const std::string&) override {}
+  void showLogPane() override {}
+};
+
+}  // namespace corvane

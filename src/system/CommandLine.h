@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+// What the program was started with: the profile is the first argument that is
+// not an option; options start with "--".
+struct CommandLine {
+  std::string profile;           // "Plasma" when none was given
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> options;  // every "--name[=value]" as given, for later readers
+  std::string error;             // set for an unknown option
+};
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+// Value of "--name=value" among the options, or empty.
+std::string OptionValue(const CommandLine& line, const std::string& name);
+std::string UsageText(const std::string& programName);
+
+}  // namespace corvane

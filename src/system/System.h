@@ -1,0 +1,59 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "model/JobModel.h"
+#include "model/NumberParser.h"
+#include "model/SpeedTables.h"
+#include "ports/Clock.h"
+#include "ports/Host.h"
+#include "ports/ProgramLog.h"
+#include "system/Paths.h"
+
+namespace corvane {
+
+// Ticks of the high-resolution counter, measured once at start.
+struct CounterCalibration {
+  double periodMicros = 1.0;          // microseconds per tick
+  std::int64_t ticksPer10ms = 10001;  // round(frequency / 100) + 1
+  std::int64_t ticksPerSecond = 1000001;
+};
+
+// The composition root: owns the state of every subsystem for one run of the
+// program. Operations get what they need from here by reference.
+class System {
+ public:
+  System(Clock& clock, Host& host, Paths paths);
+  System(const System&) = delete;
+  System& operator=(const System&) = delete;
+
+  Clock& clock;
+  Host& host;
+  Paths paths;
+  ProgramLog log;
+  NumberParser parser;
+  JobState job;
+  AxisScales scales;
+  SpeedTables speeds;
+  CounterCalibration counter;
+
+  bool loading = true;        // settings are being loaded
+  bool Busy = false;          // a job or machine motion is running
+  bool StopRequested = true;  // the one stop flag
+  bool StatisticsChanged = false;
+
+  // Main window creation: data folders, the day's log, the profile, the caption
+  // and the rights line. False when the data root cannot be written.
+  bool PrepareStart();
+  bool firstStartOfDay() const { return log.firstStartOfDay(); }
+  std::string caption() const;
+
+  // Closing: the last line of every run.
+  void LogClose();
+};
+
+// Write test of the data root: create, close and delete "Corvane.tst".
+bool DataRootWritable(const std::string& dataRoot);
+bool RunningAsAdministrator();
+
+}  // namespace corvane
