@@ -1,0 +1,85 @@
+#include "ui/Application.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QSessionManager>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "system/CommandLine.h"
+#include "system/Paths.h"
+#include "system/SingleInstance.h"
+#include "system/System.h"
+#include "system/Version.h"
+#include "ui/MainWindow.h"
+#include "ui/QtHost.h"
+#include "ui/SecondaryWindows.h"
+#include "ui/SplashScreen.h"
+#include "ui/TerminationSignals.h"
+#include "ui/UiWait.h"
+
+namespace corvane::ui {
+
+int RunProgram(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  const CommandLine line = ParseCommandLine(arguments);
+  if (!line.error.empty()) {
+    std::fprintf(stderr, "%s\n%s", line.error.c_str(), UsageText("corvane").c_str());
+    return 2;
+  }
+  if (line.help) {
+    std::fputs(UsageText("corvane").c_str(), stdout);
+    return 0;
+  }
+  if (line.version) {
+    std::printf("%s %s\n", kApplicationTitle, VersionText().c_str());
+    return 0;
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(kApplicationTitle);
+  Paths paths;
+  paths.programFolder = ResolveProgramFolder(QApplication::applicationDirPath().toStdString());
+  paths.dataRoot = ResolveDataRoot();
+  paths.profileName = line.profile;
+
+  // The splash tests the data root while the program waits for it.
+  SplashScreen splash(QString::fromStdString(paths.programFolder),
+                      QString::fromStdString(paths.dataRoot));
+  splash.show();
+  WaitProcessing(500);
+  while (splash.testState() == SplashScreen::TestState::Pending) WaitProcessing(10);
+  if (splash.testState() == SplashScreen::TestState::Failed) {
+    while (splash.isVisible()) WaitProcessing(10);
+    return 1;
+  }
+
+  SingleInstance instance;
+  if (!instance.Acquire()) return 0;
+
+  SteadyClock clock;
+  QtHost host;
+  System system(clock, host, paths);
+  MainWindow mainWindow(system, &splash);
+  host.setMainWindow(&mainWindow);
+  std::unique_ptr<QWidget> importWindow(CreateImportWindow());
+  std::unique_ptr<QWidget> configurationWindow(CreateConfigurationWindow());
+  std::unique_ptr<QWidget> analysisWindow(CreateAnalysisWindow());
+  if (!mainWindow.create()) return 1;
+
+  TerminationSignals termination;
+  QObject::connect(&termination, &TerminationSignals::terminationRequested, &mainWindow,
+                   &QWidget::close);
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainWindow,
+                   [&mainWindow](QSessionManager&) { mainWindow.close(); });
+
+  mainWindow.show();
+  const int result = QApplication::exec();
+  host.setMainWindow(nullptr);
+  return result;
+}
+
+}  // namespace corvane::ui

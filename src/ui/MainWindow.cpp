@@ -1,0 +1,191 @@
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QProcess>
+#include <QVBoxLayout>
+
+#include <clocale>
+
+#include "system/System.h"
+#include "ui/SplashScreen.h"
+#include "ui/UiWait.h"
+
+#ifdef CORVANE_HAVE_MULTIMEDIA
+#include <QSoundEffect>
+#endif
+
+namespace corvane::ui {
+
+MainWindow::MainWindow(System& system, SplashScreen* splash)
+    : QWidget(nullptr, Qt::Window), system_(system), splash_(splash) {
+  setObjectName("MainWindow");
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
+  resize(1280, 800);
+  buildPanels();
+  createTimers();
+}
+
+void MainWindow::buildPanels() {
+  errorLabel_ = new QLabel(this);
+  errorLabel_->setObjectName("ErrorLabel");
+  errorLabel_->setStyleSheet("color: red; font-weight: bold;");
+  errorLabel_->setGeometry(10, 10, 600, 24);
+
+  connectText_ = new QLabel("DISCONNECTED", this);
+  connectText_->setObjectName("ConnectText");
+  connectText_->setAlignment(Qt::AlignCenter);
+  connectText_->setStyleSheet("background: #c0c0c0; color: black; font-weight: bold;");
+
+  logo_ = new QLabel(this);
+  logo_->setObjectName("Logo");
+
+  drawingPanel_ = new QFrame(this);
+  drawingPanel_->setObjectName("PathView");
+  drawingPanel_->setFrameShape(QFrame::Box);
+  drawingPanel_->setAutoFillBackground(true);
+  QPalette white = drawingPanel_->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  drawingPanel_->setPalette(white);
+
+  statusLink_ = new QLabel("<a href=\"status\">Status</a>", this);
+  statusLink_->setObjectName("StatusLink");
+  resetLink_ = new QLabel("<a href=\"reset\">Reset</a>", this);
+  resetLink_->setObjectName("ResetLink");
+
+  parameterPanel_ = new QFrame(this);
+  parameterPanel_->setObjectName("ParameterPanel");
+  parameterPanel_->setFrameShape(QFrame::StyledPanel);
+  auto* column = new QVBoxLayout(parameterPanel_);
+  column->addStretch(1);
+  logPane_ = new QPlainTextEdit(parameterPanel_);
+  logPane_->setObjectName("LogPane");
+  logPane_->setReadOnly(true);
+  logPane_->setMaximumBlockCount(5000);
+  column->addWidget(logPane_, 1);
+  layoutPanels();
+}
+
+QTimer* MainWindow::addTimer(const QString& name, int interval, bool singleShot) {
+  auto* timer = new QTimer(this);
+  timer->setObjectName(name);
+  timer->setInterval(interval);
+  timer->setSingleShot(singleShot);
+  timers_.insert(name, timer);
+  return timer;
+}
+
+void MainWindow::createTimers() {
+  // Interval and start of every timer of the main loop; each subsystem hooks
+  // its handler to the timer's timeout when it arrives.
+  addTimer("Timer1", 20, false);
+  addTimer("Timer2", 1000, false);
+  addTimer("Timer3", 500, false);
+  addTimer("Timer4", 200, true);
+  addTimer("Timer5", 10, true);
+  addTimer("Timer6", 250, false)->start();
+  addTimer("Timer7", 25, false);
+  addTimer("Timer8", 1, true);
+  QTimer* startLock = addTimer("TStop", 1000, true);
+  startLock->start();
+  addTimer("TREF", 500, false);
+}
+
+bool MainWindow::create() {
+  // Numbers are always written and read with "." whatever the desktop's locale.
+  std::setlocale(LC_NUMERIC, "C");
+  QLocale::setDefault(QLocale::c());
+  if (splash_ && splash_->testState() == SplashScreen::TestState::Failed) return false;
+  setErrorText({});
+  if (!system_.PrepareStart()) {
+    if (splash_) splash_->failPermission();
+    return false;
+  }
+  setWindowTitle(QString::fromStdString(system_.caption()));
+  const QString logo = QString::fromStdString(system_.paths.profileFolder()) + "logo.bmp";
+  if (QFile::exists(logo)) logo_->setPixmap(QPixmap(logo));
+  return true;
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!firstShowDone_) QTimer::singleShot(0, this, &MainWindow::firstShow);
+}
+
+void MainWindow::firstShow() {
+  if (firstShowDone_) return;
+  firstShowDone_ = true;
+  // Bring the window to the front once without keeping it on top.
+  raise();
+  activateWindow();
+  system_.loading = false;
+  requestRedraw();
+  system_.host.processEvents();
+  for (const char* name : {"Timer1", "Timer2", "Timer3"}) timers_.value(name)->start();
+  system_.StatisticsChanged = true;
+  emit firstShowFinished();
+}
+
+void MainWindow::layoutPanels() {
+  const int w = width();
+  const int h = height();
+  drawingPanel_->setGeometry(330, 44, w - 320, h - 80);
+  parameterPanel_->setGeometry(10, 44, 310, h - 54);
+  connectText_->setGeometry(w - 330, 10, 300, 26);
+  logo_->setGeometry(w - 480, 4, 140, 36);
+  const int linksTop = drawingPanel_->geometry().bottom() + 1 + 28 - 24;
+  statusLink_->setGeometry(340, linksTop, 60, 20);
+  resetLink_->setGeometry(410, linksTop, 60, 20);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  layoutPanels();
+  requestRedraw();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    closed_ = true;
+    for (QTimer* timer : timers_) timer->stop();
+    system_.LogClose();
+  }
+  event->accept();
+  QApplication::quit();
+}
+
+void MainWindow::restartProgram() {
+  QProcess::startDetached(QApplication::applicationFilePath(), {});
+  close();
+}
+
+void MainWindow::appendLog(const QString& message) { logPane_->appendPlainText(message); }
+
+void MainWindow::showLogPane() {
+  logPane_->show();
+  parameterPanel_->show();
+}
+
+void MainWindow::setErrorText(const QString& text) { errorLabel_->setText(text); }
+
+void MainWindow::playSound(const QString& name) {
+#ifdef CORVANE_HAVE_MULTIMEDIA
+  const QString file = QString::fromStdString(system_.paths.programFolder) + "sounds/" + name;
+  if (!QFile::exists(file)) return;
+  auto* effect = new QSoundEffect(this);
+  effect->setSource(QUrl::fromLocalFile(file));
+  connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
+    if (!effect->isPlaying()) effect->deleteLater();
+  });
+  effect->play();
+#else
+  Q_UNUSED(name);
+#endif
+}
+
+void MainWindow::requestRedraw() { drawingPanel_->update(); }
+
+void MainWindow::requestRefresh() { update(); }
+
+}  // namespace corvane::ui

@@ -1,0 +1,74 @@
+#pragma once
+#include <QFrame>
+#include <QLabel>
+#include <QMap>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QWidget>
+
+namespace corvane {
+class System;
+}
+
+namespace corvane::ui {
+
+class SplashScreen;
+
+// The operator's main window: path view, parameter panel, log pane and the
+// connection label, driven by the timers of the main loop.
+class MainWindow final : public QWidget {
+  Q_OBJECT
+ public:
+  MainWindow(System& system, SplashScreen* splash);
+
+  // Window creation: folders, log, profile, caption. False when the data root
+  // cannot be written; the caller then ends the program.
+  bool create();
+
+  void appendLog(const QString& message);
+  void showLogPane();
+  void setErrorText(const QString& text);
+  void playSound(const QString& name);
+  void requestRedraw();
+  void requestRefresh();
+  // Starts a fresh copy of the program and closes this one normally.
+  void restartProgram();
+
+  QTimer* timer(const QString& name) const { return timers_.value(name); }
+  QStringList timerNames() const { return timers_.keys(); }
+  bool firstShowDone() const { return firstShowDone_; }
+
+  static constexpr int kMinimumWidth = 470;
+  static constexpr int kMinimumHeight = 250;
+
+ signals:
+  void firstShowFinished();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildPanels();
+  void createTimers();
+  QTimer* addTimer(const QString& name, int interval, bool singleShot);
+  void firstShow();
+  void layoutPanels();
+
+  System& system_;
+  SplashScreen* splash_;
+  QFrame* drawingPanel_ = nullptr;
+  QFrame* parameterPanel_ = nullptr;
+  QPlainTextEdit* logPane_ = nullptr;
+  QLabel* connectText_ = nullptr;
+  QLabel* errorLabel_ = nullptr;
+  QLabel* logo_ = nullptr;
+  QLabel* statusLink_ = nullptr;
+  QLabel* resetLink_ = nullptr;
+  QMap<QString, QTimer*> timers_;
+  bool firstShowDone_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace corvane::ui

@@ -1,0 +1,38 @@
+#pragma once
+#include <QObject>
+#include <QStringList>
+
+#include "ports/Host.h"
+
+namespace corvane::ui {
+
+class MainWindow;
+
+// The operator's screen as the core sees it: dialogs, the error label, the log
+// pane, sounds and redraw requests go to the Qt windows.
+class QtHost final : public Host {
+ public:
+  void setMainWindow(MainWindow* window);
+
+  void processEvents() override;
+  void setErrorLabel(const std::string& text) override;
+  void showMessage(const std::string& text) override;
+  void showError(const std::string& text) override;
+  Answer ask(const std::string& text, Buttons buttons) override;
+  std::optional<std::string> inputText(const std::string& title, const std::string& prompt,
+                                       const std::string& initial) override;
+  void beep() override;
+  void playSound(const std::string& name) override;
+  void requestRedraw() override;
+  void requestRefresh() override;
+  void setFieldVisible(Window window, const std::string& field, bool visible) override;
+  void appendLogPane(const std::string& message) override;
+  void showLogPane() override;
+
+ private:
+  MainWindow* window_ = nullptr;
+  // Log lines written before the main window's pane exists.
+  QStringList pendingLog_;
+};
+
+}  // namespace corvane::ui

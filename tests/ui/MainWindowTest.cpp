@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "support/SystemFixture.h"
+#include "ui/MainWindow.h"
+#include "ui/QtHost.h"
+#include "ui/QtApp.h"
+#include "ui/SplashScreen.h"
+
+namespace corvane {
+namespace {
+
+struct UiSystem {
+  UiSystem() {
+    testing::QtApp();
+    Paths paths;
+    paths.programFolder = std::string(CORVANE_TEST_DATA_DIR) + "/";
+    paths.dataRoot = root.path() + "Quorvatek/";
+    paths.profileName = "Wood";
+    system = std::make_unique<System>(clock, host, paths);
+  }
+  testing::TempDir root;
+  FakeClock clock{{2026, 12, 9, 9, 5, 0, 0}};
+  ui::QtHost host;
+  std::unique_ptr<System> system;
+};
+
+TEST(MainWindow, StartsWithCaptionTimersAndLogLines) {
+  UiSystem u;
+  ui::MainWindow window(*u.system, nullptr);
+  u.host.setMainWindow(&window);
+  ASSERT_TRUE(window.create());
+  QSignalSpy firstShow(&window, &ui::MainWindow::firstShowFinished);
+  window.show();
+  ASSERT_TRUE(firstShow.wait(2000));
+
+  EXPECT_EQ(window.windowTitle(), "Corvane CNC v 1.2.1e  /Wood");
+  EXPECT_EQ(window.minimumSize(), QSize(470, 250));
+
+  const struct {
+    const char* name;
+    int interval;
+    bool active;
+  } timers[] = {{"Timer1", 20, true},  {"Timer2", 1000, true}, {"Timer3", 500, true},
+                {"Timer4", 200, false}, {"Timer5", 10, false}, {"Timer6", 250, true},
+                {"Timer7", 25, false},  {"Timer8", 1, false},  {"TStop", 1000, true},
+                {"TREF", 500, false}};
+  for (const auto& t : timers) {
+    QTimer* timer = window.timer(t.name);
+    ASSERT_NE(timer, nullptr) << t.name;
+    EXPECT_EQ(timer->interval(), t.interval) << t.name;
+    EXPECT_EQ(timer->isActive(), t.active) << t.name;
+  }
+  EXPECT_EQ(window.timerNames().size(), 10);
+
+  // The caption line reached both the day's log file and the pane.
+  const std::string log = testing::ReadFileText(u.system->log.path());
+  EXPECT_NE(log.find("|000| 09:05:00 Corvane CNC v 1.2.1e  /Wood\r\n"), std::string::npos);
+  auto* pane = window.findChild<QPlainTextEdit*>("LogPane");
+  ASSERT_NE(pane, nullptr);
+  EXPECT_TRUE(pane->toPlainText().contains("Corvane CNC v 1.2.1e  /Wood"));
+  EXPECT_FALSE(u.system->loading);
+
+  window.close();
+  EXPECT_NE(testing::ReadFileText(u.system->log.path()).find("CloseApp\r\n"), std::string::npos);
+  u.host.setMainWindow(nullptr);
+}
+
+TEST(MainWindow, ResizeKeepsThePanelsWhereTheOperatorExpectsThem) {
+  UiSystem u;
+  ui::MainWindow window(*u.system, nullptr);
+  u.host.setMainWindow(&window);
+  ASSERT_TRUE(window.create());
+  window.show();
+  window.resize(1000, 700);
+  QApplication::processEvents();
+  const QWidget* view = window.findChild<QWidget*>("PathView");
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->geometry(), QRect(330, 44, 680, 620));
+  EXPECT_EQ(window.findChild<QWidget*>("ParameterPanel")->geometry().topLeft(), QPoint(10, 44));
+  window.resize(100, 100);
+  QApplication::processEvents();
+  EXPECT_EQ(window.size(), QSize(470, 250));
+  window.close();
+  u.host.setMainWindow(nullptr);
+}
+
+TEST(Splash, VersionLabelTakesItsColoursFromThePicture) {
+  testing::QtApp();
+  testing::TempDir folder;
+  QImage custom(868, 421, QImage::Format_RGB32);
+  custom.fill(Qt::green);
+  custom.setPixelColor(1, 1, QColor(10, 20, 30));
+  custom.setPixelColor(866, 419, QColor(200, 100, 50));
+  ASSERT_TRUE(custom.save(QString::fromStdString(folder.file("splash.bmp")), "BMP"));
+  ui::SplashScreen splash(QString::fromStdString(folder.path()),
+                          QString::fromStdString(folder.path() + "root"));
+  auto* label = splash.findChild<QLabel*>("VersionLabel");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text(), "Software ver: 1.2.1e");
+  EXPECT_TRUE(label->styleSheet().contains("#0a141e"));
+  EXPECT_TRUE(label->styleSheet().contains("#c86432"));
+  EXPECT_EQ(splash.size(), QSize(868, 421));
+}
+
+TEST(Splash, WriteTestPassesOnAWritableRootAndFailsBelowAFile) {
+  testing::QtApp();
+  testing::TempDir folder;
+  ui::SplashScreen good(QString::fromStdString(folder.path()),
+                        QString::fromStdString(folder.path() + "root"));
+  QTRY_VERIFY_WITH_TIMEOUT(good.testState() == ui::SplashScreen::TestState::Passed, 2000);
+
+  testing::WriteFileText(folder.file("plain"), "x");
+  ui::SplashScreen bad(QString::fromStdString(folder.path()),
+                       QString::fromStdString(folder.file("plain") + "/root"));
+  bad.show();
+  QSignalSpy failed(&bad, &ui::SplashScreen::finishedFailing);
+  ASSERT_TRUE(failed.wait(4000));
+  EXPECT_EQ(bad.testState(), ui::SplashScreen::TestState::Failed);
+  EXPECT_FALSE(bad.isVisible());
+  EXPECT_TRUE(bad.findChild<QLabel*>("ErrorLabel")->text() == "Permission problem !!!");
+}
+
+}  // namespace
+}  // namespace corvane
