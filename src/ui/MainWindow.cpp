@@ -130,7 +130,7 @@ void MainWindow::firstShow() {
 void MainWindow::layoutPanels() {
   const int w = width();
   const int h = height();
-  drawingPanel_->setGeometry(330, 44, w - 320, h - 80);
+  drawingPanel_->setGeometry(330, 44, w - 340, h - 80);
   parameterPanel_->setGeometry(10, 44, 310, h - 54);
   connectText_->setGeometry(w - 330, 10, 300, 26);
   logo_->setGeometry(w - 480, 4, 140, 36);

@@ -71,7 +71,7 @@ SplashScreen::SplashScreen(QString programFolder, QString dataRoot, QWidget* par
   versionLabel_->setStyleSheet(
       QString("color: %1; background: %2; padding: 2px 6px;").arg(text.name(), back.name()));
   versionLabel_->adjustSize();
-  versionLabel_->move(kWidth - versionLabel_->width() - 40, kHeight - versionLabel_->height() - 12);
+  versionLabel_->move(64, kHeight - versionLabel_->height() - 40);
 
   errorLabel_ = new QLabel("Permission problem !!!", this);
   errorLabel_->setObjectName("ErrorLabel");

@@ -79,7 +79,7 @@ TEST(MainWindow, ResizeKeepsThePanelsWhereTheOperatorExpectsThem) {
   QApplication::processEvents();
   const QWidget* view = window.findChild<QWidget*>("PathView");
   ASSERT_NE(view, nullptr);
-  EXPECT_EQ(view->geometry(), QRect(330, 44, 680, 620));
+  EXPECT_EQ(view->geometry(), QRect(330, 44, 660, 620));
   EXPECT_EQ(window.findChild<QWidget*>("ParameterPanel")->geometry().topLeft(), QPoint(10, 44));
   window.resize(100, 100);
   QApplication::processEvents();
