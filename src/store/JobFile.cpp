@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "model/NumberParser.h"
 #include "ports/ProgramLog.h"
-#include "store/SettingsFile.h"
 #include "store/SettingsStore.h"
 #include "store/StoreFiles.h"
 #include "system/System.h"
@@ -33,7 +33,7 @@ void PutRecord(std::string& out, Point2 record) {
 
 // The job origin shown in the "Material / Project position" fields.
 std::string OriginText(std::int32_t origin, bool imperial) {
-  if (!imperial) return GeneralFloatText(origin / 100.0);
+  if (!imperial) return NumberParser::FloatToText(origin / 100.0);
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.3f", origin / 2540.0);
   return buffer;

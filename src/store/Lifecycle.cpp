@@ -17,8 +17,9 @@ void CheckUncleanExit(System& s) {
   if (s.fields.checked(kMain, "cClose2")) {
     s.fields.setChecked(kMain, "cClose2", false);
   } else {
-    const FileResult copied = CopyFileAtomically(s.paths.programFolder + std::string(kExampleJob),
-                                                 StoreFile(s.paths, kTempJob));
+    std::string example = s.paths.programFolder;
+    example += kExampleJob;
+    const FileResult copied = CopyFileAtomically(example, StoreFile(s.paths, kTempJob));
     if (!copied) s.log.WriteLog(copied.error);
   }
   s.log.WriteLog("Error: Software doesn`t closed previous.");

@@ -33,7 +33,7 @@ std::string ValueLine(const FieldValue& field, Window window, const NumberParser
   const bool converted = parser.imperial && field.spec->name.front() == 'x' &&
                          !(window == Window::Main && HasPercent(field.text));
   if (!converted) return field.text;
-  return GeneralFloatText(parser.ParseFloat(field.text) * kMmPerInch);
+  return NumberParser::FloatToText(parser.ParseFloat(field.text) * kMmPerInch);
 }
 
 // How the loader treats a name, by the first letter as written and the section.
@@ -54,7 +54,7 @@ Treatment TreatmentOf(char first, Window window) {
 std::string DisplayText(const std::string& value, Window window, const NumberParser& parser) {
   if (window == Window::Main && HasPercent(value)) return value;
   const double mm = parser.ParseFloat(value);
-  return GeneralFloatText(parser.imperial ? RoundHalfEven(mm / kMmPerInch, 6)
+  return NumberParser::FloatToText(parser.imperial ? RoundHalfEven(mm / kMmPerInch, 6)
                                           : RoundHalfEven(mm, 4));
 }
 
@@ -93,13 +93,6 @@ double RoundHalfEven(double value, int decimals) {
   if (!std::isfinite(value) || std::fabs(value) >= 1e15) return value;
   const double scale = std::pow(10.0, decimals);
   return std::nearbyint(value * scale) / scale;
-}
-
-std::string GeneralFloatText(double value) {
-  if (value == 0.0) return "0";  // no "-0"
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%.15g", value);
-  return buffer;
 }
 
 std::string FormatSettingsFile(const FieldStore& fields, const NumberParser& parser) {

@@ -18,10 +18,6 @@ std::string FormatSettingsFile(const FieldStore& fields, const NumberParser& par
 // behaviour of cImperial that switches it affects the pairs after it.
 void ApplySettingsFile(std::string_view bytes, FieldStore& fields, const NumberParser& parser);
 
-// General floating-point text: "." separator, at most 15 significant digits,
-// no trailing zeros, exponent form only for very large or small magnitudes.
-std::string GeneralFloatText(double value);
-
 // Rounds to a number of decimals with ties to the even neighbour.
 double RoundHalfEven(double value, int decimals);
 
