@@ -107,15 +107,20 @@ void LoadPreset(System& s, const std::string& presetName) {
   const std::string path = PresetPath(s, presetName);
   if (!FileExists(path)) return;
   const auto bytes = ReadWholeFile(path, kMaxPresetFileBytes);
-  const std::vector<std::string> lines = bytes ? SplitLines(Cp1250ToUtf8(*bytes))
-                                               : std::vector<std::string>();
+  if (!bytes) s.log.WriteLog("Cannot read \"" + path + "\"");
+  ApplyPreset(bytes.value_or(std::string()), presetName, s.fields, s.parser, s.log);
+}
+
+void ApplyPreset(std::string_view bytes, const std::string& presetName, FieldStore& fields,
+                 const NumberParser& parser, ProgramLog& log) {
+  const std::vector<std::string> lines = SplitLines(Cp1250ToUtf8(bytes));
   const size_t count = std::min(lines.size(), std::size(kPresetFields));
   if (count < std::size(kPresetFields))
-    s.log.WriteLog("Preset \"" + presetName + "\" holds " + std::to_string(count) + " of 7 values");
+    log.WriteLog("Preset \"" + presetName + "\" holds " + std::to_string(count) + " of 7 values");
   for (size_t i = 0; i < count; ++i) {
     const PresetField& field = kPresetFields[i];
-    s.fields.setText(Window::Main, field.name,
-                     field.converted ? s.parser.ToDisplayUnits(lines[i]) : lines[i]);
+    fields.setText(Window::Main, field.name,
+                   field.converted ? parser.ToDisplayUnits(lines[i]) : lines[i]);
   }
 }
 

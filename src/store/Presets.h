@@ -6,6 +6,9 @@
 
 namespace corvane {
 
+class FieldStore;
+class NumberParser;
+class ProgramLog;
 class System;
 
 // "par_" + the name with "/" as "%1" and then "." as "%2".
@@ -20,6 +23,9 @@ FileResult SavePreset(System& system, const std::string& presetName);
 bool DeletePreset(System& system, const std::string& presetName);
 // Choosing an entry: sets the seven fields; a missing file does nothing.
 void LoadPreset(System& system, const std::string& presetName);
+// Sets the main window's cutting parameters from a preset file's lines.
+void ApplyPreset(std::string_view bytes, const std::string& presetName, FieldStore& fields,
+                 const NumberParser& parser, ProgramLog& log);
 // The list of the preset box from the store folder, sorted by file name.
 void RebuildPresetList(System& system);
 // Older names kept "." in the file name; they get the "%2" form.
