@@ -62,11 +62,10 @@ std::optional<double> NumberParser::ConvertInvariant(const std::string& text) {
 }
 
 std::string NumberParser::FloatToText(double value) {
-  char buffer[64];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-    if (std::strtod(buffer, nullptr) == value) break;
-  }
+  if (value == 0.0) return "0";  // never "-0"
+  // 15 significant digits: 1.5 in shows as 38.1 mm, not as the binary neighbour.
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%.15g", value);
   return buffer;
 }
 

@@ -43,7 +43,8 @@ class NumberParser {
   static std::string NormaliseSeparator(const std::string& text);
   // Strict conversion of a whole text; nullopt for anything that is not one finite number.
   static std::optional<double> ConvertInvariant(const std::string& text);
-  // Shortest text that reads back as the same double ("." separator).
+  // General floating-point form: "." separator, at most 15 significant digits,
+  // exponent form only for very large or very small magnitudes.
   static std::string FloatToText(double value);
 
  private:

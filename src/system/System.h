@@ -8,6 +8,10 @@
 #include "ports/Clock.h"
 #include "ports/Host.h"
 #include "ports/ProgramLog.h"
+#include "store/AdvancedOptions.h"
+#include "store/FieldStore.h"
+#include "store/MessageTable.h"
+#include "store/StoreState.h"
 #include "system/Paths.h"
 
 namespace corvane {
@@ -36,6 +40,10 @@ class System {
   AxisScales scales;
   SpeedTables speeds;
   CounterCalibration counter;
+  FieldStore fields;
+  AdvancedOptions advanced;
+  MessageTable messages;
+  StoreState store;
 
   bool loading = true;        // settings are being loaded
   bool Busy = false;          // a job or machine motion is running

@@ -1,0 +1,142 @@
+#include "store/JobFile.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "model/NumberParser.h"
+#include "ports/ProgramLog.h"
+#include "store/SettingsStore.h"
+#include "store/StoreFiles.h"
+#include "system/System.h"
+
+namespace corvane {
+namespace {
+
+constexpr size_t kRecordBytes = 8;
+constexpr size_t kMaxJobFileBytes = 256u << 20;
+
+void PutInt32(std::string& out, std::int32_t value) {
+  const auto bits = static_cast<std::uint32_t>(value);
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((bits >> shift) & 0xFF));
+}
+
+std::int32_t GetInt32(const char* at) {
+  std::uint32_t bits = 0;
+  for (int i = 3; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(at[i]);
+  return static_cast<std::int32_t>(bits);
+}
+
+void PutRecord(std::string& out, Point2 record) {
+  PutInt32(out, record.x);
+  PutInt32(out, record.y);
+}
+
+// The job origin shown in the "Material / Project position" fields.
+std::string OriginText(std::int32_t origin, bool imperial) {
+  if (!imperial) return NumberParser::FloatToText(origin / 100.0);
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.3f", origin / 2540.0);
+  return buffer;
+}
+
+}  // namespace
+
+bool HasOriginRecord(std::string_view path) { return path.ends_with(".cvp2"); }
+
+std::string EncodeJobFile(const tCNCPath& job, std::optional<Point2> origin, ProgramLog& log) {
+  std::string out;
+  if (origin) PutRecord(out, *origin);
+  for (size_t c = 0; c < job.size(); ++c) {
+    PutRecord(out, kJobSeparator);
+    for (size_t e = 0; e < job[c].size(); ++e) {
+      Point2 element{job[c][e].x, job[c][e].y};
+      if (element == kJobSeparator) {
+        element.y += 1;
+        log.WriteLog("Point (12345, 54321) of contour " + std::to_string(c) +
+                     " saved as (12345, 54322)");
+      }
+      PutRecord(out, element);
+    }
+  }
+  return out;
+}
+
+JobFileContent DecodeJobFile(std::string_view bytes, bool withOrigin, ProgramLog& log) {
+  JobFileContent content;
+  const size_t records = bytes.size() / kRecordBytes;
+  if (bytes.size() % kRecordBytes != 0)
+    log.WriteLog("Job file: " + std::to_string(bytes.size() % kRecordBytes) +
+                 " bytes after the last whole record skipped");
+  size_t skipped = 0;
+  for (size_t r = 0; r < records; ++r) {
+    const char* at = bytes.data() + r * kRecordBytes;
+    const Point2 record{GetInt32(at), GetInt32(at + 4)};
+    if (r == 0 && withOrigin) {
+      content.origin = record;
+    } else if (record == kJobSeparator) {
+      content.job.emplace_back();
+    } else if (content.job.empty()) {
+      ++skipped;
+    } else {
+      CNCpath& contour = content.job.back();
+      if (!contour.empty()) {
+        content.extentX = std::max(content.extentX, record.x);
+        content.extentY = std::max(content.extentY, record.y);
+      }
+      contour.push_back({record.x, record.y});
+    }
+  }
+  if (skipped > 0)
+    log.WriteLog("Job file: " + std::to_string(skipped) +
+                 " records before the first contour skipped");
+  return content;
+}
+
+FileResult WriteJobFile(System& s, const std::string& path) {
+  const std::optional<Point2> origin =
+      HasOriginRecord(path) ? std::optional<Point2>({s.job.ProjectOriginX, s.job.ProjectOriginY})
+                            : std::nullopt;
+  const FileResult written = WriteFileAtomically(path, EncodeJobFile(s.job.Job, origin, s.log));
+  if (!written) s.log.WriteLog("Job not saved: " + written.error);
+  return written;
+}
+
+FileResult ReadJobFile(System& s, const std::string& path) {
+  const auto bytes = ReadWholeFile(path, kMaxJobFileBytes);
+  if (!bytes) {
+    const FileResult failed = FileResult::Failure("Cannot read \"" + path + "\"");
+    s.log.WriteLog(failed.error);
+    return failed;
+  }
+  // Opening a job discards field edits that were not saved.
+  LoadSettings(s);
+  JobFileContent content = DecodeJobFile(*bytes, HasOriginRecord(path), s.log);
+  s.job.Job = std::move(content.job);
+  s.job.JobExtentX = content.extentX;
+  s.job.JobExtentY = content.extentY;
+  if (content.origin) {
+    s.job.ProjectOriginX = content.origin->x;
+    s.job.ProjectOriginY = content.origin->y;
+    s.fields.setText(Window::Main, "xXM", OriginText(content.origin->x, s.parser.imperial));
+    s.fields.setText(Window::Main, "xYM", OriginText(content.origin->y, s.parser.imperial));
+  }
+  s.host.requestRedraw();
+  return {};
+}
+
+bool SaveProject(System& s, const std::string& path) {
+  if (FileExists(path) &&
+      s.host.ask(s.messages[kMsgOverwriteProject], Buttons::YesNo) != Answer::Yes)
+    return true;
+  const FileResult written = WriteJobFile(s, path);
+  if (!written) s.host.showError(written.error);
+  return static_cast<bool>(written);
+}
+
+bool OpenProject(System& s, const std::string& path) {
+  const FileResult read = ReadJobFile(s, path);
+  if (!read) s.host.showError(read.error);
+  return static_cast<bool>(read);
+}
+
+}  // namespace corvane

@@ -1,0 +1,27 @@
+#pragma once
+#include <optional>
+
+#include "model/JobModel.h"
+
+namespace corvane {
+
+class System;
+
+// Main window creation, after System::PrepareStart: the store's behaviours,
+// the advanced options, the backup rotation on the first start of the day and
+// the preset list.
+void PrepareStore(System& system);
+
+// Main window first show, the store's part: settings written when missing and
+// loaded twice, the two-strike check of an unclean previous exit, the close
+// mark cleared and saved, and the job of "temp.cnc" loaded. The loading flag
+// stays set; the caller clears it once language, drawing and link are done.
+void StartupSequence(System& system);
+
+// Closing, after all motion stopped: the controller's position counters (when
+// known) into the fields, the job to "temp.cnc", the close marks set, the jog
+// fields reset, the settings saved and "CloseApp" logged. The Exit button, the
+// window's close and a termination signal all end here.
+void ShutdownSequence(System& system, std::optional<AxisPosition> counters);
+
+}  // namespace corvane

@@ -1,0 +1,128 @@
+#include "store/SettingsFile.h"
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "model/NumberParser.h"
+#include "ports/TextCodec.h"
+
+namespace corvane {
+namespace {
+
+constexpr double kMmPerInch = 25.4;
+
+struct Section {
+  Window window;
+  const char* marker;
+  const char* header;
+};
+
+constexpr Section kSections[] = {
+    {Window::Main, "1:", "---------- Main Window ----------"},
+    {Window::Import, "2:", "---------- Import Window ----------"},
+    {Window::Configuration, "3:", "---------- Configuration Window ----------"},
+};
+
+bool HasPercent(const std::string& text) { return text.find('%') != std::string::npos; }
+
+// The value line of one field.
+std::string ValueLine(const FieldValue& field, Window window, const NumberParser& parser) {
+  if (field.spec->kind != FieldKind::Text) return field.checked ? "1" : "0";
+  const bool converted = parser.imperial && field.spec->name.front() == 'x' &&
+                         !(window == Window::Main && HasPercent(field.text));
+  if (!converted) return field.text;
+  return NumberParser::FloatToText(parser.ParseFloat(field.text) * kMmPerInch);
+}
+
+// How the loader treats a name, by the first letter as written and the section.
+enum class Treatment { Ignore, Text, Converted, Check };
+
+Treatment TreatmentOf(char first, Window window) {
+  switch (first) {
+    case 'e': return Treatment::Text;
+    case 'E': return window == Window::Import ? Treatment::Text : Treatment::Ignore;
+    case 'x': return Treatment::Converted;
+    case 'c': return Treatment::Check;
+    case 'r': return window == Window::Import ? Treatment::Check : Treatment::Ignore;
+    default: return Treatment::Ignore;
+  }
+}
+
+// Millimetres from the file shown in the current unit system.
+std::string DisplayText(const std::string& value, Window window, const NumberParser& parser) {
+  if (window == Window::Main && HasPercent(value)) return value;
+  const double mm = parser.ParseFloat(value);
+  return NumberParser::FloatToText(parser.imperial ? RoundHalfEven(mm / kMmPerInch, 6)
+                                          : RoundHalfEven(mm, 4));
+}
+
+void ApplyPair(const std::string& name, const std::string& value, Window window,
+               FieldStore& fields, const NumberParser& parser) {
+  const FieldValue* field = fields.find(window, name);
+  if (!field || name.empty()) return;
+  const Treatment treatment = TreatmentOf(name.front(), window);
+  const bool isText = field->spec->kind == FieldKind::Text;
+  switch (treatment) {
+    case Treatment::Ignore: return;
+    case Treatment::Text:
+      if (isText) fields.setText(window, name, value);
+      return;
+    case Treatment::Converted:
+      if (isText) fields.setText(window, name, DisplayText(value, window, parser));
+      return;
+    case Treatment::Check: {
+      if (isText) return;
+      const bool checked = value == "1";
+      const bool wasChecked = field->checked;
+      if (checked == wasChecked) return;
+      fields.setChecked(window, name, checked);
+      // A loaded value clicks the box as the operator would; unchecking a radio
+      // button is not a click.
+      if (field->spec->kind == FieldKind::CheckBox || checked)
+        fields.runClickBehaviour(window, name);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+double RoundHalfEven(double value, int decimals) {
+  if (!std::isfinite(value) || std::fabs(value) >= 1e15) return value;
+  const double scale = std::pow(10.0, decimals);
+  return std::nearbyint(value * scale) / scale;
+}
+
+std::string FormatSettingsFile(const FieldStore& fields, const NumberParser& parser) {
+  std::vector<std::string> lines;
+  for (const Section& section : kSections) {
+    lines.emplace_back(section.marker);
+    lines.emplace_back(section.header);
+    for (const FieldValue& field : fields.fields(section.window)) {
+      lines.emplace_back(field.spec->name);
+      lines.push_back(ValueLine(field, section.window, parser));
+    }
+  }
+  return Utf8ToCp1250(JoinLinesCrLf(lines));
+}
+
+void ApplySettingsFile(std::string_view bytes, FieldStore& fields, const NumberParser& parser) {
+  const std::vector<std::string> lines = SplitLines(Cp1250ToUtf8(bytes));
+  std::optional<Window> current;
+  for (size_t i = 0; i + 1 < lines.size(); i += 2) {
+    const std::string& name = lines[i];
+    const std::string& value = lines[i + 1];
+    bool marker = false;
+    for (const Section& section : kSections) {
+      if (name == section.marker) {
+        current = section.window;
+        marker = true;
+      }
+    }
+    if (!marker && current) ApplyPair(name, value, *current, fields, parser);
+  }
+}
+
+}  // namespace corvane

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "StoreFixture.h"
+#include "store/JobFile.h"
+#include "store/SettingsStore.h"
+
+namespace corvane {
+namespace {
+
+using testing::ReadFileText;
+using testing::WriteFileText;
+
+// File bytes from records, written out independently of the encoder.
+std::string Records(std::initializer_list<std::pair<std::int32_t, std::int32_t>> records) {
+  std::string out;
+  for (const auto& [first, second] : records) {
+    for (std::int32_t v : {first, second}) {
+      const auto u = static_cast<std::uint32_t>(v);
+      for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(u >> shift));
+    }
+  }
+  return out;
+}
+
+const tCNCPath kJob = {
+    {{0, 0}, {0, 0}, {3000, 0}, {3000, 2000}, {0, 0}},
+    {{-1, 0}, {500, 500}, {-20, 7000}},
+    {{-2, 0}, {1, 1}},
+};
+
+struct JobFileTest : testing::StoreFixture {};
+
+TEST(JobFile, WritesSeparatorsHeadersAndVerticesAsLittleEndianRecords) {
+  JobFileTest f;
+  f.s().job.Job = {{{0, 0}, {1, -1}}};
+  f.s().job.ProjectOriginX = 2000;
+  f.s().job.ProjectOriginY = 258;
+  ASSERT_TRUE(WriteJobFile(f.s(), f.store("a.cvp2")));
+  ASSERT_TRUE(WriteJobFile(f.s(), f.store("a.cnc")));
+  const std::string body = Records({{12345, 54321}, {0, 0}, {1, -1}});
+  EXPECT_EQ(ReadFileText(f.store("a.cvp2")), Records({{2000, 258}}) + body);
+  EXPECT_EQ(ReadFileText(f.store("a.cnc")), body);
+}
+
+TEST(JobFile, RoundTripReproducesEveryContourAndTheOrigin) {
+  for (const char* name : {"job.cvp2", "job.cvp", "temp.cnc", "job.CVP2"}) {
+    JobFileTest f;
+    System& s = f.s();
+    s.job.Job = kJob;
+    s.job.ProjectOriginX = 12300;
+    s.job.ProjectOriginY = -450;
+    ASSERT_TRUE(WriteJobFile(s, f.store(name)));
+    s.job.Job.clear();
+    ASSERT_TRUE(ReadJobFile(s, f.store(name)));
+    EXPECT_EQ(s.job.Job, kJob) << name;
+    // Extents: largest vertex x and y, headers not counted, at least 1000.
+    EXPECT_EQ(s.job.JobExtentX, 3000);
+    EXPECT_EQ(s.job.JobExtentY, 7000);
+  }
+}
+
+TEST(JobFile, OnlyLowerCaseCvp2CarriesTheOrigin) {
+  JobFileTest f;
+  System& s = f.s();
+  ASSERT_TRUE(SaveSettings(s));
+  s.job.Job = kJob;
+  s.job.ProjectOriginX = 12300;
+  s.job.ProjectOriginY = -450;
+  ASSERT_TRUE(WriteJobFile(s, f.store("upper.CVP2")));
+  EXPECT_EQ(ReadFileText(f.store("upper.CVP2")).substr(0, 8), Records({{12345, 54321}}));
+  ASSERT_TRUE(WriteJobFile(s, f.store("lower.cvp2")));
+
+  // Opening a ".cvp" keeps the origin the settings give; ".cvp2" replaces it.
+  ASSERT_TRUE(ReadJobFile(s, f.store("upper.CVP2")));
+  EXPECT_EQ(s.job.ProjectOriginX, 2000) << "default xXM 20 mm";
+  EXPECT_EQ(s.fields.text(Window::Main, "xXM"), "20");
+  ASSERT_TRUE(ReadJobFile(s, f.store("lower.cvp2")));
+  EXPECT_EQ(s.job.ProjectOriginX, 12300);
+  EXPECT_EQ(s.job.ProjectOriginY, -450);
+  EXPECT_EQ(s.fields.text(Window::Main, "xXM"), "123");
+  EXPECT_EQ(s.fields.text(Window::Main, "xYM"), "-4.5");
+  s.parser.imperial = true;
+  ASSERT_TRUE(ReadJobFile(s, f.store("lower.cvp2")));
+  EXPECT_EQ(s.fields.text(Window::Main, "xXM"), "4.843") << "12300 / 2540, three decimals";
+}
+
+TEST(JobFile, AVertexOnTheSeparatorPointIsMovedSoTheContourStaysWhole) {
+  JobFileTest f;
+  System& s = f.s();
+  s.job.Job = {{{0, 0}, {0, 0}, {12345, 54321}, {20000, 0}}};
+  ASSERT_TRUE(WriteJobFile(s, f.store("sep.cnc")));
+  EXPECT_TRUE(f.logged("Point (12345, 54321) of contour 0 saved as (12345, 54322)"));
+  ASSERT_TRUE(ReadJobFile(s, f.store("sep.cnc")));
+  ASSERT_EQ(s.job.Job.size(), 1u);
+  EXPECT_EQ(s.job.Job[0], (CNCpath{{0, 0}, {0, 0}, {12345, 54322}, {20000, 0}}));
+}
+
+TEST(JobFile, SmallJobsKeepTheMinimumExtents) {
+  JobFileTest f;
+  // The header (x = kind) never counts; here it is the largest value.
+  WriteFileText(f.store("small.cnc"), Records({{12345, 54321}, {5000, 9000}, {10, 20}}));
+  ASSERT_TRUE(ReadJobFile(f.s(), f.store("small.cnc")));
+  EXPECT_EQ(f.s().job.JobExtentX, 1000);
+  EXPECT_EQ(f.s().job.JobExtentY, 1000);
+}
+
+TEST(JobFile, BrokenFilesAreReadAsFarAsTheyAreSound) {
+  JobFileTest f;
+  ProgramLog& log = f.s().log;
+  const std::string records =
+      Records({{7, 7}, {8, 8}, {12345, 54321}, {0, 0}, {100, 200}, {12345, 54321}});
+  const JobFileContent content = DecodeJobFile(records + "\x01\x02\x03", false, log);
+  EXPECT_EQ(content.job, (tCNCPath{{{0, 0}, {100, 200}}, {}}));
+  EXPECT_TRUE(f.logged("Job file: 3 bytes after the last whole record skipped"));
+  EXPECT_TRUE(f.logged("Job file: 2 records before the first contour skipped"));
+  // A ".cvp2" shorter than its origin record is an empty job without origin.
+  EXPECT_FALSE(DecodeJobFile("\x01\x02", true, log).origin);
+  EXPECT_TRUE(DecodeJobFile("", true, log).job.empty());
+}
+
+TEST(JobFile, AFileThatCannotBeReadLeavesTheJobAndShowsTheErrorBox) {
+  JobFileTest f;
+  f.s().job.Job = kJob;
+  EXPECT_FALSE(OpenProject(f.s(), f.store("missing.cvp2")));
+  EXPECT_EQ(f.s().job.Job, kJob);
+  ASSERT_EQ(f.host.errors.size(), 1u);
+  EXPECT_NE(f.host.errors[0].find("missing.cvp2"), std::string::npos);
+}
+
+TEST(JobFile, SaveProjectAsksBeforeOverwriting) {
+  JobFileTest f;
+  System& s = f.s();
+  s.messages.texts[1] = "Overwrite?";
+  s.job.Job = kJob;
+  ASSERT_TRUE(SaveProject(s, f.store("p.cvp2")));
+  EXPECT_TRUE(f.host.questions.empty()) << "a new file is written without asking";
+  const std::string first = ReadFileText(f.store("p.cvp2"));
+  s.job.Job = {{{0, 0}, {1, 1}}};
+  f.host.answers = {Answer::No, Answer::Yes};
+  EXPECT_TRUE(SaveProject(s, f.store("p.cvp2")));
+  EXPECT_EQ(ReadFileText(f.store("p.cvp2")), first);
+  EXPECT_TRUE(SaveProject(s, f.store("p.cvp2")));
+  EXPECT_NE(ReadFileText(f.store("p.cvp2")), first);
+  EXPECT_EQ(f.host.questions, (std::vector<std::string>{"Overwrite?", "Overwrite?"}));
+
+  SetAtomicRenameFailureForTests("disk full");
+  f.host.answers = {Answer::Yes};
+  EXPECT_FALSE(SaveProject(s, f.store("p.cvp2")));
+  SetAtomicRenameFailureForTests(std::nullopt);
+  EXPECT_EQ(f.host.errors, std::vector<std::string>{"disk full"});
+}
+
+TEST(JobFile, OpeningReloadsTheSavedSettingsFirst) {
+  JobFileTest f;
+  System& s = f.s();
+  ASSERT_TRUE(SaveSettings(s));
+  s.job.Job = kJob;
+  ASSERT_TRUE(WriteJobFile(s, f.store("j.cvp")));
+  s.fields.setText(Window::Main, "eTime", "unsaved");
+  ASSERT_TRUE(OpenProject(s, f.store("j.cvp")));
+  EXPECT_EQ(s.fields.text(Window::Main, "eTime"), "500");
+  EXPECT_GE(f.host.redraws, 1);
+}
+
+}  // namespace
+}  // namespace corvane
