@@ -65,8 +65,8 @@ int RunProgram(int argc, char** argv) {
   System system(clock, host, paths);
   MainWindow mainWindow(system, &splash);
   host.setMainWindow(&mainWindow);
-  std::unique_ptr<QWidget> importWindow(CreateImportWindow());
-  std::unique_ptr<QWidget> configurationWindow(CreateConfigurationWindow());
+  std::unique_ptr<QWidget> importWindow(CreateImportWindow(system.fields));
+  std::unique_ptr<QWidget> configurationWindow(CreateConfigurationWindow(system.fields));
   std::unique_ptr<QWidget> analysisWindow(CreateAnalysisWindow());
   if (!mainWindow.create()) return 1;
 

@@ -3,12 +3,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QProcess>
 #include <QVBoxLayout>
 
 #include <clocale>
 
+#include "store/JobFile.h"
+#include "store/Lifecycle.h"
 #include "system/System.h"
+#include "ui/FieldPanel.h"
+#include "ui/PresetBox.h"
 #include "ui/SplashScreen.h"
 #include "ui/UiWait.h"
 
@@ -58,7 +65,20 @@ void MainWindow::buildPanels() {
   parameterPanel_->setObjectName("ParameterPanel");
   parameterPanel_->setFrameShape(QFrame::StyledPanel);
   auto* column = new QVBoxLayout(parameterPanel_);
-  column->addStretch(1);
+  presetBox_ = new PresetBox(system_, parameterPanel_);
+  column->addWidget(presetBox_);
+  column->addWidget(CreateFieldPanel(system_.fields, Window::Main, parameterPanel_), 2);
+  auto* buttons = new QHBoxLayout;
+  const auto addButton = [&](const char* name, const char* caption, auto slot) {
+    auto* button = new QPushButton(caption, parameterPanel_);
+    button->setObjectName(name);
+    connect(button, &QPushButton::clicked, this, slot);
+    buttons->addWidget(button);
+  };
+  addButton("OpenProject", "Open Project", &MainWindow::openProject);
+  addButton("SaveProject", "Save Project", &MainWindow::saveProject);
+  addButton("ExitButton", "Exit", &QWidget::close);
+  column->addLayout(buttons);
   logPane_ = new QPlainTextEdit(parameterPanel_);
   logPane_->setObjectName("LogPane");
   logPane_->setReadOnly(true);
@@ -103,6 +123,8 @@ bool MainWindow::create() {
     return false;
   }
   setWindowTitle(QString::fromStdString(system_.caption()));
+  PrepareStore(system_);
+  presetBox_->reload();
   const QString logo = QString::fromStdString(system_.paths.profileFolder()) + "logo.bmp";
   if (QFile::exists(logo)) logo_->setPixmap(QPixmap(logo));
   return true;
@@ -119,6 +141,8 @@ void MainWindow::firstShow() {
   // Bring the window to the front once without keeping it on top.
   raise();
   activateWindow();
+  StartupSequence(system_);
+  presetBox_->reload();
   system_.loading = false;
   requestRedraw();
   system_.host.processEvents();
@@ -149,7 +173,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
     for (QTimer* timer : timers_) timer->stop();
-    system_.LogClose();
+    ShutdownSequence(system_, std::nullopt);
   }
   event->accept();
   QApplication::quit();
@@ -158,6 +182,26 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::restartProgram() {
   QProcess::startDetached(QApplication::applicationFilePath(), {});
   close();
+}
+
+void MainWindow::openProject() {
+  if (system_.Busy) return;
+  const QString path = QFileDialog::getOpenFileName(this, "Open Project", {},
+                                                    "Projects (*.cvp2 *.cvp *.CVP2 *.CVP)");
+  if (path.isEmpty()) return;
+  OpenProject(system_, path.toStdString());
+  requestRedraw();
+}
+
+void MainWindow::saveProject() {
+  if (system_.Busy) return;
+  QFileDialog dialog(this, "Save Project", {}, "Projects (*.cvp2);;Old projects (*.cvp)");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix("cvp2");
+  // The store asks before overwriting, in the operator's language.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  SaveProject(system_, dialog.selectedFiles().first().toStdString());
 }
 
 void MainWindow::appendLog(const QString& message) { logPane_->appendPlainText(message); }

@@ -55,6 +55,8 @@ class MainWindow final : public QWidget {
   QTimer* addTimer(const QString& name, int interval, bool singleShot);
   void firstShow();
   void layoutPanels();
+  void openProject();
+  void saveProject();
 
   System& system_;
   SplashScreen* splash_;
@@ -66,6 +68,7 @@ class MainWindow final : public QWidget {
   QLabel* logo_ = nullptr;
   QLabel* statusLink_ = nullptr;
   QLabel* resetLink_ = nullptr;
+  class PresetBox* presetBox_ = nullptr;
   QMap<QString, QTimer*> timers_;
   bool firstShowDone_ = false;
   bool closed_ = false;

@@ -2,6 +2,8 @@
 
 #include <QVBoxLayout>
 
+#include "ui/FieldPanel.h"
+
 namespace corvane::ui {
 namespace {
 
@@ -16,10 +18,16 @@ QWidget* CreateWindow(const char* name, const char* caption, QSize size) {
 
 }  // namespace
 
-QWidget* CreateImportWindow() { return CreateWindow("ImportWindow", "Import", {1000, 700}); }
+QWidget* CreateImportWindow(FieldStore& fields) {
+  QWidget* window = CreateWindow("ImportWindow", "Import", {1000, 700});
+  window->layout()->addWidget(CreateFieldPanel(fields, Window::Import, window));
+  return window;
+}
 
-QWidget* CreateConfigurationWindow() {
-  return CreateWindow("ConfigurationWindow", "Configuration", {900, 650});
+QWidget* CreateConfigurationWindow(FieldStore& fields) {
+  QWidget* window = CreateWindow("ConfigurationWindow", "Configuration", {900, 650});
+  window->layout()->addWidget(CreateFieldPanel(fields, Window::Configuration, window));
+  return window;
 }
 
 QWidget* CreateAnalysisWindow() { return CreateWindow("AnalysisWindow", "Analysis", {800, 500}); }

@@ -1,12 +1,16 @@
 #pragma once
 #include <QWidget>
 
+namespace corvane {
+class FieldStore;
+}
+
 namespace corvane::ui {
 
 // The import, configuration and analysis windows. They exist from start-up,
 // hidden, so that their fields can be bound and their settings loaded.
-QWidget* CreateImportWindow();
-QWidget* CreateConfigurationWindow();
+QWidget* CreateImportWindow(FieldStore& fields);
+QWidget* CreateConfigurationWindow(FieldStore& fields);
 QWidget* CreateAnalysisWindow();
 
 }  // namespace corvane::ui

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -122,6 +123,30 @@ TEST(Splash, WriteTestPassesOnAWritableRootAndFailsBelowAFile) {
   EXPECT_EQ(bad.testState(), ui::SplashScreen::TestState::Failed);
   EXPECT_FALSE(bad.isVisible());
   EXPECT_TRUE(bad.findChild<QLabel*>("ErrorLabel")->text() == "Permission problem !!!");
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+TEST(FieldPanel, WidgetsAndTheFieldStoreStayInStep) {
+  UiSystem u;
+  ui::MainWindow window(*u.system, nullptr);
+  u.host.setMainWindow(&window);
+  ASSERT_TRUE(window.create());
+  auto* feed = window.findChild<QLineEdit*>("xFeed");
+  ASSERT_NE(feed, nullptr);
+  // The operator's typing reaches the store...
+  feed->clear();
+  QTest::keyClicks(feed, "2500");
+  EXPECT_EQ(u.system->fields.text(Window::Main, "xFeed"), "2500");
+  // ...and a value loaded into the store reaches the widget.
+  u.system->fields.setText(Window::Main, "xFeed", "1800");
+  EXPECT_EQ(feed->text(), "1800");
+  window.close();
+  u.host.setMainWindow(nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,137 @@
+#include "ui/FieldPanel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScrollArea>
+
+#include "store/FieldStore.h"
+
+namespace corvane::ui {
+namespace {
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), int(text.size())); }
+
+// Owns the store subscription of one panel and pushes store changes into its widgets.
+class FieldBinder final : public QObject {
+ public:
+  FieldBinder(FieldStore& fields, Window window, QWidget* panel)
+      : QObject(panel), fields_(fields), window_(window), panel_(panel) {
+    subscription_ = fields_.subscribe([this](Window changed, const std::string& name) {
+      if (changed == window_) refresh(name);
+    });
+  }
+  ~FieldBinder() override { fields_.unsubscribe(subscription_); }
+
+  // Shows the store's value of one field (or list) in its widget.
+  void refresh(const std::string& name) {
+    QWidget* widget = panel_->findChild<QWidget*>(Q(name), Qt::FindChildrenRecursively);
+    if (!widget) {
+      // A list mirrors a hidden field: refresh the list that mirrors this one.
+      for (const ChoiceValue& choice : fields_.choices(window_))
+        if (FoldCase(choice.spec->mirror) == FoldCase(name)) refresh(std::string(choice.spec->name));
+      return;
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+      const QString text = Q(fields_.text(window_, name));
+      if (edit->text() != text) edit->setText(text);
+    } else if (auto* box = qobject_cast<QAbstractButton*>(widget)) {
+      const bool checked = fields_.checked(window_, name);
+      if (box->isChecked() != checked) box->setChecked(checked);
+    } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
+      const ChoiceValue* choice = fields_.findChoice(window_, name);
+      if (!choice) return;
+      if (list->count() != int(choice->items.size())) {
+        const QSignalBlocker block(list);
+        list->clear();
+        for (const auto& item : choice->items) list->addItem(Q(item));
+      }
+      if (list->currentIndex() != choice->index) list->setCurrentIndex(choice->index);
+    }
+  }
+
+ private:
+  FieldStore& fields_;
+  Window window_;
+  QWidget* panel_;
+  int subscription_ = 0;
+};
+
+QWidget* CreateFieldWidget(FieldStore& fields, Window window, const FieldValue& value,
+                           QWidget* parent) {
+  const FieldSpec& spec = *value.spec;
+  const std::string name(spec.name);
+  QWidget* widget = nullptr;
+  if (spec.kind == FieldKind::Text) {
+    auto* edit = new QLineEdit(Q(value.text), parent);
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [&fields, window, name](const QString& t) {
+      fields.setText(window, name, t.toStdString());
+    });
+    widget = edit;
+  } else {
+    QAbstractButton* button = spec.kind == FieldKind::CheckBox
+                                  ? static_cast<QAbstractButton*>(new QCheckBox(Q(spec.caption), parent))
+                                  : new QRadioButton(Q(spec.caption), parent);
+    // Radio groups are exclusive in the store, not through Qt's parent rule.
+    button->setAutoExclusive(false);
+    button->setChecked(value.checked);
+    QObject::connect(button, &QAbstractButton::clicked, button, [&fields, window, name, button] {
+      fields.setChecked(window, name, button->isChecked());
+      fields.runClickBehaviour(window, name);
+    });
+    widget = button;
+  }
+  widget->setObjectName(Q(spec.name));
+  widget->setToolTip(Q(spec.name));
+  widget->setEnabled(spec.state != FieldState::Disabled);
+  return widget;
+}
+
+QWidget* CreateChoiceWidget(FieldStore& fields, Window window, const ChoiceValue& value,
+                            QWidget* parent) {
+  auto* list = new QComboBox(parent);
+  list->setObjectName(Q(value.spec->name));
+  for (const auto& item : value.items) list->addItem(Q(item));
+  list->setCurrentIndex(value.index);
+  const std::string name(value.spec->name);
+  QObject::connect(list, &QComboBox::activated, list, [&fields, window, name](int index) {
+    fields.selectChoice(window, name, index);
+    fields.runClickBehaviour(window, name);
+  });
+  return list;
+}
+
+}  // namespace
+
+QWidget* CreateFieldPanel(FieldStore& fields, Window window, QWidget* parent) {
+  auto* scroll = new QScrollArea(parent);
+  scroll->setWidgetResizable(true);
+  auto* panel = new QWidget(scroll);
+  auto* form = new QFormLayout(panel);
+  form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+  for (const ChoiceValue& choice : fields.choices(window)) {
+    const QString caption = choice.spec->caption.empty() ? Q(choice.spec->name) : Q(choice.spec->caption);
+    form->addRow(caption, CreateChoiceWidget(fields, window, choice, panel));
+  }
+  for (const FieldValue& value : fields.fields(window)) {
+    QWidget* widget = CreateFieldWidget(fields, window, value, panel);
+    if (value.spec->state == FieldState::Hidden) {
+      widget->hide();
+      continue;
+    }
+    if (value.spec->kind == FieldKind::Text) {
+      const auto& spec = *value.spec;
+      form->addRow(spec.caption.empty() ? Q(spec.name) : Q(spec.caption), widget);
+    } else {
+      form->addRow(widget);
+    }
+  }
+  new FieldBinder(fields, window, panel);
+  scroll->setWidget(panel);
+  return scroll;
+}
+
+}  // namespace corvane::ui
