@@ -1,13 +1,13 @@
 #include "store/FieldStore.h"
 
-#include <cctype>
 #include <utility>
 
 namespace corvane {
 
 std::string FoldCase(std::string_view name) {
   std::string folded(name);
-  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : folded)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return folded;
 }
 

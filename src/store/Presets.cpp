@@ -1,7 +1,6 @@
 #include "store/Presets.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <vector>
 
@@ -143,8 +142,10 @@ PresetKey FilterPresetKey(char key, bool busy) {
   if (busy) return PresetKey::Discard;
   if (key == kCtrlS) return PresetKey::Save;
   if (key == kCtrlD) return PresetKey::Delete;
-  const auto c = static_cast<unsigned char>(key);
-  if (std::isalnum(c) || key == ' ' || key == '-' || key == '.' || key == '/' || key == '_' ||
+  // ASCII only, whatever locale the program runs in.
+  const bool letter = (key >= 'a' && key <= 'z') || (key >= 'A' && key <= 'Z');
+  const bool digit = key >= '0' && key <= '9';
+  if (letter || digit || key == ' ' || key == '-' || key == '.' || key == '/' || key == '_' ||
       key == kBackspace)
     return PresetKey::Accept;
   return PresetKey::Discard;

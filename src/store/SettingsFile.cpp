@@ -1,5 +1,6 @@
 #include "store/SettingsFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -27,12 +28,18 @@ constexpr Section kSections[] = {
 
 bool HasPercent(const std::string& text) { return text.find('%') != std::string::npos; }
 
+// A line break inside a value would shift every later pair; it is saved as a space.
+std::string OneLine(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  return text;
+}
+
 // The value line of one field.
 std::string ValueLine(const FieldValue& field, Window window, const NumberParser& parser) {
   if (field.spec->kind != FieldKind::Text) return field.checked ? "1" : "0";
   const bool converted = parser.imperial && field.spec->name.front() == 'x' &&
                          !(window == Window::Main && HasPercent(field.text));
-  if (!converted) return field.text;
+  if (!converted) return OneLine(field.text);
   return NumberParser::FloatToText(parser.ParseFloat(field.text) * kMmPerInch);
 }
 

@@ -145,6 +145,15 @@ TEST_F(SettingsFileTest, LoadingClicksOnlyWhatChanges) {
   EXPECT_FALSE(fields.checked(Window::Configuration, "cSpec1"));
 }
 
+TEST_F(SettingsFileTest, ALineBreakInAValueDoesNotShiftTheFollowingPairs) {
+  fields.setText(Window::Import, "eFileName", "/tmp/odd\nname.plt");
+  fields.setText(Window::Import, "eScale", "2");
+  FieldStore reloaded;
+  ApplySettingsFile(FormatSettingsFile(fields, parser()), reloaded, parser());
+  EXPECT_EQ(reloaded.text(Window::Import, "eFileName"), "/tmp/odd name.plt");
+  EXPECT_EQ(reloaded.text(Window::Import, "eScale"), "2");
+}
+
 TEST_F(SettingsFileTest, ATruncatedOrBinaryFileLoadsWhatCameBefore) {
   load("1:\r\nh\r\neTime\r\n700\r\neVoltage");
   EXPECT_EQ(fields.text(Window::Main, "eTime"), "700");
