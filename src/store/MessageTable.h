@@ -5,10 +5,39 @@
 namespace corvane {
 
 // The translatable texts of dialogs, prompts and status lines, by index.
-// Empty until a language file fills them.
+// A language file replaces them; until one is loaded the entries the program
+// uses hold built-in English, so no dialog ever comes up blank.
 struct MessageTable {
   static constexpr int kSize = 128;
-  std::array<std::string, kSize> texts;
+  std::array<std::string, kSize> texts = BuiltInEnglish();
+
+  static std::array<std::string, kSize> BuiltInEnglish() {
+    std::array<std::string, kSize> t;
+    t[1] = "The file already exists. Overwrite it ?";
+    t[4] = "Searching for the controller...";
+    t[5] = "Controller not found";
+    t[6] = "Controller firmware differs from this program. Continue ?";
+    t[7] = "Communication OK";
+    t[8] = "Working time: ";
+    t[9] = "Preset name";
+    t[10] = "DISCONNECTED";
+    t[11] = "CONNECTING...";
+    t[12] = "NOT CONNECTED";
+    t[13] = "Left button: pick a contour";
+    t[14] = "Right button: move and cut menu";
+    t[15] = "Import: ";
+    t[16] = "The support file is on the desktop.";
+    t[101] = "Move here";
+    t[102] = "Cut All from this object";
+    t[103] = "Cut From This Point";
+    t[104] = "Move [0,0]";
+    t[105] = "Cut line to here";
+    t[106] = "Cancel";
+    t[107] = "Setup";
+    t[108] = "Password";
+    t[110] = "Save all settings as the defaults ?";
+    return t;
+  }
 
   // Empty for an index outside the table.
   const std::string& operator[](int index) const {
