@@ -1,7 +1,10 @@
 #include "ui/Application.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QDesktopServices>
+#include <QLayout>
+#include <QPushButton>
+#include <QUrl>
 #include <QGuiApplication>
 #include <QSessionManager>
 
@@ -69,6 +72,19 @@ int RunProgram(int argc, char** argv) {
   std::unique_ptr<QWidget> configurationWindow(CreateConfigurationWindow(system.fields));
   std::unique_ptr<QWidget> analysisWindow(CreateAnalysisWindow());
   if (!mainWindow.create()) return 1;
+
+  // "Advanced.txt": the file is read only at start, so open it and end normally.
+  auto* advancedButton = new QPushButton("Advanced.txt", configurationWindow.get());
+  advancedButton->setObjectName("AdvancedTxt");
+  configurationWindow->layout()->addWidget(advancedButton);
+  QObject::connect(advancedButton, &QPushButton::clicked, &mainWindow,
+                   [advancedButton, &system, &mainWindow] {
+                     advancedButton->setEnabled(false);
+                     QDesktopServices::openUrl(QUrl::fromLocalFile(
+                         QString::fromStdString(system.paths.storeFolder() + "advanced.txt")));
+                     WaitProcessing(100);
+                     mainWindow.close();
+                   });
 
   TerminationSignals termination;
   QObject::connect(&termination, &TerminationSignals::terminationRequested, &mainWindow,
