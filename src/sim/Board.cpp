@@ -102,19 +102,19 @@ void Board::begin(const wire::Request& request) {
     case cmd::kXyLine:
       thcMode_ = p[2];
       beginMove(request, {p[0], p[1], here[kZ], here[kA]}, p[4]);
-      return;
+      return planTriggers(false);
     case cmd::kZMove:
       beginMove(request, {here[kX], here[kY], p[2], here[kA]}, p[4]);
-      return;
+      return planTriggers(false);
     case cmd::kZAboveMaterial:
       beginMove(request, {here[kX], here[kY], sensedSurface_.value_or(0) + p[2], here[kA]}, p[4]);
-      return;
+      return planTriggers(false);
     case cmd::kXyzaMove:
       beginMove(request, {p[0], p[1], p[2], p[3]}, p[4]);
-      return;
+      return planTriggers(false);
     case cmd::kYaMove:
       beginMove(request, {here[kX], p[1], here[kZ], p[3]}, p[4]);
-      return;
+      return planTriggers(false);
     case cmd::kProbe:
       level_ = startLevel_;
       beginMove(request, {here[kX], here[kY], p[2], here[kA]}, p[4]);
@@ -184,7 +184,6 @@ void Board::beginMove(const wire::Request& request, const Steps4& target, int le
   a.stopAt = a.lead;
   a.targetLevel = ClampLevel(level);
   active_ = a;
-  if (request.command != cmd::kProbe) planTriggers(false);
 }
 
 void Board::beginHoming(const wire::Request& request, int axis, bool towardMax) {
@@ -404,7 +403,7 @@ wire::Reply Board::execute(const wire::Request& request) {
   const CommandInfo* info = FindCommand(request.command);
   if (!info) return refusal();
   if (info->dispatch == Dispatch::Queued) {
-    if (static_cast<int>(queue_.size()) >= kQueueCapacity) return refusal();
+    if (queueFill() >= kQueueCapacity) return refusal();
     if (!sensed(Input::EStop)) queue_.push_back(request);
     run(0);
     return baseReply();

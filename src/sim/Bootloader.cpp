@@ -164,8 +164,9 @@ void Bootloader::onCollected(std::vector<std::uint8_t>& out) {
       out.push_back(kAck);
       if (state_ == State::ReadAddress) return expect(State::ReadCount, 2);
       if (state_ == State::WriteAddress) return expect(State::WriteData, 1);
+      reset();
       go_ = address;
-      return reset();
+      return;
     }
     case State::ReadCount: {
       const std::size_t count = std::size_t(frame[0]) + 1;
