@@ -36,7 +36,7 @@ void Board::powerUp() {
   level_ = startLevel_ = ramp_ = 0;
   levelTimeLeft_ = 0;
   configBits_ = fourthAxisFunction_ = inversionBits_ = connectionSetting_ = 0;
-  thcTarget_ = thcCalibration_ = thcHalfPierce_ = thcSpeedCode_ = 0;
+  thc_ = {};
   feedOverride_ = thcMode_ = 0;
   torchOn_ = output1_ = output2_ = false;
   latchedAlarm_ = 0;
@@ -260,7 +260,8 @@ double Board::advanceActive(double dt) {
     }
     // The arc may strike within this interval: wait exactly until then.
     double until = dt;
-    if (input == Input::ArcOk && torchOn_ && machine_.layout().arcAvailable) {
+    const bool wired = input == Input::ArcOk || machine_.layout().arcOkOnIn2;
+    if (wired && torchOn_ && machine_.layout().arcAvailable) {
       const double strikes = torchOnSince_ + double(machine_.layout().arcDelayMicros) - time_;
       until = std::min(until, std::max(strikes, 0.0));
     }
@@ -324,11 +325,11 @@ double Board::advanceMove(double dt) {
 // The height control: while it is active it drives Z toward the height at
 // which the arc voltage meets the target, faster for a lower speed code.
 void Board::correctHeight(double micros) {
-  if (!thcActive() || thcTarget_ <= 0) return;
+  if (!thcActive() || thc_.targetVolts <= 0) return;
   const auto& layout = machine_.layout();
-  const double error = arcVoltage() - thcTarget_;
+  const double error = arcVoltage() - thc_.targetVolts;
   if (std::abs(error) <= kThcDeadbandVolts || layout.arcVoltsPerStep <= 0) return;
-  const double reach = kThcStepsPerMicroAtCode1 / std::max(thcSpeedCode_, 1) * micros;
+  const double reach = kThcStepsPerMicroAtCode1 / std::max(thc_.speedCode, 1) * micros;
   const double needed = std::abs(error) / layout.arcVoltsPerStep;
   // Whole steps only; the fraction carries over to the next interval.
   thcCarry_ += (error > 0 ? -1 : 1) * std::min(reach, needed);
@@ -466,10 +467,7 @@ wire::Reply Board::execute(const wire::Request& request) {
       break;
     case cmd::kConnectionSetting: connectionSetting_ = p[4]; break;
     case cmd::kThcSettings:
-      thcTarget_ = p[0];
-      thcCalibration_ = p[1];
-      thcHalfPierce_ = p[2];
-      thcSpeedCode_ = p[4];
+      thc_ = {p[0], p[1], p[2], p[4]};
       break;
     case cmd::kMachineConfig: {
       const Steps4 keep = position();
@@ -573,6 +571,9 @@ bool Board::sensed(Input input) const {
     case Input::SwitchZ: actuated = machine_.switchActive(kZ); break;
     case Input::FloatingHead: actuated = machine_.floatingHeadActive(); break;
     case Input::ArcOk: actuated = actuated || arcEstablished(); break;
+    case Input::In2:
+      actuated = actuated || (machine_.layout().arcOkOnIn2 && arcEstablished());
+      break;
     default: break;
   }
   for (int bit = 0; bit < 8; ++bit) {
@@ -627,10 +628,10 @@ std::uint32_t Board::statusWord() const {
   set(output1_, status::kOutput1);
   set(output2_, status::kOutput2);
   set(queueFill() >= kQueueThrottleFill, status::kBit20);
-  if (thc && thcTarget_ > 0) {
+  if (thc && thc_.targetVolts > 0) {
     const std::int32_t volts = arcVoltage();
-    set(volts < thcTarget_ - kThcDeadbandVolts, status::kThcRaising);
-    set(volts > thcTarget_ + kThcDeadbandVolts, status::kThcLowering);
+    set(volts < thc_.targetVolts - kThcDeadbandVolts, status::kThcRaising);
+    set(volts > thc_.targetVolts + kThcDeadbandVolts, status::kThcLowering);
   }
   return w;
 }

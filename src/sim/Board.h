@@ -16,6 +16,14 @@ inline constexpr int kQueueCapacity = 4096;
 // How long an arc wait waits per unit of its P0 before it raises ARC OK ERR.
 inline constexpr std::int64_t kArcWaitUnitMicros = 1000000;
 
+// The height-control settings of command 202, as the board keeps them.
+struct ThcSettings {
+  std::int32_t targetVolts = 0;  // 0 = automatic
+  std::int32_t calibration = 0;
+  std::int32_t halfPierceTime = 0;
+  std::int32_t speedCode = 0;    // 10 (fast) .. 110 (slow)
+};
+
 // The controller firmware in application mode: it takes decoded requests,
 // runs the queue in simulated time against a Machine, and builds replies.
 // Time only moves when advanceTo() is called, so tests drive it with fake time.
@@ -60,7 +68,8 @@ class Board {
   std::int32_t machineConfigBits() const { return configBits_; }
   std::int32_t fourthAxisFunction() const { return fourthAxisFunction_; }
   std::int32_t inputInversionBits() const { return inversionBits_; }
-  std::int32_t thcTargetVolts() const { return thcTarget_; }
+  const ThcSettings& thc() const { return thc_; }
+  std::int32_t connectionSetting() const { return connectionSetting_; }
   Machine& machine() { return machine_; }
   const Machine& machine() const { return machine_; }
 
@@ -121,7 +130,7 @@ class Board {
   std::int32_t fourthAxisFunction_ = 0;
   std::int32_t inversionBits_ = 0;
   std::int32_t connectionSetting_ = 0;
-  std::int32_t thcTarget_ = 0, thcCalibration_ = 0, thcHalfPierce_ = 0, thcSpeedCode_ = 0;
+  ThcSettings thc_;
   std::int32_t feedOverride_ = 0;
   std::int32_t thcMode_ = 0;
   double thcCarry_ = 0;

@@ -65,6 +65,7 @@ material Z | none              material surface at machine Z (steps), or no mate
 switches AXIS MIN MAX          home/limit switch positions of x, y (steps); z: MAX is its top
 arc ok|fail                    the arc strikes after its delay, or never
 arc overload on|off            the plasma source reports an overload (999 V)
+arc in2 on|off                 the source's ARC OK signal is wired to input In2
 rs485 on|off                   the plasma source answers on RS485
 wiring NC-BITS                 inputs wired normally closed (bit 0 X ... bit 7 In2)
 fault KIND PROBABILITY         KIND: lose checksum late error; probability 0..1
@@ -162,11 +163,11 @@ Console::Result Console::execute(const std::string& line) {
     layout.arcAvailable = w[1] == "ok";
     return Result::Ok;
   }
-  if ((verb == "arc" && w.size() == 3 && w[1] == "overload") || (verb == "rs485" && w.size() == 2) ||
+  if ((verb == "arc" && w.size() == 3 && (w[1] == "overload" || w[1] == "in2")) || (verb == "rs485" && w.size() == 2) ||
       (verb == "oldfirmware" && w.size() == 2) || (verb == "log" && w.size() == 2)) {
     const auto on = OnOff(w.back());
     if (!on) return fail("expected on or off, got " + w.back());
-    if (verb == "arc") layout.arcOverload = *on;
+    if (verb == "arc") (w[1] == "in2" ? layout.arcOkOnIn2 : layout.arcOverload) = *on;
     if (verb == "rs485") layout.rs485Answering = *on;
     if (verb == "oldfirmware") board_.setOldFirmware(*on);
     if (verb == "log") setFrameLog(*on);
@@ -271,6 +272,11 @@ Console::Result Console::printState() {
       ", sensed " + (b.sensedSurface() ? std::to_string(*b.sensedSurface()) : std::string("none")) +
       ", config " + Hex(static_cast<std::uint32_t>(b.machineConfigBits())) + ", fourth axis " +
       std::to_string(b.fourthAxisFunction()) + ", inverted " + std::to_string(b.inputInversionBits()));
+  const ThcSettings& thc = b.thc();
+  say("thc target " + std::to_string(thc.targetVolts) + " V, calibration " +
+      std::to_string(thc.calibration) + ", half pierce " + std::to_string(thc.halfPierceTime) +
+      ", speed code " + std::to_string(thc.speedCode) + ", connection setting " +
+      std::to_string(b.connectionSetting()));
   say("requests " + std::to_string(board_.faults().requestsSeen()));
   return Result::Ok;
 }

@@ -27,6 +27,7 @@ struct MachineLayout {
   std::int64_t arcDelayMicros = 300000;    // torch on to ARC OK
   bool arcAvailable = true;                // false: the arc never strikes
   bool arcOverload = false;                // the source reports an overload (999 V)
+  bool arcOkOnIn2 = false;                 // the source's ARC OK signal is wired to In2
   bool rs485Answering = true;              // the plasma source answers on RS485
   // Inputs wired normally closed, in the order of the inversion setting:
   // X, Y, Z switch, S, floating head, collision, In1, In2.

@@ -247,6 +247,19 @@ TEST_F(BoardFixture, TorchArcVoltageAndArcOk) {
   pc.must(cmd::kStop, {0, 0, 0, 0, 0});
   EXPECT_FALSE(word() & status::kTorch);
 
+  // With ARC OK wired to In2, the wait on In2 ends at the strike.
+  board.board().machine().layout().arcOkOnIn2 = true;
+  pc.must(cmd::kTorchOn);
+  pc.must(cmd::kArcWaitIn2, {2, 0, 0, 0, 0});
+  // The torch goes on once the stop's braking (20 levels x 0.1 ms) is over.
+  const std::int64_t onAt = board.nowMicros();
+  at(onAt + layout.arcDelayMicros - 1000);
+  EXPECT_EQ(statusA().queueFill(), 1);
+  at(onAt + 2000 + layout.arcDelayMicros + 1000);
+  EXPECT_EQ(statusA().queueFill(), 0);
+  EXPECT_TRUE(word() & status::kIn2);
+  pc.must(cmd::kTorchOff);
+
   // A strike that never comes ends the wait with the ARC OK alarm.
   board.board().machine().layout().arcAvailable = false;
   pc.must(cmd::kTorchOn);
