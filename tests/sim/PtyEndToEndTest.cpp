@@ -148,7 +148,23 @@ TEST(CorvaneSim, ServesFramesOnItsTerminalAndResetsThroughTheControlSocket) {
   EXPECT_EQ(ReadExactly(fd, 1), std::vector<std::uint8_t>{0x79});
   EXPECT_NE(sim.control("state").find("mode bootloader"), std::string::npos);
   EXPECT_NE(sim.control("input nothing on").find("error"), std::string::npos);
+
+  // Pulling the cable makes the terminal vanish under the client; plugged
+  // back in, the board answers on a new terminal behind the same link.
+  EXPECT_NE(sim.control("unplug").find("ok"), std::string::npos);
+  sim.control("state");  // one more turn of the server loop
+  std::uint8_t byte = 0;
+  pollfd p{fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&p, 1, 2000), 1);
+  EXPECT_LE(::read(fd, &byte, 1), 0);
   ::close(fd);
+  EXPECT_NE(sim.control("plug").find("ok"), std::string::npos);
+  sim.control("run");
+  const int again = OpenRaw(sim.link());
+  ASSERT_GE(again, 0);
+  ASSERT_EQ(::write(again, request.data(), request.size()), 24);
+  EXPECT_EQ(ReadExactly(again, 24).size(), 24u);
+  ::close(again);
 }
 
 TEST(CorvaneSim, Stm32flashWritesVerifiesAndStartsAnImage) {
