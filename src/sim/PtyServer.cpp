@@ -208,7 +208,7 @@ bool PtyServer::serveControl(ControlClient& client) {
 }
 
 void PtyServer::run() {
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = OnSignal;
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);

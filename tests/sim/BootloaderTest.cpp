@@ -27,7 +27,8 @@ struct BootFixture : ::testing::Test {
     return bytes;
   }
   static Bytes Address(std::uint32_t a) {
-    return WithXor({std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8), std::uint8_t(a)});
+    return WithXor(
+        {std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8), std::uint8_t(a)});
   }
   // The CBUS pulse: all pins high, then low after `heldMicros`.
   void pulse(std::int64_t heldMicros) {
@@ -51,8 +52,8 @@ TEST_F(BootFixture, LongResetPulseEntersTheBootloaderAndShortOneLeavesIt) {
 TEST_F(BootFixture, SecondSyncIsACommandByteAndItsPairGetsNack) {
   board.enterBootloader();
   EXPECT_EQ(talk({kSync}), Bytes{kAck});
-  EXPECT_TRUE(talk({kSync}).empty());        // waits for the complement
-  EXPECT_EQ(talk({kSync}), Bytes{kNack});   // 0x7F 0x7F is no command pair
+  EXPECT_TRUE(talk({kSync}).empty());      // waits for the complement
+  EXPECT_EQ(talk({kSync}), Bytes{kNack});  // 0x7F 0x7F is no command pair
   // A new reset pulse gives a fresh bootloader that acknowledges the sync again.
   pulse(500000);
   EXPECT_EQ(talk({kSync}), Bytes{kAck});
