@@ -172,6 +172,11 @@ CNCpath2 InsertRampPoints(TAcncp& w, std::int32_t f, const PlannerRamps& ramps) 
     PlannedRecord split;
     split.x = prev.x + Rounded(fr * (static_cast<double>(record.x) - prev.x));
     split.y = prev.y + Rounded(fr * (static_cast<double>(record.y) - prev.y));
+    // A ramp point on a vertex would ask for two speeds at one place.
+    if ((split.x == prev.x && split.y == prev.y) || (split.x == record.x && split.y == record.y)) {
+      out.push_back(record);
+      continue;
+    }
     split.speed = peak->speed;
     split.angle = 0.0;
     split.length = std::round(record.length * fr);
