@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <array>
 #include <optional>
+#include <vector>
 
 #include "model/SpeedTables.h"
 
@@ -23,7 +25,8 @@ class PlannerRamps {
   // Full ramp between the cutting speed and the corner speed, kept for ReachableSpeed.
   void setRampLengthFull(std::int32_t length) { rampLengthFull_ = length; }
 
-  int Level(std::int32_t speed) const { return SpeedLevel(speed, speeds_.X); }
+  // SpeedLevel on the X table, by bisection (the table never decreases).
+  int Level(std::int32_t speed) const;
   std::int32_t SpeedAt(int level) const;
   // Ramp distance in 0.01 mm between two speeds.
   std::int32_t Length(std::int32_t high, std::int32_t low) const;
@@ -39,6 +42,11 @@ class PlannerRamps {
 
  private:
   double StepsToLength(std::int32_t steps) const { return steps / stepsPerUnit_; }
+  // Running sums of the per-level ramp steps from `low` up to the last level, added in
+  // RampSteps' own order so that every value is bit for bit what RampSteps would sum.
+  const std::vector<double>& SumsFrom(int low) const;
+  // RampSteps(high, low) from those sums.
+  std::int32_t Steps(int high, int low) const;
 
   const AxisScales& scales_;
   const SpeedTables& speeds_;
@@ -46,6 +54,7 @@ class PlannerRamps {
   bool pipeMode_;
   double stepsPerUnit_;
   std::int32_t rampLengthFull_ = 0;
+  mutable std::array<std::vector<double>, kSpeedLevels> sums_;
 };
 
 }  // namespace corvane

@@ -181,6 +181,17 @@ TEST_F(PlanCutTest, SpeedNeverExceedsTheMachineMaximum) {
   for (const auto& rec : r.path) EXPECT_LE(rec.speed, 3000);
 }
 
+TEST_F(PlanCutTest, CachedRampArithmeticMatchesTheSpeedTables) {
+  for (bool pipe : {false, true}) {
+    PlannerRamps ramps(scales, speeds, 73, pipe);
+    for (std::int32_t high = 0; high < 40000; high += 397) {
+      EXPECT_EQ(ramps.Level(high), SpeedLevel(high, speeds.X)) << high;
+      for (std::int32_t low = 0; low <= high; low += 1201)
+        EXPECT_EQ(ramps.Length(high, low), RampLength(high, low, 73, speeds, scales, pipe)) << high << " " << low;
+    }
+  }
+}
+
 // Motor steps spent climbing levels low..high at ramp setting 60.
 double RampStepsSum(int low, int high) {
   double sum = 0;
