@@ -14,12 +14,7 @@ namespace {
 using testing::Contour;
 using testing::PlannerFixture;
 using testing::TurnFrom;
-
-const PlannedRecord* RecordAt(const CNCpath2& plan, ContourPoint p) {
-  for (const auto& r : plan)
-    if (r.x == p.x && r.y == p.y) return &r;
-  return nullptr;
-}
+using testing::RecordAt;
 
 class PlanCutTest : public ::testing::Test, public PlannerFixture {
  protected:

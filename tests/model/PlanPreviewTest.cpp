@@ -20,10 +20,9 @@ class PlanPreviewTest : public ::testing::Test, public PlannerFixture {
     return PlanPreview(c, speed, context(), PlanStart{});
   }
   std::int32_t SpeedAt(const PlanResult& r, ContourPoint p) {
-    for (const auto& rec : r.path)
-      if (rec.x == p.x && rec.y == p.y) return rec.speed;
-    ADD_FAILURE() << "no record at " << p.x << "," << p.y;
-    return -1;
+    const PlannedRecord* rec = testing::RecordAt(r.path, p);
+    if (!rec) ADD_FAILURE() << "no record at " << p.x << "," << p.y;
+    return rec ? rec->speed : -1;
   }
 };
 

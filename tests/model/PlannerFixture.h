@@ -42,4 +42,11 @@ inline ContourPoint TurnFrom(ContourPoint from, ContourPoint corner, double degr
           corner.y + static_cast<std::int32_t>(std::lround(length * std::sin(heading)))};
 }
 
+// The plan's record at vertex p, if the plan has one.
+inline const PlannedRecord* RecordAt(const CNCpath2& plan, ContourPoint p) {
+  for (const auto& r : plan)
+    if (r.x == p.x && r.y == p.y) return &r;
+  return nullptr;
+}
+
 }  // namespace corvane::testing
