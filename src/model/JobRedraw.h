@@ -18,9 +18,11 @@ struct RedrawSettings {
   bool analysisView = false;        // speed colouring of the planned path
   bool imperial = false;            // cImperial, for the extent text
   SoftLimits limits;                // cLimits, xLimitX, xLimitY
-  std::int32_t feed = 1000;         // xFeed, ParseInt2
-  std::int32_t feedSmall = 1000;    // xFeed2, ParseInt2 (a percentage already applied to xFeed)
-  std::int32_t smallSize = 2540;    // xSmall × 100: contours fitting this square use xFeed2
+  std::int32_t feed = 2540;         // xFeed, ParseInt2
+  std::int32_t feedSmall = 1270;    // xFeed2, ParseInt2 (a percentage already applied to xFeed)
+  // xSmall, ParseFloat2 × 100: contours fitting this square use xFeed2. The same size the
+  // cutter applies, so the preview plans a small contour at the speed it is really cut at.
+  std::int32_t smallSize = 2540;
 };
 
 // Redraws the job into a display list; plans the current contour with the preview

@@ -11,9 +11,9 @@ namespace corvane {
 // The operator values the planners read, already parsed from their fields.
 // Whoever calls a planner fills this from the field store at the moment of use.
 struct PlannerSettings {
-  std::int32_t feedMaxXY = 10000;   // xFeedMaxXY, ParseInt2 (mm/min)
-  std::int32_t feedMinXY = 500;     // xFeedMinXY, ParseInt2 ("XY safety speed")
-  std::int32_t accelXY = 100;       // eAccXY, ParseInt1 ("Acceleration XY ( RAMP )")
+  std::int32_t feedMaxXY = 10160;   // xFeedMaxXY, ParseInt2 (mm/min)
+  std::int32_t feedMinXY = 762;     // xFeedMinXY, ParseInt2 ("XY safety speed")
+  std::int32_t accelXY = 20;        // eAccXY, ParseInt1 ("Acceleration XY ( RAMP )")
   bool rampOnline = true;           // controller connected, or the analysis view is on
   bool busy = false;                // System::Busy: a job or motion is running
   bool pipeMode = false;            // rotary pipe mode: ramps use the pipe step factor
