@@ -3,6 +3,7 @@
 #include <string>
 
 #include "model/JobModel.h"
+#include "model/JobPreparation.h"
 #include "model/NumberParser.h"
 #include "model/SpeedTables.h"
 #include "ports/Clock.h"
@@ -44,6 +45,7 @@ class System {
   AdvancedOptions advanced;
   MessageTable messages;
   StoreState store;
+  PreparationState prep;  // placement, sheet angle, single-line start, path view mapping
 
   bool loading = true;        // settings are being loaded
   bool Busy = false;          // a job or machine motion is running

@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+
+#include "model/JobModel.h"
+#include "model/SpeedTables.h"
+
+namespace corvane {
+
+// Speed level for an XY move from `from` to (x, y): the level refers to the axis making more steps.
+int MoveLevel(const AxisPosition& from, std::int32_t x, std::int32_t y, std::int32_t speed,
+              const AxisScales& scales, const SpeedTables& speeds);
+
+// Highest level a move of `distanceSteps` can reach when half of it must hold the ramp down to `lowLevel`.
+int PeakLevel(double distanceSteps, int highLevel, int lowLevel, std::int32_t accel, bool pipeMode);
+
+// Ramp distance (0.01 mm) between two pipe speeds, walked in 2 % speed steps.
+std::int32_t SpeedRampLength(std::int32_t high, std::int32_t low, std::int32_t accel);
+
+// Highest pipe speed whose ramp fits twice into `distance`.
+std::int32_t PipePeakSpeed(double distance, std::int32_t high, std::int32_t low, std::int32_t accel);
+
+// Level of the part of `speed` that lies along an axis at slope x.
+int LevelAtAngle(double speed, const SpeedTable& table, double x);
+
+}  // namespace corvane
