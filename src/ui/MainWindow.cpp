@@ -14,7 +14,10 @@
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
 #include "system/System.h"
+#include "model/JobNormalise.h"
+#include "system/FieldSettings.h"
 #include "ui/FieldPanel.h"
+#include "ui/PathView.h"
 #include "ui/PresetBox.h"
 #include "ui/SplashScreen.h"
 #include "ui/UiWait.h"
@@ -48,13 +51,7 @@ void MainWindow::buildPanels() {
   logo_ = new QLabel(this);
   logo_->setObjectName("Logo");
 
-  drawingPanel_ = new QFrame(this);
-  drawingPanel_->setObjectName("PathView");
-  drawingPanel_->setFrameShape(QFrame::Box);
-  drawingPanel_->setAutoFillBackground(true);
-  QPalette white = drawingPanel_->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  drawingPanel_->setPalette(white);
+  drawingPanel_ = new PathView(system_, this);
 
   statusLink_ = new QLabel("<a href=\"status\">Status</a>", this);
   statusLink_->setObjectName("StatusLink");
@@ -124,6 +121,7 @@ bool MainWindow::create() {
   }
   setWindowTitle(QString::fromStdString(system_.caption()));
   PrepareStore(system_);
+  InstallAxisScaleUpdates(system_);
   presetBox_->reload();
   const QString logo = QString::fromStdString(system_.paths.profileFolder()) + "logo.bmp";
   if (QFile::exists(logo)) logo_->setPixmap(QPixmap(logo));
@@ -143,6 +141,7 @@ void MainWindow::firstShow() {
   activateWindow();
   StartupSequence(system_);
   presetBox_->reload();
+  NormaliseJob(system_.job);
   system_.loading = false;
   requestRedraw();
   system_.host.processEvents();
@@ -189,7 +188,7 @@ void MainWindow::openProject() {
   const QString path = QFileDialog::getOpenFileName(this, "Open Project", {},
                                                     "Projects (*.cvp2 *.cvp *.CVP2 *.CVP)");
   if (path.isEmpty()) return;
-  OpenProject(system_, path.toStdString());
+  if (OpenProject(system_, path.toStdString())) NormaliseJob(system_.job);
   requestRedraw();
 }
 
@@ -228,7 +227,7 @@ void MainWindow::playSound(const QString& name) {
 #endif
 }
 
-void MainWindow::requestRedraw() { drawingPanel_->update(); }
+void MainWindow::requestRedraw() { drawingPanel_->invalidate(); }
 
 void MainWindow::requestRefresh() { update(); }
 

@@ -37,6 +37,7 @@ class MainWindow final : public QWidget {
   QTimer* timer(const QString& name) const { return timers_.value(name); }
   QStringList timerNames() const { return timers_.keys(); }
   bool firstShowDone() const { return firstShowDone_; }
+  class PathView* pathView() const { return drawingPanel_; }
 
   static constexpr int kMinimumWidth = 470;
   static constexpr int kMinimumHeight = 250;
@@ -60,7 +61,7 @@ class MainWindow final : public QWidget {
 
   System& system_;
   SplashScreen* splash_;
-  QFrame* drawingPanel_ = nullptr;
+  class PathView* drawingPanel_ = nullptr;
   QFrame* parameterPanel_ = nullptr;
   QPlainTextEdit* logPane_ = nullptr;
   QLabel* connectText_ = nullptr;

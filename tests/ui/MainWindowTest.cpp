@@ -7,6 +7,7 @@
 
 #include "support/SystemFixture.h"
 #include "ui/MainWindow.h"
+#include "ui/PathView.h"
 #include "ui/QtHost.h"
 #include "ui/QtApp.h"
 #include "ui/SplashScreen.h"
@@ -145,6 +146,39 @@ TEST(FieldPanel, WidgetsAndTheFieldStoreStayInStep) {
   // ...and a value loaded into the store reaches the widget.
   u.system->fields.setText(Window::Main, "xFeed", "1800");
   EXPECT_EQ(feed->text(), "1800");
+  window.close();
+  u.host.setMainWindow(nullptr);
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+TEST(PathView, DrawsTheRestoredJobFromTheDisplayList) {
+  UiSystem u;
+  ui::MainWindow window(*u.system, nullptr);
+  u.host.setMainWindow(&window);
+  ASSERT_TRUE(window.create());
+  QSignalSpy firstShow(&window, &ui::MainWindow::firstShowFinished);
+  window.show();
+  ASSERT_TRUE(firstShow.wait(2000));
+  // A fresh profile starts with the example job.
+  ASSERT_FALSE(u.system->job.Job.empty());
+  window.pathView()->repaint();
+  const auto& list = window.pathView()->displayList();
+  ASSERT_TRUE(list.has_value());
+  size_t polylines = 0;
+  for (const auto& item : list->items) polylines += std::holds_alternative<DisplayPolyline>(item);
+  EXPECT_GE(polylines, u.system->job.Job.size());
+  // The picture reaches the screen: some pixel of the view is not background.
+  const QImage image = window.pathView()->grab().toImage();
+  bool drawn = false;
+  for (int y = 2; y < image.height() - 2 && !drawn; y += 2)
+    for (int x = 2; x < image.width() - 2 && !drawn; x += 2)
+      drawn = image.pixelColor(x, y) == QColor(Qt::black);
+  EXPECT_TRUE(drawn);
   window.close();
   u.host.setMainWindow(nullptr);
 }
