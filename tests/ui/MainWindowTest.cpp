@@ -30,14 +30,31 @@ struct UiSystem {
   std::unique_ptr<System> system;
 };
 
+// A created main window on a UiSystem; closed (with the closing steps) at the end.
+struct OpenWindow : UiSystem {
+  OpenWindow() : window(*system, nullptr) {
+    host.setMainWindow(&window);
+    created = window.create();
+  }
+  ~OpenWindow() {
+    window.close();
+    host.setMainWindow(nullptr);
+  }
+  // Shows the window and waits for its first-show steps.
+  bool showAndWait() {
+    QSignalSpy firstShow(&window, &ui::MainWindow::firstShowFinished);
+    window.show();
+    return firstShow.wait(2000);
+  }
+  ui::MainWindow window;
+  bool created = false;
+};
+
 TEST(MainWindow, StartsWithCaptionTimersAndLogLines) {
-  UiSystem u;
-  ui::MainWindow window(*u.system, nullptr);
-  u.host.setMainWindow(&window);
-  ASSERT_TRUE(window.create());
-  QSignalSpy firstShow(&window, &ui::MainWindow::firstShowFinished);
-  window.show();
-  ASSERT_TRUE(firstShow.wait(2000));
+  OpenWindow u;
+  ASSERT_TRUE(u.created);
+  ASSERT_TRUE(u.showAndWait());
+  ui::MainWindow& window = u.window;
 
   EXPECT_EQ(window.windowTitle(), "Corvane CNC v 1.2.1e  /Wood");
   EXPECT_EQ(window.minimumSize(), QSize(470, 250));
@@ -68,14 +85,12 @@ TEST(MainWindow, StartsWithCaptionTimersAndLogLines) {
 
   window.close();
   EXPECT_NE(testing::ReadFileText(u.system->log.path()).find("CloseApp\r\n"), std::string::npos);
-  u.host.setMainWindow(nullptr);
 }
 
 TEST(MainWindow, ResizeKeepsThePanelsWhereTheOperatorExpectsThem) {
-  UiSystem u;
-  ui::MainWindow window(*u.system, nullptr);
-  u.host.setMainWindow(&window);
-  ASSERT_TRUE(window.create());
+  OpenWindow u;
+  ASSERT_TRUE(u.created);
+  ui::MainWindow& window = u.window;
   window.show();
   window.resize(1000, 700);
   QApplication::processEvents();
@@ -86,8 +101,6 @@ TEST(MainWindow, ResizeKeepsThePanelsWhereTheOperatorExpectsThem) {
   window.resize(100, 100);
   QApplication::processEvents();
   EXPECT_EQ(window.size(), QSize(470, 250));
-  window.close();
-  u.host.setMainWindow(nullptr);
 }
 
 TEST(Splash, VersionLabelTakesItsColoursFromThePicture) {
@@ -126,17 +139,11 @@ TEST(Splash, WriteTestPassesOnAWritableRootAndFailsBelowAFile) {
   EXPECT_TRUE(bad.findChild<QLabel*>("ErrorLabel")->text() == "Permission problem !!!");
 }
 
-}  // namespace
-}  // namespace corvane
-
-namespace corvane {
-namespace {
 
 TEST(FieldPanel, WidgetsAndTheFieldStoreStayInStep) {
-  UiSystem u;
-  ui::MainWindow window(*u.system, nullptr);
-  u.host.setMainWindow(&window);
-  ASSERT_TRUE(window.create());
+  OpenWindow u;
+  ASSERT_TRUE(u.created);
+  ui::MainWindow& window = u.window;
   auto* feed = window.findChild<QLineEdit*>("xFeed");
   ASSERT_NE(feed, nullptr);
   // The operator's typing reaches the store...
@@ -146,24 +153,14 @@ TEST(FieldPanel, WidgetsAndTheFieldStoreStayInStep) {
   // ...and a value loaded into the store reaches the widget.
   u.system->fields.setText(Window::Main, "xFeed", "1800");
   EXPECT_EQ(feed->text(), "1800");
-  window.close();
-  u.host.setMainWindow(nullptr);
 }
 
-}  // namespace
-}  // namespace corvane
-
-namespace corvane {
-namespace {
 
 TEST(PathView, DrawsTheRestoredJobFromTheDisplayList) {
-  UiSystem u;
-  ui::MainWindow window(*u.system, nullptr);
-  u.host.setMainWindow(&window);
-  ASSERT_TRUE(window.create());
-  QSignalSpy firstShow(&window, &ui::MainWindow::firstShowFinished);
-  window.show();
-  ASSERT_TRUE(firstShow.wait(2000));
+  OpenWindow u;
+  ASSERT_TRUE(u.created);
+  ASSERT_TRUE(u.showAndWait());
+  ui::MainWindow& window = u.window;
   // A fresh profile starts with the example job.
   ASSERT_FALSE(u.system->job.Job.empty());
   window.pathView()->repaint();
@@ -179,8 +176,6 @@ TEST(PathView, DrawsTheRestoredJobFromTheDisplayList) {
     for (int x = 2; x < image.width() - 2 && !drawn; x += 2)
       drawn = image.pixelColor(x, y) == QColor(Qt::black);
   EXPECT_TRUE(drawn);
-  window.close();
-  u.host.setMainWindow(nullptr);
 }
 
 }  // namespace
