@@ -1,0 +1,186 @@
+#include "link/PtyDevice.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "link/D2XXUnit.h"
+
+namespace corvane {
+
+namespace {
+
+speed_t SpeedCode(std::uint32_t baudRate) {
+  switch (baudRate) {
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
+    default: return B0;
+  }
+}
+
+// Changes the terminal's settings through `change`; false when the terminal refuses.
+template <typename Change>
+bool Reconfigure(int fd, Change change) {
+  termios settings{};
+  if (tcgetattr(fd, &settings) != 0) return false;
+  change(settings);
+  return tcsetattr(fd, TCSANOW, &settings) == 0;
+}
+
+// One request line to the simulator's control socket and its one-line answer.
+bool AskControlSocket(const std::string& socketPath, const std::string& line) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (socketPath.size() >= sizeof(address.sun_path)) {
+    ::close(fd);
+    return false;
+  }
+  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+            ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  char answer[64] = {};
+  std::size_t got = 0;
+  while (ok && got < sizeof(answer) - 1) {
+    const ssize_t n = ::read(fd, answer + got, 1);
+    if (n <= 0) break;
+    if (answer[got++] == '\n') break;
+  }
+  ::close(fd);
+  return ok && std::strncmp(answer, "ok", 2) == 0;
+}
+
+}  // namespace
+
+PtyDevice::PtyDevice(std::string path) : path_(std::move(path)) {}
+
+PtyDevice::~PtyDevice() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FtStatus PtyDevice::countDevices(std::uint32_t& count) {
+  struct stat info {};
+  count = ::stat(path_.c_str(), &info) == 0 ? 1 : 0;
+  return ftstatus::kOk;
+}
+
+FtStatus PtyDevice::describeDevice(std::uint32_t index, std::string& description) {
+  std::uint32_t count = 0;
+  countDevices(count);
+  if (index >= count) return ftstatus::kDeviceNotFound;
+  description = kControllerDescription;
+  return ftstatus::kOk;
+}
+
+FtStatus PtyDevice::openByDescription(const std::string& description) {
+  if (description != kControllerDescription) return ftstatus::kDeviceNotFound;
+  if (fd_ >= 0) close();
+  fd_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd_ < 0) return errno == ENOENT ? ftstatus::kDeviceNotFound : ftstatus::kDeviceNotOpened;
+  if (!Reconfigure(fd_, [](termios& t) { cfmakeraw(&t); t.c_cc[VMIN] = 0; t.c_cc[VTIME] = 0; })) {
+    close();
+    return ftstatus::kDeviceNotOpened;
+  }
+  tcflush(fd_, TCIOFLUSH);
+  return ftstatus::kOk;
+}
+
+FtStatus PtyDevice::close() {
+  if (fd_ < 0) return ftstatus::kInvalidHandle;
+  ::close(fd_);
+  fd_ = -1;
+  return ftstatus::kOk;
+}
+
+std::uint32_t PtyDevice::read(std::uint8_t* buffer, std::uint32_t count) {
+  if (fd_ < 0 || count == 0) return 0;
+  const ssize_t n = ::read(fd_, buffer, count);
+  return n > 0 ? static_cast<std::uint32_t>(n) : 0;
+}
+
+std::uint32_t PtyDevice::write(const std::uint8_t* buffer, std::uint32_t count) {
+  if (fd_ < 0) return 0;
+  std::uint32_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd_, buffer + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::uint32_t>(n);
+  }
+  return done;
+}
+
+FtStatus PtyDevice::setBaudRate(std::uint32_t baudRate) {
+  if (fd_ < 0) return ftstatus::kDeviceNotOpened;
+  const speed_t code = SpeedCode(baudRate);
+  if (code == B0) return ftstatus::kInvalidBaudRate;
+  return Reconfigure(fd_, [code](termios& t) { cfsetspeed(&t, code); }) ? ftstatus::kOk
+                                                                       : ftstatus::kIoError;
+}
+
+FtStatus PtyDevice::setDataCharacteristics(std::uint8_t wordLength, std::uint8_t stopBits,
+                                           std::uint8_t parity) {
+  if (fd_ < 0) return ftstatus::kDeviceNotOpened;
+  if ((wordLength != 7 && wordLength != 8) || parity > serial::kEvenParity)
+    return ftstatus::kInvalidParameter;
+  const bool ok = Reconfigure(fd_, [&](termios& t) {
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD);
+    t.c_cflag |= wordLength == 7 ? CS7 : CS8;
+    if (stopBits == serial::kTwoStopBits) t.c_cflag |= CSTOPB;
+    if (parity != serial::kNoParity) t.c_cflag |= PARENB;
+    if (parity == serial::kOddParity) t.c_cflag |= PARODD;
+  });
+  return ok ? ftstatus::kOk : ftstatus::kIoError;
+}
+
+FtStatus PtyDevice::setFlowControl(std::uint16_t flowControl, std::uint8_t, std::uint8_t) {
+  if (fd_ < 0) return ftstatus::kDeviceNotOpened;
+  if (flowControl != serial::kNoFlowControl) return ftstatus::kInvalidParameter;
+  const bool ok = Reconfigure(fd_, [](termios& t) {
+    t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+  });
+  return ok ? ftstatus::kOk : ftstatus::kIoError;
+}
+
+FtStatus PtyDevice::queueStatus(std::uint32_t& receiveCount) {
+  if (fd_ < 0) return ftstatus::kDeviceNotOpened;
+  // A closed simulator leaves the terminal hung up: that is an unplugged board.
+  pollfd watch{fd_, POLLIN, 0};
+  if (::poll(&watch, 1, 0) < 0 || (watch.revents & (POLLHUP | POLLERR | POLLNVAL)))
+    return ftstatus::kIoError;
+  int queued = 0;
+  if (::ioctl(fd_, FIONREAD, &queued) != 0) return ftstatus::kIoError;
+  receiveCount = static_cast<std::uint32_t>(queued);
+  return ftstatus::kOk;
+}
+
+FtStatus PtyDevice::setLatencyTimer(std::uint8_t) {
+  // A terminal hands bytes on as they come; there is no timer to set.
+  return fd_ < 0 ? ftstatus::kDeviceNotOpened : ftstatus::kOk;
+}
+
+FtStatus PtyDevice::setBitMode(std::uint8_t mask, std::uint8_t mode) {
+  if (fd_ < 0) return ftstatus::kDeviceNotOpened;
+  char line[48];
+  std::snprintf(line, sizeof(line), "bitmode 0x%02X 0x%02X\n", mask, mode);
+  return AskControlSocket(controlSocketPath(), line) ? ftstatus::kOk : ftstatus::kIoError;
+}
+
+}  // namespace corvane
