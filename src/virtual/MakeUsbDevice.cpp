@@ -1,0 +1,24 @@
+#include "virtual/MakeUsbDevice.h"
+
+#include "sim/VirtualBoard.h"
+#include "virtual/VirtualUsbDevice.h"
+
+namespace corvane {
+
+ProgramDevice::ProgramDevice() = default;
+ProgramDevice::ProgramDevice(ProgramDevice&&) noexcept = default;
+ProgramDevice& ProgramDevice::operator=(ProgramDevice&&) noexcept = default;
+ProgramDevice::~ProgramDevice() = default;
+
+ProgramDevice MakeUsbDevice(const DeviceChoice& choice, Clock& clock) {
+  ProgramDevice made;
+  if (choice.kind != DeviceChoice::Kind::Virtual) {
+    made.device = MakeHardwareDevice(choice);
+    return made;
+  }
+  made.board = std::make_unique<sim::VirtualBoard>();
+  made.device = std::make_unique<VirtualUsbDevice>(*made.board, clock);
+  return made;
+}
+
+}  // namespace corvane
