@@ -22,7 +22,7 @@ DeviceChoice ParseDeviceChoice(const std::string& value) {
 }
 
 DeviceChoice ChooseDevice(const CommandLine& line, const char* environmentValue) {
-  const std::string option = OptionValue(line, "device");
+  const std::string option = OptionValue(line, "--device");
   if (!option.empty()) return ParseDeviceChoice(option);
   return ParseDeviceChoice(environmentValue ? environmentValue : "");
 }

@@ -20,7 +20,7 @@ namespace corvane::testing {
 // Sits on the wire between the program and the virtual board: records every
 // frame the program writes and can rewrite the board's next reply (or cut it
 // short) before the program sees it. Only the wire is touched; both ends are real.
-class WireTap final : public UsbDevice {
+class WireTap : public UsbDevice {
  public:
   using ReplyEdit = std::function<void(std::vector<std::uint8_t>& reply)>;
   explicit WireTap(UsbDevice& inner) : inner_(inner) {}
