@@ -14,6 +14,10 @@ namespace {
 using namespace wire;
 constexpr double kNever = std::numeric_limits<double>::infinity();
 constexpr double kEpsilon = 1e-9;
+// The height control leaves the torch alone within this many volts of the target.
+constexpr double kThcDeadbandVolts = 2.0;
+// Z steps per microsecond of the height control at speed code 1.
+constexpr double kThcStepsPerMicroAtCode1 = 0.2;
 
 int ClampLevel(std::int32_t level) { return std::clamp<std::int32_t>(level, 0, kSpeedLevels - 1); }
 
@@ -312,8 +316,25 @@ double Board::advanceMove(double dt) {
     }
     if (step == toEnd) a.progress = a.stopAt;
     applyProgress();
+    correctHeight(step);
     if (used >= dt - kEpsilon && a.progress < a.stopAt - kEpsilon) return used;
   }
+}
+
+// The height control: while it is active it drives Z toward the height at
+// which the arc voltage meets the target, faster for a lower speed code.
+void Board::correctHeight(double micros) {
+  if (!thcActive() || thcTarget_ <= 0) return;
+  const auto& layout = machine_.layout();
+  const double error = arcVoltage() - thcTarget_;
+  if (std::abs(error) <= kThcDeadbandVolts || layout.arcVoltsPerStep <= 0) return;
+  const double reach = kThcStepsPerMicroAtCode1 / std::max(thcSpeedCode_, 1) * micros;
+  const double needed = std::abs(error) / layout.arcVoltsPerStep;
+  // Whole steps only; the fraction carries over to the next interval.
+  thcCarry_ += (error > 0 ? -1 : 1) * std::min(reach, needed);
+  const auto steps = static_cast<std::int32_t>(std::trunc(thcCarry_));
+  thcCarry_ -= steps;
+  machine_.setPhysical(kZ, machine_.physical()[kZ] + steps);
 }
 
 // Sets the step counters to where the move's progress puts them.
@@ -321,6 +342,8 @@ void Board::applyProgress() {
   const Active& a = *active_;
   const double fraction = a.lead > 0 ? a.progress / a.lead : 1.0;
   for (int i = 0; i < kAxes; ++i) {
+    // Axes the move does not drive stay where they are (THC may move Z).
+    if (a.to[i] == a.from[i]) continue;
     const double delta = double(a.to[i]) - double(a.from[i]);
     const double moved = std::trunc(delta * fraction + (delta >= 0 ? kEpsilon : -kEpsilon));
     machine_.setPhysical(i, toPhysical(i, a.from[i] + static_cast<std::int32_t>(moved)));
@@ -330,7 +353,8 @@ void Board::applyProgress() {
 void Board::finishMove() {
   Active a = *active_;
   if (a.progress >= a.lead - kEpsilon && !a.stopping) {
-    for (int i = 0; i < kAxes; ++i) machine_.setPhysical(i, toPhysical(i, a.to[i]));
+    for (int i = 0; i < kAxes; ++i)
+      if (a.to[i] != a.from[i]) machine_.setPhysical(i, toPhysical(i, a.to[i]));
   } else if (a.triggerAxis >= 0) {
     machine_.setPhysical(a.triggerAxis, toPhysical(a.triggerAxis, a.triggerLogical));
   }
@@ -605,8 +629,8 @@ std::uint32_t Board::statusWord() const {
   set(queueFill() >= kQueueThrottleFill, status::kBit20);
   if (thc && thcTarget_ > 0) {
     const std::int32_t volts = arcVoltage();
-    set(volts < thcTarget_ - 2, status::kThcRaising);
-    set(volts > thcTarget_ + 2, status::kThcLowering);
+    set(volts < thcTarget_ - kThcDeadbandVolts, status::kThcRaising);
+    set(volts > thcTarget_ + kThcDeadbandVolts, status::kThcLowering);
   }
   return w;
 }

@@ -91,6 +91,7 @@ class Board {
   double advanceMove(double dt);
   void finishMove();
   void applyProgress();
+  void correctHeight(double micros);
   void applyInstant(const wire::Request& request);
   void abortMotion(std::uint8_t alarmCode);
   void checkInputs();
@@ -123,6 +124,7 @@ class Board {
   std::int32_t thcTarget_ = 0, thcCalibration_ = 0, thcHalfPierce_ = 0, thcSpeedCode_ = 0;
   std::int32_t feedOverride_ = 0;
   std::int32_t thcMode_ = 0;
+  double thcCarry_ = 0;
   bool torchOn_ = false;
   double torchOnSince_ = 0;
   bool output1_ = false, output2_ = false;

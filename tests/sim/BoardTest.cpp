@@ -231,10 +231,19 @@ TEST_F(BoardFixture, TorchArcVoltageAndArcOk) {
 
   // THC active on a cutting line; it raises the torch when the voltage is low.
   pc.must(cmd::kThcSettings, {300, 590, 100, 0, 50});
+  pc.must(cmd::kRamp, {0, 0, 0, 0, 1});  // level steps every 0.1 ms: small intervals
   pc.must(cmd::kXyLine, {100000, 0, 1, 0, 20});
   const std::uint32_t w = word();
   EXPECT_TRUE(w & status::kThcActive);
   EXPECT_TRUE(w & status::kThcRaising);
+  // At 0.2 / 50 steps per µs it needs (300 - 190) V / 0.02 V per step = 5500 steps.
+  const double volts = layout.arcVoltsAtSurface + layout.arcVoltsPerStep * height;
+  const double climb = (300 - volts) / layout.arcVoltsPerStep;
+  at(board.nowMicros() + static_cast<std::int64_t>(climb / (0.2 / 50) / 2));
+  EXPECT_NEAR(statusA().r[2], climb / 2, 2);
+  at(board.nowMicros() + static_cast<std::int64_t>(climb / (0.2 / 50)));
+  EXPECT_NEAR(pc.must(cmd::kStatusB).r[0], 300, 2);
+  EXPECT_FALSE(word() & (status::kThcRaising | status::kThcLowering));
   pc.must(cmd::kStop, {0, 0, 0, 0, 0});
   EXPECT_FALSE(word() & status::kTorch);
 
@@ -243,7 +252,7 @@ TEST_F(BoardFixture, TorchArcVoltageAndArcOk) {
   pc.must(cmd::kTorchOn);
   pc.must(cmd::kArcWait, {2, 0, 0, 0, 0});
   pc.must(cmd::kDwell, {10, 0, 0, 0, 0});
-  at(board.nowMicros() + 2 * kArcWaitUnitMicros + 1);
+  at(board.nowMicros() + 2 * kArcWaitUnitMicros + 10000);  // after the braking of the stop
   EXPECT_EQ(pc.must(cmd::kStatusB).alarm, alarm::kArcOk);
   EXPECT_EQ(statusA().queueFill(), 0);
 }

@@ -1,0 +1,177 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+#include "wire/Commands.h"
+#include "wire/Frame.h"
+
+namespace corvane::sim {
+namespace {
+
+using corvane::testing::TempDir;
+using Clock = std::chrono::steady_clock;
+
+// corvane-sim started as a child process, with its terminal link and
+// control socket in a temporary folder.
+class SimProcess {
+ public:
+  explicit SimProcess(const TempDir& dir) : link_(dir.file("board")), control_(dir.file("ctl")) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int out = ::open(dir.file("sim.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+      ::execl(CORVANE_SIM_EXE, CORVANE_SIM_EXE, "--no-stdin", "--link", link_.c_str(), "--control",
+              control_.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~SimProcess() {
+    if (pid_ <= 0) return;
+    control("quit");
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (Clock::now() > deadline) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+        break;
+      }
+      ::usleep(10000);
+    }
+  }
+  // Waits until the server answers on its control socket.
+  bool ready() {
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline) {
+      if (::access(link_.c_str(), F_OK) == 0 && control("state").find("ok") != std::string::npos)
+        return true;
+      ::usleep(20000);
+    }
+    return false;
+  }
+  // One console line over the control socket; the whole answer.
+  std::string control(const std::string& line) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, control_.c_str(), sizeof address.sun_path - 1);
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+      const std::string text = line + "\n";
+      if (::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
+        char buffer[4096];
+        while (answer.find("ok\n") == std::string::npos && answer.find("error\n") == std::string::npos) {
+          pollfd p{fd, POLLIN, 0};
+          if (::poll(&p, 1, 5000) <= 0) break;
+          const ssize_t n = ::read(fd, buffer, sizeof buffer);
+          if (n <= 0) break;
+          answer.append(buffer, static_cast<std::size_t>(n));
+        }
+      }
+    }
+    ::close(fd);
+    return answer;
+  }
+  const std::string& link() const { return link_; }
+
+ private:
+  std::string link_, control_;
+  pid_t pid_ = -1;
+};
+
+// Opens the terminal as a raw serial port, the way a client would.
+int OpenRaw(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+  if (fd < 0) return fd;
+  termios t{};
+  ::tcgetattr(fd, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(fd, TCSANOW, &t);
+  return fd;
+}
+
+std::vector<std::uint8_t> ReadExactly(int fd, std::size_t count) {
+  std::vector<std::uint8_t> bytes;
+  while (bytes.size() < count) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 2000) <= 0) break;
+    std::uint8_t buffer[64];
+    const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - bytes.size()));
+    if (n <= 0) break;
+    bytes.insert(bytes.end(), buffer, buffer + n);
+  }
+  return bytes;
+}
+
+TEST(CorvaneSim, ServesFramesOnItsTerminalAndResetsThroughTheControlSocket) {
+  TempDir dir;
+  SimProcess sim(dir);
+  ASSERT_TRUE(sim.ready()) << testing::ReadFileText(dir.file("sim.out"));
+  const int fd = OpenRaw(sim.link());
+  ASSERT_GE(fd, 0);
+  const auto request = wire::EncodeRequest({{1, 1, 1, 1, 100}, wire::cmd::kVersion, 1, 1});
+  ASSERT_EQ(::write(fd, request.data(), request.size()), 24);
+  const auto reply = ReadExactly(fd, 24);
+  ASSERT_EQ(reply.size(), 24u);
+  EXPECT_TRUE(wire::ChecksumValid(reply));
+  EXPECT_EQ(reply[8], '1');
+
+  // A short reset pulse over the control socket restarts the application:
+  // the positions are lost again and status A shows the power-up mark.
+  const auto setPosition = wire::EncodeRequest({{5, 6, 7, 8, 100}, wire::cmd::kSetPosition, 1, 2});
+  ASSERT_EQ(::write(fd, setPosition.data(), setPosition.size()), 24);
+  EXPECT_EQ(ReadExactly(fd, 24).size(), 24u);
+  EXPECT_NE(sim.control("state").find("position 5 6 7 8"), std::string::npos);
+  EXPECT_NE(sim.control("bitmode 0xFF 0x20").find("ok"), std::string::npos);
+  EXPECT_NE(sim.control("bitmode 0xF0 0x20").find("ok"), std::string::npos);
+  EXPECT_NE(sim.control("state").find("power-up mark"), std::string::npos);
+
+  // The console line puts it into the bootloader, which answers the sync.
+  EXPECT_NE(sim.control("bootloader").find("ok"), std::string::npos);
+  const std::uint8_t sync = 0x7F;
+  ASSERT_EQ(::write(fd, &sync, 1), 1);
+  EXPECT_EQ(ReadExactly(fd, 1), std::vector<std::uint8_t>{0x79});
+  EXPECT_NE(sim.control("state").find("mode bootloader"), std::string::npos);
+  EXPECT_NE(sim.control("input nothing on").find("error"), std::string::npos);
+  ::close(fd);
+}
+
+TEST(CorvaneSim, Stm32flashWritesVerifiesAndStartsAnImage) {
+  if (::access("/usr/bin/stm32flash", X_OK) != 0)
+    GTEST_SKIP() << "stm32flash is not installed (apt-get install stm32flash); end-to-end flash test skipped";
+  TempDir dir;
+  SimProcess sim(dir);
+  ASSERT_TRUE(sim.ready()) << testing::ReadFileText(dir.file("sim.out"));
+  std::vector<char> image(5000);
+  std::mt19937 random(7);
+  for (char& c : image) c = static_cast<char>(random());
+  std::ofstream(dir.file("image.bin"), std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));
+
+  ASSERT_NE(sim.control("bootloader").find("ok"), std::string::npos);
+  const std::string command = "/usr/bin/stm32flash -m 8n1 -b 115200 -w '" + dir.file("image.bin") +
+                              "' -v -g 0x08000000 '" + sim.link() + "' > '" + dir.file("flash.log") + "' 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0) << testing::ReadFileText(dir.file("flash.log"));
+
+  EXPECT_NE(sim.control("state").find("mode application"), std::string::npos);
+  ASSERT_NE(sim.control("flash save " + dir.file("flash.bin") + " 5000").find("ok"), std::string::npos);
+  const std::string flashed = testing::ReadFileText(dir.file("flash.bin"));
+  EXPECT_EQ(flashed, std::string(image.begin(), image.end()));
+}
+
+}  // namespace
+}  // namespace corvane::sim
