@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "link/D2XXUnit.h"
 
@@ -42,7 +43,8 @@ bool Reconfigure(int fd, Change change) {
   return tcsetattr(fd, TCSANOW, &settings) == 0;
 }
 
-// One request line to the simulator's control socket and its one-line answer.
+// One console line to the simulator's control socket; true when its answer
+// ends with the line "ok".
 bool AskControlSocket(const std::string& socketPath, const std::string& line) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
@@ -55,20 +57,29 @@ bool AskControlSocket(const std::string& socketPath, const std::string& line) {
   std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
   bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
             ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-  char answer[64] = {};
-  std::size_t got = 0;
-  while (ok && got < sizeof(answer) - 1) {
-    const ssize_t n = ::read(fd, answer + got, 1);
+  std::string answer;
+  std::string lastLine;
+  char chunk[256];
+  while (ok) {
+    const ssize_t n = ::read(fd, chunk, sizeof(chunk));
     if (n <= 0) break;
-    if (answer[got++] == '\n') break;
+    answer.append(chunk, static_cast<std::size_t>(n));
+    std::size_t end = 0;
+    while ((end = answer.find('\n')) != std::string::npos) {
+      lastLine = answer.substr(0, end);
+      answer.erase(0, end + 1);
+      if (lastLine == "ok" || lastLine == "error") break;
+    }
+    if (lastLine == "ok" || lastLine == "error") break;
   }
   ::close(fd);
-  return ok && std::strncmp(answer, "ok", 2) == 0;
+  return ok && lastLine == "ok";
 }
 
 }  // namespace
 
-PtyDevice::PtyDevice(std::string path) : path_(std::move(path)) {}
+PtyDevice::PtyDevice(std::string path, std::string controlPath)
+    : path_(std::move(path)), controlPath_(std::move(controlPath)) {}
 
 PtyDevice::~PtyDevice() {
   if (fd_ >= 0) ::close(fd_);
@@ -180,7 +191,7 @@ FtStatus PtyDevice::setBitMode(std::uint8_t mask, std::uint8_t mode) {
   if (fd_ < 0) return ftstatus::kDeviceNotOpened;
   char line[48];
   std::snprintf(line, sizeof(line), "bitmode 0x%02X 0x%02X\n", mask, mode);
-  return AskControlSocket(controlSocketPath(), line) ? ftstatus::kOk : ftstatus::kIoError;
+  return AskControlSocket(controlPath_, line) ? ftstatus::kOk : ftstatus::kIoError;
 }
 
 }  // namespace corvane

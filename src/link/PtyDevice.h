@@ -13,7 +13,7 @@ namespace corvane {
 // answered by one line starting with "ok".
 class PtyDevice final : public UsbDevice {
  public:
-  explicit PtyDevice(std::string path);
+  PtyDevice(std::string path, std::string controlPath);
   ~PtyDevice() override;
   PtyDevice(const PtyDevice&) = delete;
   PtyDevice& operator=(const PtyDevice&) = delete;
@@ -33,10 +33,11 @@ class PtyDevice final : public UsbDevice {
   FtStatus setBitMode(std::uint8_t mask, std::uint8_t mode) override;
 
   const std::string& path() const { return path_; }
-  std::string controlSocketPath() const { return path_ + ".ctl"; }
+  const std::string& controlPath() const { return controlPath_; }
 
  private:
   std::string path_;
+  std::string controlPath_;
   int fd_ = -1;
 };
 

@@ -28,12 +28,18 @@ TEST(DeviceChoiceTest, OptionWinsOverTheEnvironment) {
   };
   for (const Case& c : cases) {
     const CommandLine line = ParseCommandLine(c.arguments);
-    const DeviceChoice choice = ChooseDevice(line, c.environment);
+    const DeviceChoice choice = ChooseDevice(line, c.environment, nullptr);
     SCOPED_TRACE(c.arguments.empty() ? std::string(c.environment ? c.environment : "-") : c.arguments.back());
     EXPECT_EQ(choice.kind, c.kind);
     EXPECT_EQ(choice.ptyPath, c.path);
     EXPECT_EQ(!choice.error.empty(), c.error);
+    if (c.kind == DeviceChoice::Kind::Pty) {
+      EXPECT_EQ(choice.controlPath, c.path + ".ctl");
+    }
   }
+  const DeviceChoice named =
+      ChooseDevice(ParseCommandLine({"--device=pty:/dev/pts/3"}), nullptr, "/run/sim.sock");
+  EXPECT_EQ(named.controlPath, "/run/sim.sock");
 }
 
 TEST(DeviceChoiceTest, EachChoiceMakesItsDevice) {
