@@ -31,7 +31,7 @@ void ControllerLink::Drain() {
 }
 
 ControllerLink::Wait ControllerLink::WaitForReply() {
-  priority_.Raise();
+  if (raisePriorityWhileWaiting) priority_.Raise();
   const std::int64_t t0 = clock_.nowMicros();
   for (;;) {
     const std::int64_t t1 = clock_.nowMicros();

@@ -45,6 +45,9 @@ class ControllerLink {
   LinkState state;
   // 10 ms of the counter plus one tick, in microseconds of the clock.
   std::int64_t replyTimeoutMicros = 10001;
+  // A real board answers on its own; a simulator on this machine shares its
+  // processors with us, and a raised priority would only delay its answer.
+  bool raisePriorityWhileWaiting = true;
 
   // Sends the request record and fills the reply record; false when not
   // connected, when the device is lost, or when every attempt failed.

@@ -8,7 +8,11 @@ namespace {
 constexpr int kHighNice = -10;
 }  // namespace
 
-void ProcessPriority::Raise() { raised_ = ::setpriority(PRIO_PROCESS, 0, kHighNice) == 0; }
+void ProcessPriority::Raise() {
+  if (refused_ || raised_) return;
+  raised_ = ::setpriority(PRIO_PROCESS, 0, kHighNice) == 0;
+  refused_ = !raised_;
+}
 
 void ProcessPriority::Normal() {
   if (raised_) ::setpriority(PRIO_PROCESS, 0, 0);

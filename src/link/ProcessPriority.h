@@ -3,8 +3,9 @@
 namespace corvane {
 
 // The reply window is 10 ms: while the exchange waits, the process asks the
-// scheduler for a higher priority. Without the right to raise it (a normal
-// user) the request is refused and the wait runs at the normal priority.
+// scheduler for a higher priority. A process without the right to raise it
+// (a normal user) is refused once and then runs at the normal priority
+// without asking again on every exchange.
 class ProcessPriority {
  public:
   void Raise();
@@ -12,6 +13,7 @@ class ProcessPriority {
 
  private:
   bool raised_ = false;
+  bool refused_ = false;
 };
 
 }  // namespace corvane

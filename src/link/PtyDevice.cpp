@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +19,8 @@
 namespace corvane {
 
 namespace {
+
+constexpr int kReplyWaitMillis = 1;
 
 speed_t SpeedCode(std::uint32_t baudRate) {
   switch (baudRate) {
@@ -116,13 +118,19 @@ FtStatus PtyDevice::close() {
   if (fd_ < 0) return ftstatus::kInvalidHandle;
   ::close(fd_);
   fd_ = -1;
+  received_.clear();
+  awaiting_ = 0;
   return ftstatus::kOk;
 }
 
 std::uint32_t PtyDevice::read(std::uint8_t* buffer, std::uint32_t count) {
-  if (fd_ < 0 || count == 0) return 0;
-  const ssize_t n = ::read(fd_, buffer, count);
-  return n > 0 ? static_cast<std::uint32_t>(n) : 0;
+  if (fd_ < 0) return 0;
+  if (received_.empty()) pull();
+  const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(count, received_.size()));
+  std::copy_n(received_.begin(), n, buffer);
+  received_.erase(received_.begin(), received_.begin() + n);
+  awaiting_ -= std::min(awaiting_, n);
+  return n;
 }
 
 std::uint32_t PtyDevice::write(const std::uint8_t* buffer, std::uint32_t count) {
@@ -134,6 +142,8 @@ std::uint32_t PtyDevice::write(const std::uint8_t* buffer, std::uint32_t count) 
     if (n <= 0) break;
     done += static_cast<std::uint32_t>(n);
   }
+  // Every frame is answered by one of the same size.
+  awaiting_ = done;
   return done;
 }
 
@@ -170,15 +180,35 @@ FtStatus PtyDevice::setFlowControl(std::uint16_t flowControl, std::uint8_t, std:
   return ok ? ftstatus::kOk : ftstatus::kIoError;
 }
 
+// Pulls what the terminal holds into our buffer; false when the terminal is
+// hung up (a closed simulator: an unplugged board).
+bool PtyDevice::pull() {
+  std::uint8_t chunk[256];
+  for (;;) {
+    const ssize_t n = ::read(fd_, chunk, sizeof(chunk));
+    if (n > 0) {
+      received_.insert(received_.end(), chunk, chunk + n);
+      if (static_cast<std::size_t>(n) < sizeof(chunk)) return true;
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    // A raw terminal without a minimum answers an empty queue with 0 or EAGAIN;
+    // a hung-up one with EIO.
+    return n == 0 || errno == EAGAIN || errno == EWOULDBLOCK;
+  }
+}
+
 FtStatus PtyDevice::queueStatus(std::uint32_t& receiveCount) {
   if (fd_ < 0) return ftstatus::kDeviceNotOpened;
-  // A closed simulator leaves the terminal hung up: that is an unplugged board.
-  pollfd watch{fd_, POLLIN, 0};
-  if (::poll(&watch, 1, 0) < 0 || (watch.revents & (POLLHUP | POLLERR | POLLNVAL)))
-    return ftstatus::kIoError;
-  int queued = 0;
-  if (::ioctl(fd_, FIONREAD, &queued) != 0) return ftstatus::kIoError;
-  receiveCount = static_cast<std::uint32_t>(queued);
+  if (!pull()) return ftstatus::kIoError;
+  if (received_.size() < awaiting_) {
+    // A reply is on its way. Like the USB chip's latency period, wait briefly
+    // for it instead of spinning: the simulator shares these few processors
+    // and must get to answer. Arriving bytes end the wait at once.
+    pollfd watch{fd_, POLLIN, 0};
+    if (::poll(&watch, 1, kReplyWaitMillis) < 0 || !pull()) return ftstatus::kIoError;
+  }
+  receiveCount = static_cast<std::uint32_t>(received_.size());
   return ftstatus::kOk;
 }
 

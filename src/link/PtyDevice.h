@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "link/UsbDevice.h"
@@ -7,6 +8,8 @@
 namespace corvane {
 
 // The board simulator in another process, reached through its pseudo-terminal.
+// Like the libftdi backend it keeps a receive buffer of its own: the queue
+// query reads whatever the terminal holds, so one system call answers it.
 // The terminal carries the serial bytes; the CBUS bit-mode calls, which a
 // terminal cannot carry, go as text lines to the simulator's control socket
 // beside the terminal's path (PATH + ".ctl"): "bitmode <mask> <mode>\n",
@@ -36,9 +39,12 @@ class PtyDevice final : public UsbDevice {
   const std::string& controlPath() const { return controlPath_; }
 
  private:
+  bool pull();
   std::string path_;
   std::string controlPath_;
   int fd_ = -1;
+  std::deque<std::uint8_t> received_;
+  std::uint32_t awaiting_ = 0;  // reply bytes still expected after the last write
 };
 
 }  // namespace corvane

@@ -14,6 +14,7 @@ ProgramDevice MakeUsbDevice(const DeviceChoice& choice, Clock& clock) {
   ProgramDevice made;
   if (choice.kind != DeviceChoice::Kind::Virtual) {
     made.device = MakeHardwareDevice(choice);
+    made.realBoard = choice.kind == DeviceChoice::Kind::Ftdi;
     return made;
   }
   made.board = std::make_unique<sim::VirtualBoard>();

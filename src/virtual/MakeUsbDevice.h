@@ -20,6 +20,9 @@ struct ProgramDevice {
   // Declared first so the device, which refers to it, goes first.
   std::unique_ptr<sim::VirtualBoard> board;
   std::unique_ptr<UsbDevice> device;
+  // Only a real board gets the raised priority during the reply wait
+  // (ControllerLink::raisePriorityWhileWaiting).
+  bool realBoard = false;
 };
 
 // The real board, the simulator's pseudo-terminal, or the in-process virtual
