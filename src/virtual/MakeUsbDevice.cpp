@@ -1,5 +1,6 @@
 #include "virtual/MakeUsbDevice.h"
 
+#include "ports/Clock.h"
 #include "sim/VirtualBoard.h"
 #include "virtual/VirtualUsbDevice.h"
 
@@ -18,7 +19,8 @@ ProgramDevice MakeUsbDevice(const DeviceChoice& choice, Clock& clock) {
     return made;
   }
   made.board = std::make_unique<sim::VirtualBoard>();
-  made.device = std::make_unique<VirtualUsbDevice>(*made.board, clock);
+  // On fake time the board must also move on while the exchange polls.
+  made.device = std::make_unique<VirtualUsbDevice>(*made.board, clock, dynamic_cast<FakeClock*>(&clock));
   return made;
 }
 

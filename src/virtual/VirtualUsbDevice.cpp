@@ -10,10 +10,10 @@
 namespace corvane {
 
 VirtualUsbDevice::VirtualUsbDevice(sim::VirtualBoard& board, Clock& clock, FakeClock* fakeTime)
-    : board_(board), clock_(clock), fakeTime_(fakeTime) {}
+    : board_(board), clock_(clock), fakeTime_(fakeTime), origin_(clock.nowMicros() - board.nowMicros()) {}
 
 void VirtualUsbDevice::catchUp() {
-  const std::int64_t now = clock_.nowMicros();
+  const std::int64_t now = clock_.nowMicros() - origin_;
   if (now > board_.nowMicros()) board_.advanceTo(now);
 }
 

@@ -11,8 +11,8 @@ class VirtualBoard;
 }
 
 // The in-process virtual board as one attached FTDI device described
-// "Corvane CNC". The board lives on the program's clock: before every call it
-// is brought up to the clock's time. On fake time every receive-queue query
+// "Corvane CNC". The board lives on the program's clock, counted from when
+// the device was made: before every call it is brought up to that time. On fake time every receive-queue query
 // that finds no complete frame lets a little time pass, as the bus does, so
 // the exchange's busy wait reaches its timeout.
 class VirtualUsbDevice final : public UsbDevice {
@@ -45,6 +45,7 @@ class VirtualUsbDevice final : public UsbDevice {
   sim::VirtualBoard& board_;
   Clock& clock_;
   FakeClock* fakeTime_;
+  std::int64_t origin_;  // the clock's time when the board was switched on
   bool open_ = false;
   bool refuseOpen_ = false;
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "support/BoardFixture.h"
+#include "system/CommandLine.h"
+#include "virtual/ControllerSetup.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
 
@@ -248,6 +250,25 @@ TEST_F(ConnectionTest, OnlyTheExactDescriptionIsTheController) {
   MachineCommands busCommands(*system, busLink);
   Connection busConnection(*system, busLink, busCommands);
   EXPECT_FALSE(busConnection.FindController()) << "another letter case is another device";
+}
+
+TEST(ControllerSetupTest, VirtualDeviceOptionConnectsTheBuiltInBoard) {
+  SystemFixture fixture;
+  auto controller = MakeController(*fixture.system, ParseCommandLine({"--device=virtual"}));
+  ASSERT_NE(controller->device.board, nullptr);
+  EXPECT_FALSE(controller->link.raisePriorityWhileWaiting);
+  EXPECT_EQ(controller->link.replyTimeoutMicros, 10001);
+  controller->connection.StartupConnect();
+  EXPECT_TRUE(controller->link.state.LinkConnected);
+  EXPECT_EQ(controller->indicator.colour, IndicatorColour::Green);
+  const auto& pane = fixture.host.logPane;
+  for (const char* line : {"found : Corvane CNC", "FirmwareVer 1.2 1", "Communication OK"})
+    EXPECT_NE(std::find(pane.begin(), pane.end(), line), pane.end()) << line;
+
+  controller->device.board->unplug();
+  controller->commands.PollStatus();
+  EXPECT_FALSE(controller->link.state.LinkConnected);
+  EXPECT_EQ(controller->indicator.colour, IndicatorColour::Red);
 }
 
 TEST(ConnectionIndicatorTest, HoverPressAndBlink) {
