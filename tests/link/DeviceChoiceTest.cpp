@@ -57,6 +57,17 @@ TEST(DeviceChoiceTest, EachChoiceMakesItsDevice) {
   pty->countDevices(count);
   EXPECT_EQ(count, 0u) << "a missing terminal is no attached board";
   EXPECT_EQ(pty->openByDescription("Corvane CNC"), ftstatus::kDeviceNotFound);
+
+  // No FTDI chip is attached where the tests run: libftdi finds none, the
+  // open fails with a status, and configuration calls say "not opened".
+  made = MakeUsbDevice(ParseDeviceChoice(""), clock);
+  ASSERT_TRUE(made.realBoard);
+  made.device->countDevices(count);
+  EXPECT_EQ(count, 0u);
+  EXPECT_NE(made.device->openByDescription("Corvane CNC"), ftstatus::kOk);
+  EXPECT_EQ(made.device->setLatencyTimer(1), ftstatus::kDeviceNotOpened);
+  std::uint32_t queued = 0;
+  EXPECT_NE(made.device->queueStatus(queued), ftstatus::kOk);
 }
 
 }  // namespace
