@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
 
   std::vector<double> roundTrips;
   roundTrips.reserve(kExchanges);
-  corvane::wire::Request request{{1, 1, 1, 1, 100}, 0, 1, 0};
+  corvane::wire::ControllerRequest request{{1, 1, 1, 1, 100}, 0, 1, 0};
   std::uint8_t reply[corvane::wire::kFrameSize];
   int failures = 0;
   const auto start = Clock::now();
@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
   }
   const double median = roundTrips[roundTrips.size() / 2];
   const double p99 = roundTrips[roundTrips.size() * 99 / 100];
-  std::printf("status exchanges over the pty: %d in %.2f s, %d failed\n", kExchanges, seconds, failures);
+  std::printf("status exchanges over the pty: %d in %.2f s, %d failed\n", kExchanges, seconds,
+              failures);
   std::printf("exchanges/s: %.0f\n", kExchanges / seconds);
   std::printf("round trip median: %.1f us, p99: %.1f us\n", median, p99);
   return failures == 0 ? 0 : 1;

@@ -36,7 +36,7 @@ void Board::powerUp() {
   level_ = startLevel_ = ramp_ = 0;
   levelTimeLeft_ = 0;
   configBits_ = fourthAxisFunction_ = inversionBits_ = connectionSetting_ = 0;
-  thcTarget_ = thcCalibration_ = thcHalfPierce_ = thcSpeedCode_ = 0;
+  thc_ = {};
   feedOverride_ = thcMode_ = 0;
   torchOn_ = output1_ = output2_ = false;
   latchedAlarm_ = 0;
@@ -63,7 +63,7 @@ void Board::run(double dt) {
         goIdle();
         break;
       }
-      const wire::Request next = queue_.front();
+      const wire::ControllerRequest next = queue_.front();
       queue_.pop_front();
       begin(next);
       continue;
@@ -99,7 +99,7 @@ void Board::abortMotion(std::uint8_t alarmCode) {
 
 // ---- queue entries -------------------------------------------------------
 
-void Board::begin(const wire::Request& request) {
+void Board::begin(const wire::ControllerRequest& request) {
   const Steps4 here = position();
   const auto& p = request.p;
   switch (request.command) {
@@ -124,12 +124,18 @@ void Board::begin(const wire::Request& request) {
       beginMove(request, {here[kX], here[kY], p[2], here[kA]}, p[4]);
       planTriggers(true);
       return;
-    case cmd::kHomeX: return beginHoming(request, kX, false);
-    case cmd::kHomeXReversed: return beginHoming(request, kX, true);
-    case cmd::kHomeY: return beginHoming(request, kY, false);
-    case cmd::kHomeYReversed: return beginHoming(request, kY, true);
-    case cmd::kHomeZ: return beginHoming(request, kZ, true);
-    case cmd::kHomeA: return beginHoming(request, kA, false);
+    case cmd::kHomeX:
+      return beginHoming(request, kX, false);
+    case cmd::kHomeXReversed:
+      return beginHoming(request, kX, true);
+    case cmd::kHomeY:
+      return beginHoming(request, kY, false);
+    case cmd::kHomeYReversed:
+      return beginHoming(request, kY, true);
+    case cmd::kHomeZ:
+      return beginHoming(request, kZ, true);
+    case cmd::kHomeA:
+      return beginHoming(request, kA, false);
     case cmd::kDwell:
       active_ = Active{request};
       active_->remainingMicros = std::max<std::int32_t>(p[0], 0) * 1000.0;
@@ -146,7 +152,7 @@ void Board::begin(const wire::Request& request) {
   }
 }
 
-void Board::applyInstant(const wire::Request& request) {
+void Board::applyInstant(const wire::ControllerRequest& request) {
   switch (request.command) {
     case cmd::kTorchOn:
     case cmd::kTorchButtonUp:
@@ -166,19 +172,27 @@ void Board::applyInstant(const wire::Request& request) {
       ramp_ = std::max<std::int32_t>(request.p[4], 0);
       break;
     case cmd::kOut1OnQueued:
-    case cmd::kOut1On: output1_ = true; break;
+    case cmd::kOut1On:
+      output1_ = true;
+      break;
     case cmd::kOut1OffQueued:
-    case cmd::kOut1Off: output1_ = false; break;
+    case cmd::kOut1Off:
+      output1_ = false;
+      break;
     case cmd::kOut2OnQueued:
-    case cmd::kOut2On: output2_ = true; break;
+    case cmd::kOut2On:
+      output2_ = true;
+      break;
     case cmd::kOut2OffQueued:
-    case cmd::kOut2Off: output2_ = false; break;
+    case cmd::kOut2Off:
+      output2_ = false;
+      break;
     default:
       break;  // sequence end: a marker only
   }
 }
 
-void Board::beginMove(const wire::Request& request, const Steps4& target, int level) {
+void Board::beginMove(const wire::ControllerRequest& request, const Steps4& target, int level) {
   Active a{request};
   a.isMove = true;
   a.from = position();
@@ -190,7 +204,7 @@ void Board::beginMove(const wire::Request& request, const Steps4& target, int le
   active_ = a;
 }
 
-void Board::beginHoming(const wire::Request& request, int axis, bool towardMax) {
+void Board::beginHoming(const wire::ControllerRequest& request, int axis, bool towardMax) {
   level_ = startLevel_;
   const auto& layout = machine_.layout();
   const std::int32_t switchAt = towardMax ? layout.limitMax[axis] : layout.homeMin[axis];
@@ -205,15 +219,17 @@ void Board::beginHoming(const wire::Request& request, int axis, bool towardMax) 
 void Board::planTriggers(bool probe) {
   Active& a = *active_;
   if (a.lead <= 0) {
-    if (probe && machine_.atOrBelowSurface(machine_.layout().floatingTravel)) a.trigger = Trigger::Probe;
+    if (probe && machine_.atOrBelowSurface(machine_.layout().floatingTravel))
+      a.trigger = Trigger::Probe;
     return;
   }
   const auto& layout = machine_.layout();
-  auto consider = [&](int axis, std::int32_t threshold, bool downward, Trigger kind, std::uint8_t code) {
+  auto consider = [&](int axis, std::int32_t threshold, bool downward, Trigger kind,
+                      std::uint8_t code) {
     const double from = toPhysical(axis, a.from[axis]);
     const double to = toPhysical(axis, a.to[axis]);
-    const bool crosses = downward ? (from > threshold && to <= threshold)
-                                  : (from < threshold && to >= threshold);
+    const bool crosses =
+        downward ? (from > threshold && to <= threshold) : (from < threshold && to >= threshold);
     if (!crosses) return;
     const double at = a.lead * (threshold - from) / (to - from);
     if (at >= a.stopAt && a.trigger != Trigger::None) return;
@@ -260,7 +276,8 @@ double Board::advanceActive(double dt) {
     }
     // The arc may strike within this interval: wait exactly until then.
     double until = dt;
-    if (input == Input::ArcOk && torchOn_ && machine_.layout().arcAvailable) {
+    const bool wired = input == Input::ArcOk || machine_.layout().arcOkOnIn2;
+    if (wired && torchOn_ && machine_.layout().arcAvailable) {
       const double strikes = torchOnSince_ + double(machine_.layout().arcDelayMicros) - time_;
       until = std::min(until, std::max(strikes, 0.0));
     }
@@ -324,11 +341,11 @@ double Board::advanceMove(double dt) {
 // The height control: while it is active it drives Z toward the height at
 // which the arc voltage meets the target, faster for a lower speed code.
 void Board::correctHeight(double micros) {
-  if (!thcActive() || thcTarget_ <= 0) return;
+  if (!thcActive() || thc_.targetVolts <= 0) return;
   const auto& layout = machine_.layout();
-  const double error = arcVoltage() - thcTarget_;
+  const double error = arcVoltage() - thc_.targetVolts;
   if (std::abs(error) <= kThcDeadbandVolts || layout.arcVoltsPerStep <= 0) return;
-  const double reach = kThcStepsPerMicroAtCode1 / std::max(thcSpeedCode_, 1) * micros;
+  const double reach = kThcStepsPerMicroAtCode1 / std::max(thc_.speedCode, 1) * micros;
   const double needed = std::abs(error) / layout.arcVoltsPerStep;
   // Whole steps only; the fraction carries over to the next interval.
   thcCarry_ += (error > 0 ? -1 : 1) * std::min(reach, needed);
@@ -378,7 +395,7 @@ void Board::finishMove() {
 
 namespace {
 
-std::vector<std::uint8_t> EncodeFor(std::size_t frameSize, const wire::Reply& reply) {
+std::vector<std::uint8_t> EncodeFor(std::size_t frameSize, const wire::ControllerReply& reply) {
   if (frameSize == kOldFrameSize) {
     const auto old = EncodeOldReply(reply);
     return {old.begin(), old.end()};
@@ -394,10 +411,10 @@ std::optional<std::vector<std::uint8_t>> Board::handleFrame(std::span<const std:
     return std::nullopt;
   if (std::equal(bytes.begin(), bytes.end(), lastRequest_.begin(), lastRequest_.end()))
     return lastReply_;
-  const wire::Request request = bytes.size() == kFrameSize
-                                    ? DecodeRequest(bytes.first<kFrameSize>())
-                                    : DecodeOldRequest(bytes.first<kOldFrameSize>());
-  const wire::Reply reply = execute(request);
+  const wire::ControllerRequest request = bytes.size() == kFrameSize
+                                              ? DecodeRequest(bytes.first<kFrameSize>())
+                                              : DecodeOldRequest(bytes.first<kOldFrameSize>());
+  const wire::ControllerReply reply = execute(request);
   std::vector<std::uint8_t> encoded = EncodeFor(bytes.size(), reply);
   if (reply.error == 0) {
     lastRequest_.assign(bytes.begin(), bytes.end());
@@ -410,20 +427,20 @@ std::vector<std::uint8_t> Board::encodedRefusal(std::size_t frameSize) const {
   return EncodeFor(frameSize, refusal());
 }
 
-wire::Reply Board::refusal() const {
-  wire::Reply r = baseReply();
+wire::ControllerReply Board::refusal() const {
+  wire::ControllerReply r = baseReply();
   r.error = 1;
   return r;
 }
 
-wire::Reply Board::baseReply() const {
-  wire::Reply r;
+wire::ControllerReply Board::baseReply() const {
+  wire::ControllerReply r;
   r.r[4] = queueFill();
   r.alarm = alarm();
   return r;
 }
 
-wire::Reply Board::execute(const wire::Request& request) {
+wire::ControllerReply Board::execute(const wire::ControllerRequest& request) {
   const CommandInfo* info = FindCommand(request.command);
   if (!info) return refusal();
   if (info->dispatch == Dispatch::Queued) {
@@ -433,7 +450,7 @@ wire::Reply Board::execute(const wire::Request& request) {
     return baseReply();
   }
   const auto& p = request.p;
-  wire::Reply reply = baseReply();
+  wire::ControllerReply reply = baseReply();
   switch (request.command) {
     case cmd::kSetPosition:
       setLogicalPosition({p[0], p[1], p[2], p[3]});
@@ -464,12 +481,11 @@ wire::Reply Board::execute(const wire::Request& request) {
     case cmd::kManualStart:
       latchedAlarm_ = 0;
       break;
-    case cmd::kConnectionSetting: connectionSetting_ = p[4]; break;
+    case cmd::kConnectionSetting:
+      connectionSetting_ = p[4];
+      break;
     case cmd::kThcSettings:
-      thcTarget_ = p[0];
-      thcCalibration_ = p[1];
-      thcHalfPierce_ = p[2];
-      thcSpeedCode_ = p[4];
+      thc_ = {p[0], p[1], p[2], p[4]};
       break;
     case cmd::kMachineConfig: {
       const Steps4 keep = position();
@@ -479,7 +495,9 @@ wire::Reply Board::execute(const wire::Request& request) {
       setLogicalPosition(keep);
       break;
     }
-    case cmd::kFeedOverride: feedOverride_ = p[0]; break;
+    case cmd::kFeedOverride:
+      feedOverride_ = p[0];
+      break;
     case cmd::kHeightOffset: {
       const std::int32_t z = position()[kZ] + p[2];
       machine_.setPhysical(kZ, toPhysical(kZ, z));
@@ -489,7 +507,8 @@ wire::Reply Board::execute(const wire::Request& request) {
       reply.r = {kFirmwareMajor, kFirmwareMinor, kFirmwareRevision, 0, reply.r[4]};
       break;
     case cmd::kStatusB:
-      reply.r = {arcVoltage(), feedOverride_, static_cast<std::int32_t>(statusWord()), 0, reply.r[4]};
+      reply.r = {arcVoltage(), feedOverride_, static_cast<std::int32_t>(statusWord()), 0,
+                 reply.r[4]};
       break;
     case cmd::kStatusA: {
       const Steps4 pos = position();
@@ -531,8 +550,7 @@ std::int32_t Board::toLogical(int axis, std::int32_t physical) const {
 }
 
 void Board::setLogicalPosition(const Steps4& logical) {
-  for (int a = 0; a < kAxes; ++a)
-    offset_[a] = logical[a] - direction(a) * machine_.physical()[a];
+  for (int a = 0; a < kAxes; ++a) offset_[a] = logical[a] - direction(a) * machine_.physical()[a];
   if (active_ && active_->isMove) {
     // The running move keeps its remaining distance in the new frame.
     active_.reset();
@@ -568,12 +586,26 @@ std::int32_t Board::arcVoltage() const {
 bool Board::sensed(Input input) const {
   bool actuated = machine_.forced(input);
   switch (input) {
-    case Input::SwitchX: actuated = machine_.switchActive(kX); break;
-    case Input::SwitchY: actuated = machine_.switchActive(kY); break;
-    case Input::SwitchZ: actuated = machine_.switchActive(kZ); break;
-    case Input::FloatingHead: actuated = machine_.floatingHeadActive(); break;
-    case Input::ArcOk: actuated = actuated || arcEstablished(); break;
-    default: break;
+    case Input::SwitchX:
+      actuated = machine_.switchActive(kX);
+      break;
+    case Input::SwitchY:
+      actuated = machine_.switchActive(kY);
+      break;
+    case Input::SwitchZ:
+      actuated = machine_.switchActive(kZ);
+      break;
+    case Input::FloatingHead:
+      actuated = machine_.floatingHeadActive();
+      break;
+    case Input::ArcOk:
+      actuated = actuated || arcEstablished();
+      break;
+    case Input::In2:
+      actuated = actuated || (machine_.layout().arcOkOnIn2 && arcEstablished());
+      break;
+    default:
+      break;
   }
   for (int bit = 0; bit < 8; ++bit) {
     if (kInversionOrder[bit] != input) continue;
@@ -627,10 +659,10 @@ std::uint32_t Board::statusWord() const {
   set(output1_, status::kOutput1);
   set(output2_, status::kOutput2);
   set(queueFill() >= kQueueThrottleFill, status::kBit20);
-  if (thc && thcTarget_ > 0) {
+  if (thc && thc_.targetVolts > 0) {
     const std::int32_t volts = arcVoltage();
-    set(volts < thcTarget_ - kThcDeadbandVolts, status::kThcRaising);
-    set(volts > thcTarget_ + kThcDeadbandVolts, status::kThcLowering);
+    set(volts < thc_.targetVolts - kThcDeadbandVolts, status::kThcRaising);
+    set(volts > thc_.targetVolts + kThcDeadbandVolts, status::kThcLowering);
   }
   return w;
 }

@@ -16,6 +16,14 @@ inline constexpr int kQueueCapacity = 4096;
 // How long an arc wait waits per unit of its P0 before it raises ARC OK ERR.
 inline constexpr std::int64_t kArcWaitUnitMicros = 1000000;
 
+// The height-control settings of command 202, as the board keeps them.
+struct ThcSettings {
+  std::int32_t targetVolts = 0;  // 0 = automatic
+  std::int32_t calibration = 0;
+  std::int32_t halfPierceTime = 0;
+  std::int32_t speedCode = 0;  // 10 (fast) .. 110 (slow)
+};
+
 // The controller firmware in application mode: it takes decoded requests,
 // runs the queue in simulated time against a Machine, and builds replies.
 // Time only moves when advanceTo() is called, so tests drive it with fake time.
@@ -34,9 +42,9 @@ class Board {
   // The encoded reply of a request the board refuses, in the frame's format.
   std::vector<std::uint8_t> encodedRefusal(std::size_t frameSize) const;
   // Runs one request and builds its reply (no checksum or retry handling).
-  wire::Reply execute(const wire::Request& request);
+  wire::ControllerReply execute(const wire::ControllerRequest& request);
   // The reply of a request the board refuses (error byte set, nothing run).
-  wire::Reply refusal() const;
+  wire::ControllerReply refusal() const;
 
   // A power cycle: queue, outputs and settings are lost, and status A answers
   // the power-up mark until the positions are set.
@@ -60,7 +68,8 @@ class Board {
   std::int32_t machineConfigBits() const { return configBits_; }
   std::int32_t fourthAxisFunction() const { return fourthAxisFunction_; }
   std::int32_t inputInversionBits() const { return inversionBits_; }
-  std::int32_t thcTargetVolts() const { return thcTarget_; }
+  const ThcSettings& thc() const { return thc_; }
+  std::int32_t connectionSetting() const { return connectionSetting_; }
   Machine& machine() { return machine_; }
   const Machine& machine() const { return machine_; }
 
@@ -69,7 +78,7 @@ class Board {
 
   // The queue entry that is running now.
   struct Active {
-    wire::Request request;
+    wire::ControllerRequest request;
     bool isMove = false;
     Steps4 from{}, to{};
     double lead = 0, progress = 0, stopAt = 0;
@@ -83,16 +92,16 @@ class Board {
   };
 
   void run(double dt);
-  void begin(const wire::Request& request);
-  void beginMove(const wire::Request& request, const Steps4& target, int level);
-  void beginHoming(const wire::Request& request, int axis, bool towardMax);
+  void begin(const wire::ControllerRequest& request);
+  void beginMove(const wire::ControllerRequest& request, const Steps4& target, int level);
+  void beginHoming(const wire::ControllerRequest& request, int axis, bool towardMax);
   void planTriggers(bool probe);
   double advanceActive(double dt);
   double advanceMove(double dt);
   void finishMove();
   void applyProgress();
   void correctHeight(double micros);
-  void applyInstant(const wire::Request& request);
+  void applyInstant(const wire::ControllerRequest& request);
   void abortMotion(std::uint8_t alarmCode);
   void checkInputs();
   void goIdle();
@@ -106,11 +115,11 @@ class Board {
   bool sensed(Input input) const;
   bool thcActive() const;
   bool rs485Answering() const;
-  wire::Reply baseReply() const;
+  wire::ControllerReply baseReply() const;
 
   Machine machine_;
   double time_ = 0;
-  std::deque<wire::Request> queue_;
+  std::deque<wire::ControllerRequest> queue_;
   std::optional<Active> active_;
   int level_ = 0;
   int startLevel_ = 0;
@@ -121,7 +130,7 @@ class Board {
   std::int32_t fourthAxisFunction_ = 0;
   std::int32_t inversionBits_ = 0;
   std::int32_t connectionSetting_ = 0;
-  std::int32_t thcTarget_ = 0, thcCalibration_ = 0, thcHalfPierce_ = 0, thcSpeedCode_ = 0;
+  ThcSettings thc_;
   std::int32_t feedOverride_ = 0;
   std::int32_t thcMode_ = 0;
   double thcCarry_ = 0;

@@ -77,9 +77,9 @@ void Bootloader::onCommand(std::uint8_t code, std::vector<std::uint8_t>& out) {
   const std::uint8_t eraseCode = extendedErase_ ? kExtendedErase : kErase;
   switch (code) {
     case kGet: {
-      const std::uint8_t commands[] = {kGet,       kGetVersion, kGetId,          kReadMemory,
-                                       kGo,        kWriteMemory, eraseCode,      kWriteUnprotect,
-                                       kReadoutUnprotect};
+      const std::uint8_t commands[] = {
+          kGet,         kGetVersion, kGetId,          kReadMemory,      kGo,
+          kWriteMemory, eraseCode,   kWriteUnprotect, kReadoutUnprotect};
       out.push_back(kAck);
       out.push_back(static_cast<std::uint8_t>(std::size(commands)));
       out.push_back(kVersion);

@@ -37,8 +37,17 @@ class Bootloader {
 
  private:
   enum class State : std::uint8_t {
-    WaitSync, Command, ReadAddress, ReadCount, GoAddress, WriteAddress, WriteData, EraseCount,
-    ErasePages, ExtEraseCount, ExtErasePages
+    WaitSync,
+    Command,
+    ReadAddress,
+    ReadCount,
+    GoAddress,
+    WriteAddress,
+    WriteData,
+    EraseCount,
+    ErasePages,
+    ExtEraseCount,
+    ExtErasePages
   };
 
   void expect(State state, std::size_t count);

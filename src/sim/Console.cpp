@@ -65,6 +65,7 @@ material Z | none              material surface at machine Z (steps), or no mate
 switches AXIS MIN MAX          home/limit switch positions of x, y (steps); z: MAX is its top
 arc ok|fail                    the arc strikes after its delay, or never
 arc overload on|off            the plasma source reports an overload (999 V)
+arc in2 on|off                 the source's ARC OK signal is wired to input In2
 rs485 on|off                   the plasma source answers on RS485
 wiring NC-BITS                 inputs wired normally closed (bit 0 X ... bit 7 In2)
 fault KIND PROBABILITY         KIND: lose checksum late error; probability 0..1
@@ -162,11 +163,12 @@ Console::Result Console::execute(const std::string& line) {
     layout.arcAvailable = w[1] == "ok";
     return Result::Ok;
   }
-  if ((verb == "arc" && w.size() == 3 && w[1] == "overload") || (verb == "rs485" && w.size() == 2) ||
-      (verb == "oldfirmware" && w.size() == 2) || (verb == "log" && w.size() == 2)) {
+  if ((verb == "arc" && w.size() == 3 && (w[1] == "overload" || w[1] == "in2")) ||
+      (verb == "rs485" && w.size() == 2) || (verb == "oldfirmware" && w.size() == 2) ||
+      (verb == "log" && w.size() == 2)) {
     const auto on = OnOff(w.back());
     if (!on) return fail("expected on or off, got " + w.back());
-    if (verb == "arc") layout.arcOverload = *on;
+    if (verb == "arc") (w[1] == "in2" ? layout.arcOkOnIn2 : layout.arcOverload) = *on;
     if (verb == "rs485") layout.rs485Answering = *on;
     if (verb == "oldfirmware") board_.setOldFirmware(*on);
     if (verb == "log") setFrameLog(*on);
@@ -204,12 +206,18 @@ Console::Result Console::execute(const std::string& line) {
     return Result::Ok;
   }
   if (w.size() == 1) {
-    if (verb == "unplug") board_.unplug();
-    else if (verb == "plug") board_.plugIn();
-    else if (verb == "powerup") board_.powerUp();
-    else if (verb == "bootloader") board_.enterBootloader();
-    else if (verb == "run") board_.runApplication();
-    else return fail("unknown command " + verb + " (try help)");
+    if (verb == "unplug")
+      board_.unplug();
+    else if (verb == "plug")
+      board_.plugIn();
+    else if (verb == "powerup")
+      board_.powerUp();
+    else if (verb == "bootloader")
+      board_.enterBootloader();
+    else if (verb == "run")
+      board_.runApplication();
+    else
+      return fail("unknown command " + verb + " (try help)");
     return Result::Ok;
   }
   if (verb == "bitmode" && w.size() == 3) {
@@ -230,14 +238,16 @@ Console::Result Console::execute(const std::string& line) {
         count = std::min<std::size_t>(static_cast<std::size_t>(*n), count);
       }
       std::ofstream out(w[2], std::ios::binary);
-      out.write(reinterpret_cast<const char*>(loader.flash().data()), static_cast<std::streamsize>(count));
+      out.write(reinterpret_cast<const char*>(loader.flash().data()),
+                static_cast<std::streamsize>(count));
       if (!out) return fail("cannot write " + w[2]);
       return Result::Ok;
     }
     if (w[1] == "load" && w.size() == 3) {
       std::ifstream in(w[2], std::ios::binary);
       if (!in) return fail("cannot read " + w[2]);
-      std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
       loader.loadFlash(image);
       return Result::Ok;
     }
@@ -254,23 +264,34 @@ Console::Result Console::printState() {
            std::to_string(s[3]);
   };
   say("time " + std::to_string(board_.nowMicros() / 1000) + " ms, mode " +
-      (board_.unplugged() ? "unplugged" : board_.inBootloader() ? "bootloader" : "application") +
+      (board_.unplugged()      ? "unplugged"
+       : board_.inBootloader() ? "bootloader"
+                               : "application") +
       (board_.oldFirmware() ? " (old firmware)" : ""));
   say("position " + join(pos) + " (machine " + join(phys) + ")" +
       (b.powerUpMarkPending() ? ", power-up mark" : ""));
   say("queue " + std::to_string(b.queueFill()) + ", level " + std::to_string(b.speedLevel()) +
-      ", ramp " + std::to_string(b.ramp()) + ", override " + std::to_string(b.feedOverrideSteps() * 2) + " %");
+      ", ramp " + std::to_string(b.ramp()) + ", override " +
+      std::to_string(b.feedOverrideSteps() * 2) + " %");
   say("status " + Hex(b.statusWord()) + ", alarm " + std::to_string(b.alarm()) + ", arc " +
       std::to_string(b.arcVoltage()) + " V, torch " + (b.torchOn() ? "on" : "off"));
   std::string inputs = "inputs";
   for (int i = 0; i < kInputCount; ++i)
-    if (b.machine().forced(static_cast<Input>(i))) inputs += std::string(" ") + InputName(static_cast<Input>(i));
+    if (b.machine().forced(static_cast<Input>(i)))
+      inputs += std::string(" ") + InputName(static_cast<Input>(i));
   say(inputs);
   const auto& layout = b.machine().layout();
-  say("material " + (layout.materialSurface ? std::to_string(*layout.materialSurface) : std::string("none")) +
+  say("material " +
+      (layout.materialSurface ? std::to_string(*layout.materialSurface) : std::string("none")) +
       ", sensed " + (b.sensedSurface() ? std::to_string(*b.sensedSurface()) : std::string("none")) +
       ", config " + Hex(static_cast<std::uint32_t>(b.machineConfigBits())) + ", fourth axis " +
-      std::to_string(b.fourthAxisFunction()) + ", inverted " + std::to_string(b.inputInversionBits()));
+      std::to_string(b.fourthAxisFunction()) + ", inverted " +
+      std::to_string(b.inputInversionBits()));
+  const ThcSettings& thc = b.thc();
+  say("thc target " + std::to_string(thc.targetVolts) + " V, calibration " +
+      std::to_string(thc.calibration) + ", half pierce " + std::to_string(thc.halfPierceTime) +
+      ", speed code " + std::to_string(thc.speedCode) + ", connection setting " +
+      std::to_string(b.connectionSetting()));
   say("requests " + std::to_string(board_.faults().requestsSeen()));
   return Result::Ok;
 }

@@ -30,8 +30,8 @@ bool Machine::floatingHeadActive() const {
 }
 
 namespace {
-constexpr const char* kInputNames[] = {"x", "y", "z", "s", "float", "collision",
-                                       "in1", "in2", "estop", "arcok"};
+constexpr const char* kInputNames[] = {"x",         "y",   "z",   "s",     "float",
+                                       "collision", "in1", "in2", "estop", "arcok"};
 }
 
 const char* InputName(Input input) { return kInputNames[static_cast<int>(input)]; }

@@ -11,7 +11,17 @@ using Steps4 = std::array<std::int32_t, kAxes>;
 
 // The switches and sensors an operator can actuate from the console.
 enum class Input : std::uint8_t {
-  SwitchX, SwitchY, SwitchZ, InputS, FloatingHead, Collision, In1, In2, EStop, ArcOk, Count
+  SwitchX,
+  SwitchY,
+  SwitchZ,
+  InputS,
+  FloatingHead,
+  Collision,
+  In1,
+  In2,
+  EStop,
+  ArcOk,
+  Count
 };
 inline constexpr int kInputCount = static_cast<int>(Input::Count);
 
@@ -19,15 +29,17 @@ inline constexpr int kInputCount = static_cast<int>(Input::Count);
 // material lies, and what the plasma source does. Positions are motor steps
 // in the machine's own frame, which a set-position command never changes.
 struct MachineLayout {
-  std::array<std::int32_t, kAxes> homeMin{0, 0, 0, 0};     // X, Y, A home at the low end
-  std::array<std::int32_t, kAxes> limitMax{200000, 400000, 16000, 0};  // X, Y max; Z home at the top
+  std::array<std::int32_t, kAxes> homeMin{0, 0, 0, 0};  // X, Y, A home at the low end
+  std::array<std::int32_t, kAxes> limitMax{200000, 400000, 16000,
+                                           0};  // X, Y max; Z home at the top
   Steps4 startPosition{20000, 20000, 8000, 0};
-  std::optional<std::int32_t> materialSurface = 2000;      // Z of the material top
-  std::int32_t floatingTravel = 300;       // head compression before the switch trips
-  std::int64_t arcDelayMicros = 300000;    // torch on to ARC OK
-  bool arcAvailable = true;                // false: the arc never strikes
-  bool arcOverload = false;                // the source reports an overload (999 V)
-  bool rs485Answering = true;              // the plasma source answers on RS485
+  std::optional<std::int32_t> materialSurface = 2000;  // Z of the material top
+  std::int32_t floatingTravel = 300;                   // head compression before the switch trips
+  std::int64_t arcDelayMicros = 300000;                // torch on to ARC OK
+  bool arcAvailable = true;                            // false: the arc never strikes
+  bool arcOverload = false;                            // the source reports an overload (999 V)
+  bool arcOkOnIn2 = false;                             // the source's ARC OK signal is wired to In2
+  bool rs485Answering = true;                          // the plasma source answers on RS485
   // Inputs wired normally closed, in the order of the inversion setting:
   // X, Y, Z switch, S, floating head, collision, In1, In2.
   std::uint8_t normallyClosed = 0;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 namespace corvane::sim {
@@ -50,11 +51,10 @@ PtyServer::~PtyServer() {
     ::unlink(options_.controlPath.c_str());
   }
   if (!options_.linkPath.empty()) ::unlink(options_.linkPath.c_str());
-  if (slave_ >= 0) ::close(slave_);
-  if (master_ >= 0) ::close(master_);
+  closeTerminal();
 }
 
-bool PtyServer::open(std::string& error) {
+bool PtyServer::openTerminal(std::string& error) {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
     error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
@@ -79,6 +79,36 @@ bool PtyServer::open(std::string& error) {
       return false;
     }
   }
+  return true;
+}
+
+void PtyServer::closeTerminal() {
+  if (slave_ >= 0) ::close(slave_);
+  if (master_ >= 0) ::close(master_);
+  slave_ = master_ = -1;
+  outgoing_.clear();
+}
+
+// A pulled cable makes the terminal vanish, as a USB serial device does: the
+// client's next read or write fails. Plugged back in, the board comes up on a
+// new terminal (the link follows it).
+void PtyServer::followCable() {
+  if (board_.unplugged() && master_ >= 0) {
+    closeTerminal();
+    std::printf("pty: closed (unplugged)\n");
+    std::fflush(stdout);
+  } else if (!board_.unplugged() && master_ < 0) {
+    std::string error;
+    if (openTerminal(error))
+      std::printf("pty: %s\n", ptyPath_.c_str());
+    else
+      std::printf("error: %s\n", error.c_str());
+    std::fflush(stdout);
+  }
+}
+
+bool PtyServer::open(std::string& error) {
+  if (!openTerminal(error)) return false;
   if (options_.controlPath.empty()) {
     const char* tmp = std::getenv("TMPDIR");
     options_.controlPath = std::string(tmp && *tmp ? tmp : "/tmp") + "/corvane-sim-" +
@@ -178,13 +208,14 @@ bool PtyServer::serveControl(ControlClient& client) {
 }
 
 void PtyServer::run() {
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = OnSignal;
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
   std::vector<pollfd> fds;
   while (!quit_ && !gStop) {
+    followCable();
     pumpBoard();
     flushToTerminal();
     fds.clear();

@@ -37,6 +37,9 @@ class PtyServer {
     std::string input;
   };
 
+  bool openTerminal(std::string& error);
+  void closeTerminal();
+  void followCable();
   std::int64_t elapsedMicros() const;
   void pumpBoard();
   void flushToTerminal();

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "wire/Bootloader.h"
-#include "wire/FrameLog.h"
 #include "wire/Frame.h"
+#include "wire/FrameLog.h"
 
 namespace corvane::sim {
 
@@ -88,10 +88,10 @@ void VirtualBoard::receiveApplicationByte(std::uint8_t byte) {
 }
 
 void VirtualBoard::answerFrame() {
-  const std::uint8_t command =
-      partial_[oldFirmware_ ? wire::kOldCommandByte : wire::kCommandByte];
-  if (log_) note(oldFirmware_ ? "TX old frame, command " + std::to_string(command)
-                              : wire::DescribeRequest(partial_));
+  const std::uint8_t command = partial_[oldFirmware_ ? wire::kOldCommandByte : wire::kCommandByte];
+  if (log_)
+    note(oldFirmware_ ? "TX old frame, command " + std::to_string(command)
+                      : wire::DescribeRequest(partial_));
   const Faults::Set faults = faults_.next();
   auto hit = [&faults](Fault f) { return faults[static_cast<int>(f)]; };
   std::optional<std::vector<std::uint8_t>> reply;

@@ -21,18 +21,18 @@ struct CommandInfo {
 
 // Command codes, named for the builders and the board alike.
 namespace cmd {
-inline constexpr std::uint8_t kXyLine = 1, kZMove = 2, kTorchOn = 3, kStartLevel = 4,
-                              kTorchOff = 5, kSetPosition = 6, kRamp = 7, kZAboveMaterial = 9,
-                              kDwell = 10, kArcWait = 11, kProbe = 12, kHomeX = 14, kHomeY = 15,
-                              kHomeZ = 16, kOut1OnQueued = 17, kOut1OffQueued = 18,
-                              kOut2OnQueued = 19, kOut2OffQueued = 20, kHomeXReversed = 21,
-                              kHomeYReversed = 22, kHomeA = 23, kArcWaitIn2 = 24, kXyzaMove = 30,
-                              kYaMove = 31, kSequenceEnd = 100, kStop = 200,
-                              kConnectionSetting = 201, kThcSettings = 202, kMotionReset = 203,
-                              kManualStart = 204, kMachineConfig = 205, kFeedOverride = 206,
-                              kTorchButtonUp = 207, kTorchButtonDown = 208, kEnterKey = 209,
-                              kOut1On = 210, kOut1Off = 211, kOut2On = 212, kOut2Off = 213,
-                              kHeightOffset = 214, kVersion = 253, kStatusB = 254, kStatusA = 255;
+inline constexpr std::uint8_t kXyLine = 1, kZMove = 2, kTorchOn = 3, kStartLevel = 4, kTorchOff = 5,
+                              kSetPosition = 6, kRamp = 7, kZAboveMaterial = 9, kDwell = 10,
+                              kArcWait = 11, kProbe = 12, kHomeX = 14, kHomeY = 15, kHomeZ = 16,
+                              kOut1OnQueued = 17, kOut1OffQueued = 18, kOut2OnQueued = 19,
+                              kOut2OffQueued = 20, kHomeXReversed = 21, kHomeYReversed = 22,
+                              kHomeA = 23, kArcWaitIn2 = 24, kXyzaMove = 30, kYaMove = 31,
+                              kSequenceEnd = 100, kStop = 200, kConnectionSetting = 201,
+                              kThcSettings = 202, kMotionReset = 203, kManualStart = 204,
+                              kMachineConfig = 205, kFeedOverride = 206, kTorchButtonUp = 207,
+                              kTorchButtonDown = 208, kEnterKey = 209, kOut1On = 210,
+                              kOut1Off = 211, kOut2On = 212, kOut2Off = 213, kHeightOffset = 214,
+                              kVersion = 253, kStatusB = 254, kStatusA = 255;
 }  // namespace cmd
 
 // The whole command catalogue, in code order.

@@ -31,7 +31,7 @@ void WriteInt32(std::span<std::uint8_t> bytes, std::size_t offset, std::int32_t 
   for (std::size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-FrameBytes EncodeRequest(const Request& request) {
+FrameBytes EncodeRequest(const ControllerRequest& request) {
   FrameBytes f{};
   for (std::size_t i = 0; i < 5; ++i) WriteInt32(f, 4 * i, request.p[i]);
   f[kCommandByte] = request.command;
@@ -41,7 +41,7 @@ FrameBytes EncodeRequest(const Request& request) {
   return f;
 }
 
-FrameBytes EncodeReply(const Reply& reply) {
+FrameBytes EncodeReply(const ControllerReply& reply) {
   FrameBytes f{};
   for (std::size_t i = 0; i < 5; ++i) WriteInt32(f, 4 * i, reply.r[i]);
   f[kSpareByte] = reply.spare;
@@ -51,8 +51,8 @@ FrameBytes EncodeReply(const Reply& reply) {
   return f;
 }
 
-Request DecodeRequest(std::span<const std::uint8_t, kFrameSize> bytes) {
-  Request r;
+ControllerRequest DecodeRequest(std::span<const std::uint8_t, kFrameSize> bytes) {
+  ControllerRequest r;
   for (std::size_t i = 0; i < 5; ++i) r.p[i] = ReadInt32(bytes, 4 * i);
   r.command = bytes[kCommandByte];
   r.frameFlag = bytes[kFlagByte];
@@ -60,8 +60,8 @@ Request DecodeRequest(std::span<const std::uint8_t, kFrameSize> bytes) {
   return r;
 }
 
-Reply DecodeReply(std::span<const std::uint8_t, kFrameSize> bytes) {
-  Reply r;
+ControllerReply DecodeReply(std::span<const std::uint8_t, kFrameSize> bytes) {
+  ControllerReply r;
   for (std::size_t i = 0; i < 5; ++i) r.r[i] = ReadInt32(bytes, 4 * i);
   r.spare = bytes[kSpareByte];
   r.error = bytes[kErrorByte];
@@ -69,7 +69,7 @@ Reply DecodeReply(std::span<const std::uint8_t, kFrameSize> bytes) {
   return r;
 }
 
-OldFrameBytes EncodeOldRequest(const Request& request) {
+OldFrameBytes EncodeOldRequest(const ControllerRequest& request) {
   OldFrameBytes f{};
   WriteInt32(f, 0, request.p[0]);
   WriteInt32(f, 4, request.p[1]);
@@ -82,8 +82,8 @@ OldFrameBytes EncodeOldRequest(const Request& request) {
   return f;
 }
 
-Request DecodeOldRequest(std::span<const std::uint8_t, kOldFrameSize> bytes) {
-  Request r;
+ControllerRequest DecodeOldRequest(std::span<const std::uint8_t, kOldFrameSize> bytes) {
+  ControllerRequest r;
   r.p[0] = ReadInt32(bytes, 0);
   r.p[1] = ReadInt32(bytes, 4);
   r.p[2] = ReadInt32(bytes, 8);
@@ -94,7 +94,7 @@ Request DecodeOldRequest(std::span<const std::uint8_t, kOldFrameSize> bytes) {
   return r;
 }
 
-OldFrameBytes EncodeOldReply(const Reply& reply) {
+OldFrameBytes EncodeOldReply(const ControllerReply& reply) {
   OldFrameBytes f{};
   WriteInt32(f, 0, reply.r[0]);
   WriteInt32(f, 4, reply.r[1]);

@@ -25,22 +25,22 @@ inline constexpr std::size_t kAlarmByte = 22;     // reply: alarm code
 inline constexpr std::size_t kChecksumByte = 23;
 
 // What the PC asks: five parameters P0..P4 and the command byte.
-struct Request {
+struct ControllerRequest {
   std::array<std::int32_t, 5> p{};
   std::uint8_t command = 0;
   std::uint8_t frameFlag = 0;
   std::uint8_t sequence = 0;
-  bool operator==(const Request&) const = default;
+  bool operator==(const ControllerRequest&) const = default;
 };
 
 // What the board answers: R0..R3 per command, R4 the queue fill.
-struct Reply {
+struct ControllerReply {
   std::array<std::int32_t, 5> r{};
   std::uint8_t spare = 0;
   std::uint8_t error = 0;
   std::uint8_t alarm = 0;
   std::int32_t queueFill() const { return r[4]; }
-  bool operator==(const Reply&) const = default;
+  bool operator==(const ControllerReply&) const = default;
 };
 
 // 0x55 plus every given byte, modulo 256.
@@ -55,17 +55,17 @@ void WriteInt32(std::span<std::uint8_t> bytes, std::size_t offset, std::int32_t 
 
 // Sealed 24-byte frames from their fields, and the fields back from the bytes
 // (decoding never checks the checksum: callers decide what a bad one means).
-FrameBytes EncodeRequest(const Request& request);
-FrameBytes EncodeReply(const Reply& reply);
-Request DecodeRequest(std::span<const std::uint8_t, kFrameSize> bytes);
-Reply DecodeReply(std::span<const std::uint8_t, kFrameSize> bytes);
+FrameBytes EncodeRequest(const ControllerRequest& request);
+FrameBytes EncodeReply(const ControllerReply& reply);
+ControllerRequest DecodeRequest(std::span<const std::uint8_t, kFrameSize> bytes);
+ControllerReply DecodeReply(std::span<const std::uint8_t, kFrameSize> bytes);
 
 // The old 20-byte frame: P0, P1, P2, P4, command, flag, counter, checksum.
 // Its reply carries the error byte at 17.
 inline constexpr std::size_t kOldCommandByte = 16;
 inline constexpr std::size_t kOldErrorByte = 17;
-OldFrameBytes EncodeOldRequest(const Request& request);
-Request DecodeOldRequest(std::span<const std::uint8_t, kOldFrameSize> bytes);
-OldFrameBytes EncodeOldReply(const Reply& reply);
+OldFrameBytes EncodeOldRequest(const ControllerRequest& request);
+ControllerRequest DecodeOldRequest(std::span<const std::uint8_t, kOldFrameSize> bytes);
+OldFrameBytes EncodeOldReply(const ControllerReply& reply);
 
 }  // namespace corvane::wire

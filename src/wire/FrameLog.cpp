@@ -38,7 +38,7 @@ std::string DescribeRequest(std::span<const std::uint8_t> bytes) {
     AppendFrameFaults(line, bytes);
     return line;
   }
-  const Request r = DecodeRequest(bytes.first<kFrameSize>());
+  const ControllerRequest r = DecodeRequest(bytes.first<kFrameSize>());
   line += " #" + std::to_string(r.sequence) + ' ' + CommandName(r.command);
   const CommandInfo* info = FindCommand(r.command);
   static const char* const kNames[] = {"P0", "P1", "P2", "P3", "P4"};
@@ -51,7 +51,7 @@ std::string DescribeRequest(std::span<const std::uint8_t> bytes) {
 std::string DescribeReply(std::span<const std::uint8_t> bytes, std::uint8_t command) {
   std::string line = "RX " + CommandName(command);
   if (!AppendFrameFaults(line, bytes)) return line;
-  const Reply r = DecodeReply(bytes.first<kFrameSize>());
+  const ControllerReply r = DecodeReply(bytes.first<kFrameSize>());
   switch (command) {
     case cmd::kStatusA:
       AppendField(line, "X", r.r[0]);

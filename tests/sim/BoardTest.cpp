@@ -15,7 +15,7 @@ struct BoardFixture : ::testing::Test {
   VirtualBoard board;
   SimClient pc{board};
   void SetUp() override { pc.must(cmd::kSetPosition, {0, 0, 0, 0, 0}); }
-  Reply statusA() { return pc.must(cmd::kStatusA); }
+  ControllerReply statusA() { return pc.must(cmd::kStatusA); }
   std::uint32_t word() { return static_cast<std::uint32_t>(pc.must(cmd::kStatusB).r[2]); }
   void at(std::int64_t micros) { board.advanceTo(micros); }
 };
@@ -24,7 +24,7 @@ struct BoardFixture : ::testing::Test {
 double Rate(int level) { return 7200000.0 / (Dividers()[level] + 1.0) / 1e6; }
 
 TEST_F(BoardFixture, RequestWithBadChecksumGetsNoReply) {
-  FrameBytes bad = EncodeRequest(Request{{}, cmd::kStatusA, 1, 7});
+  FrameBytes bad = EncodeRequest(ControllerRequest{{}, cmd::kStatusA, 1, 7});
   bad[23] ^= 0x5A;
   board.write(bad);
   EXPECT_EQ(board.queued(), 0u);
@@ -57,7 +57,7 @@ TEST_F(BoardFixture, QueueHoldsTheThrottleFillAndRefusesWhenFull) {
   EXPECT_EQ(statusA().queueFill(), 2300);
   EXPECT_TRUE(word() & status::kBit20);
   for (int i = 2300; i < kQueueCapacity; ++i) pc.must(cmd::kSequenceEnd);
-  const Reply full = pc.must(cmd::kDwell, {1, 0, 0, 0, 0});
+  const ControllerReply full = pc.must(cmd::kDwell, {1, 0, 0, 0, 0});
   EXPECT_EQ(full.error, 1);
   EXPECT_EQ(full.queueFill(), kQueueCapacity);
   at(2300 * 1000);
@@ -67,8 +67,9 @@ TEST_F(BoardFixture, QueueHoldsTheThrottleFillAndRefusesWhenFull) {
 // A line from start level s to level k with ramp r: the level walks up one
 // step every r x 0.1 ms and the rest runs at level k.
 TEST_F(BoardFixture, MoveTakesTheRampAndCruiseTime) {
-  const struct { int start, level, ramp, steps; } cases[] = {
-      {10, 100, 5, 40000}, {30, 30, 8, 5000}, {0, 200, 1, 60000}};
+  const struct {
+    int start, level, ramp, steps;
+  } cases[] = {{10, 100, 5, 40000}, {30, 30, 8, 5000}, {0, 200, 1, 60000}};
   std::int64_t t = 0;
   for (const auto& c : cases) {
     pc.must(cmd::kSetPosition, {0, 0, 0, 0, 0});
@@ -90,7 +91,7 @@ TEST_F(BoardFixture, MoveTakesTheRampAndCruiseTime) {
     EXPECT_NEAR(statusA().r[1], c.steps / 2, 1);
     t = t0 + static_cast<std::int64_t>(expected + stepTime) + 1;
     at(t);
-    const Reply done = statusA();
+    const ControllerReply done = statusA();
     EXPECT_EQ(done.queueFill(), 0) << c.level;
     EXPECT_EQ(done.r[0], c.steps);
     EXPECT_EQ(done.r[1], c.steps / 2);
@@ -109,7 +110,7 @@ TEST_F(BoardFixture, StopDeceleratesToItsLevelThenHalts) {
   at(200000 + 50 * 1000 - 50);          // 50 levels x 1 ms
   EXPECT_EQ(statusA().queueFill(), 1);
   at(200000 + 50 * 1000 + 50);
-  const Reply halted = statusA();
+  const ControllerReply halted = statusA();
   EXPECT_EQ(halted.queueFill(), 0);
   EXPECT_LT(halted.r[0], 150000);
   double braking = 0;
@@ -119,7 +120,12 @@ TEST_F(BoardFixture, StopDeceleratesToItsLevelThenHalts) {
 
 TEST_F(BoardFixture, HomingDrivesOntoTheSwitch) {
   const MachineLayout& layout = board.board().machine().layout();
-  const struct { std::uint8_t command; int axis; std::uint32_t bit; std::int32_t distance; } cases[] = {
+  const struct {
+    std::uint8_t command;
+    int axis;
+    std::uint32_t bit;
+    std::int32_t distance;
+  } cases[] = {
       {cmd::kHomeX, kX, status::kSwitchX, layout.homeMin[kX] - layout.startPosition[kX]},
       {cmd::kHomeYReversed, kY, status::kSwitchY, layout.limitMax[kY] - layout.startPosition[kY]},
       {cmd::kHomeZ, kZ, status::kSwitchZ, layout.limitMax[kZ] - layout.startPosition[kZ]},
@@ -144,7 +150,7 @@ TEST_F(BoardFixture, ProbeReportsTheSensedSurfaceOnceAndZAboveMaterialUsesIt) {
   pc.must(cmd::kMachineConfig, {config::kOhmicSensor, 0, 0, 0, 0});
   pc.must(cmd::kProbe, {40, 600, -20000, 0, 120});
   at(30'000'000);
-  Reply a = statusA();
+  ControllerReply a = statusA();
   EXPECT_EQ(a.queueFill(), 0);
   EXPECT_EQ(a.r[2], kSensedSurfaceBase + surface + 40);  // contact + ohmic correction
   EXPECT_EQ(statusA().r[2], surface);                    // reported once; Z rests on contact
@@ -164,7 +170,7 @@ TEST_F(BoardFixture, ProbeWithoutMaterialRaisesTheDetectionAlarm) {
   board.board().machine().layout().materialSurface.reset();
   pc.must(cmd::kProbe, {40, 600, -3000, 0, 120});
   at(30'000'000);
-  const Reply b = pc.must(cmd::kStatusB);
+  const ControllerReply b = pc.must(cmd::kStatusB);
   EXPECT_EQ(b.alarm, alarm::kMaterialDetection);
   EXPECT_TRUE(static_cast<std::uint32_t>(b.r[2]) & status::kStopRequest1);
   pc.must(cmd::kMotionReset);
@@ -178,7 +184,7 @@ TEST_F(BoardFixture, InputsRaiseTheirAlarmsAndStopBits) {
   pc.must(cmd::kXyLine, {-50000, 0, 0, 0, 250});
   pc.must(cmd::kDwell, {100, 0, 0, 0, 0});
   at(20'000'000);
-  Reply b = pc.must(cmd::kStatusB);
+  ControllerReply b = pc.must(cmd::kStatusB);
   EXPECT_EQ(b.alarm, alarm::kLimitX);
   EXPECT_EQ(statusA().r[0], layout.homeMin[kX] - layout.startPosition[kX]);
   EXPECT_EQ(statusA().queueFill(), 0);
@@ -219,7 +225,7 @@ TEST_F(BoardFixture, TorchArcVoltageAndArcOk) {
   pc.must(cmd::kArcWait, {2, 0, 0, 0, 0});
   EXPECT_EQ(pc.must(cmd::kStatusB).r[0], 0);  // no arc yet
   at(board.board().machine().layout().arcDelayMicros);
-  const Reply b = pc.must(cmd::kStatusB);
+  const ControllerReply b = pc.must(cmd::kStatusB);
   EXPECT_TRUE(static_cast<std::uint32_t>(b.r[2]) & (status::kTorch | status::kArcOk));
   EXPECT_EQ(b.queueFill(), 0);
   const auto& layout = board.board().machine().layout();
@@ -247,6 +253,19 @@ TEST_F(BoardFixture, TorchArcVoltageAndArcOk) {
   pc.must(cmd::kStop, {0, 0, 0, 0, 0});
   EXPECT_FALSE(word() & status::kTorch);
 
+  // With ARC OK wired to In2, the wait on In2 ends at the strike.
+  board.board().machine().layout().arcOkOnIn2 = true;
+  pc.must(cmd::kTorchOn);
+  pc.must(cmd::kArcWaitIn2, {2, 0, 0, 0, 0});
+  // The torch goes on once the stop's braking (20 levels x 0.1 ms) is over.
+  const std::int64_t onAt = board.nowMicros();
+  at(onAt + layout.arcDelayMicros - 1000);
+  EXPECT_EQ(statusA().queueFill(), 1);
+  at(onAt + 2000 + layout.arcDelayMicros + 1000);
+  EXPECT_EQ(statusA().queueFill(), 0);
+  EXPECT_TRUE(word() & status::kIn2);
+  pc.must(cmd::kTorchOff);
+
   // A strike that never comes ends the wait with the ARC OK alarm.
   board.board().machine().layout().arcAvailable = false;
   pc.must(cmd::kTorchOn);
@@ -261,18 +280,18 @@ TEST_F(BoardFixture, Rs485TroubleWhenTheSourceIsSilent) {
   pc.must(cmd::kMachineConfig, {config::kRs485Interface, 0, 0, 0, 0});
   EXPECT_TRUE(word() & status::kRs485Answering);
   board.board().machine().layout().rs485Answering = false;
-  const Reply b = pc.must(cmd::kStatusB);
+  const ControllerReply b = pc.must(cmd::kStatusB);
   EXPECT_EQ(b.alarm, alarm::kRs485Error);
   EXPECT_FALSE(static_cast<std::uint32_t>(b.r[2]) & status::kRs485Answering);
 }
 
 TEST_F(BoardFixture, IdentityAndPowerUpMark) {
-  const Reply v = pc.must(cmd::kVersion);
+  const ControllerReply v = pc.must(cmd::kVersion);
   EXPECT_EQ(v.r[0], 1);
   EXPECT_EQ(v.r[1], 2);
   EXPECT_EQ(v.r[2] & 0xFF, '1');
   board.powerUp();
-  Reply a = statusA();
+  ControllerReply a = statusA();
   EXPECT_EQ(a.r[0], 1234);
   EXPECT_EQ(a.r[1], 1234);
   EXPECT_EQ(statusA().r[0], 1234);  // until the positions are set
@@ -295,7 +314,7 @@ TEST_F(BoardFixture, FeedOverrideScalesTheStepRate) {
 TEST(OldFirmware, AnswersOnlyTheTwentyByteFrame) {
   VirtualBoard board;
   board.setOldFirmware(true);
-  Request r{{1, 1, 1, 1, 100}, cmd::kStatusB, 1, 1};
+  ControllerRequest r{{1, 1, 1, 1, 100}, cmd::kStatusB, 1, 1};
   board.write(EncodeRequest(r));
   EXPECT_EQ(board.queued(), 0u);
   board.advanceTo(500000);
@@ -310,7 +329,7 @@ TEST(OldFirmware, AnswersOnlyTheTwentyByteFrame) {
 TEST(NewFirmware, IgnoresTheTwentyByteProbeAndResyncs) {
   VirtualBoard board;
   SimClient pc(board);
-  Request r{{1, 1, 1, 1, 100}, cmd::kStatusB, 1, 1};
+  ControllerRequest r{{1, 1, 1, 1, 100}, cmd::kStatusB, 1, 1};
   board.write(EncodeOldRequest(r));
   EXPECT_EQ(board.queued(), 0u);
   board.advanceTo(600000);

@@ -27,7 +27,8 @@ struct BootFixture : ::testing::Test {
     return bytes;
   }
   static Bytes Address(std::uint32_t a) {
-    return WithXor({std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8), std::uint8_t(a)});
+    return WithXor(
+        {std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8), std::uint8_t(a)});
   }
   // The CBUS pulse: all pins high, then low after `heldMicros`.
   void pulse(std::int64_t heldMicros) {
@@ -51,8 +52,8 @@ TEST_F(BootFixture, LongResetPulseEntersTheBootloaderAndShortOneLeavesIt) {
 TEST_F(BootFixture, SecondSyncIsACommandByteAndItsPairGetsNack) {
   board.enterBootloader();
   EXPECT_EQ(talk({kSync}), Bytes{kAck});
-  EXPECT_TRUE(talk({kSync}).empty());        // waits for the complement
-  EXPECT_EQ(talk({kSync}), Bytes{kNack});   // 0x7F 0x7F is no command pair
+  EXPECT_TRUE(talk({kSync}).empty());      // waits for the complement
+  EXPECT_EQ(talk({kSync}), Bytes{kNack});  // 0x7F 0x7F is no command pair
   // A new reset pulse gives a fresh bootloader that acknowledges the sync again.
   pulse(500000);
   EXPECT_EQ(talk({kSync}), Bytes{kAck});
@@ -111,6 +112,37 @@ TEST_F(BootFixture, GetGetIdEraseWriteReadAndGo) {
   EXPECT_FALSE(board.inBootloader());
   SimClient pc(board);
   EXPECT_TRUE(pc.exchange(wire::cmd::kVersion).has_value());
+}
+
+// The program's update: pulse into the bootloader, erase, pulse again, sync,
+// write 256-byte blocks at 0x0800jj00, then a short pulse starts the firmware.
+TEST_F(BootFixture, FirmwareUpdateSequenceOfTheProgram) {
+  pulse(600000);
+  EXPECT_EQ(talk({kSync}), Bytes{kAck});
+  EXPECT_EQ(command(kExtendedErase), Bytes{kAck});
+  EXPECT_EQ(talk(WithXor({0xFF, 0xFF})), Bytes{kAck});
+  board.advanceTo(board.nowMicros() + 700000);
+  pulse(500000);
+  EXPECT_EQ(talk({kSync}), Bytes{kAck});
+  Bytes image(300);
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 1);
+  for (std::uint8_t j = 0; j * 256u < image.size(); ++j) {
+    EXPECT_EQ(talk({kWriteMemory, 0xCE}), Bytes{kAck});
+    EXPECT_EQ(talk({0x08, 0x00, j, 0x00, static_cast<std::uint8_t>(0x08 ^ j)}), Bytes{kAck});
+    Bytes block{0xFF};
+    for (std::size_t k = 0; k < 256; ++k) {
+      const std::size_t at = j * 256u + k;
+      block.push_back(at < image.size() ? image[at] : 0xFF);
+    }
+    EXPECT_EQ(talk(WithXor(block)), Bytes{kAck});
+  }
+  pulse(70000);
+  EXPECT_FALSE(board.inBootloader());
+  const auto& flash = board.bootloader().flash();
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
+  EXPECT_EQ(flash[300], 0xFF);
+  SimClient pc(board);
+  EXPECT_EQ(pc.must(wire::cmd::kStatusA).r[0], 1234);  // the new firmware starts from power-up
 }
 
 TEST_F(BootFixture, PlainEraseOfPagesAndWholeFlash) {

@@ -19,10 +19,21 @@ struct ConsoleFixture : ::testing::Test {
 };
 
 TEST_F(ConsoleFixture, MalformedLinesAreRefusedWithAMessage) {
-  const char* bad[] = {"input", "input nothing on", "input estop maybe", "at -5 input x on",
-                       "at 10 inputs x on", "material high", "switches q 0 1", "fault lose 1.5",
-                       "fault lose at 0", "fault boom 0.1", "wiring 300", "bitmode 256 32",
-                       "flash save", "frobnicate", "log sometimes"};
+  const char* bad[] = {"input",
+                       "input nothing on",
+                       "input estop maybe",
+                       "at -5 input x on",
+                       "at 10 inputs x on",
+                       "material high",
+                       "switches q 0 1",
+                       "fault lose 1.5",
+                       "fault lose at 0",
+                       "fault boom 0.1",
+                       "wiring 300",
+                       "bitmode 256 32",
+                       "flash save",
+                       "frobnicate",
+                       "log sometimes"};
   for (const char* line : bad) {
     lines.clear();
     EXPECT_EQ(console.execute(line), Console::Result::Error) << line;

@@ -8,7 +8,7 @@ namespace {
 
 using namespace wire;
 
-Reply Decode(const std::vector<std::uint8_t>& bytes) {
+ControllerReply Decode(const std::vector<std::uint8_t>& bytes) {
   return DecodeReply(std::span<const std::uint8_t, kFrameSize>(bytes.data(), kFrameSize));
 }
 
@@ -79,7 +79,7 @@ TEST(Faults, SeededProbabilityRepeatsAndMatchesItsRate) {
 TEST(Faults, UnpluggedBoardFailsEveryOperation) {
   VirtualBoard board;
   board.unplug();
-  const FrameBytes request = EncodeRequest(Request{{}, cmd::kStatusA, 1, 1});
+  const FrameBytes request = EncodeRequest(ControllerRequest{{}, cmd::kStatusA, 1, 1});
   EXPECT_FALSE(board.write(request));
   EXPECT_FALSE(board.queued().has_value());
   std::array<std::uint8_t, 24> buffer{};

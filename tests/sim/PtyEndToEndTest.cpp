@@ -75,7 +75,8 @@ class SimProcess {
       const std::string text = line + "\n";
       if (::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
         char buffer[4096];
-        while (answer.find("ok\n") == std::string::npos && answer.find("error\n") == std::string::npos) {
+        while (answer.find("ok\n") == std::string::npos &&
+               answer.find("error\n") == std::string::npos) {
           pollfd p{fd, POLLIN, 0};
           if (::poll(&p, 1, 5000) <= 0) break;
           const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -148,27 +149,47 @@ TEST(CorvaneSim, ServesFramesOnItsTerminalAndResetsThroughTheControlSocket) {
   EXPECT_EQ(ReadExactly(fd, 1), std::vector<std::uint8_t>{0x79});
   EXPECT_NE(sim.control("state").find("mode bootloader"), std::string::npos);
   EXPECT_NE(sim.control("input nothing on").find("error"), std::string::npos);
+
+  // Pulling the cable makes the terminal vanish under the client; plugged
+  // back in, the board answers on a new terminal behind the same link.
+  EXPECT_NE(sim.control("unplug").find("ok"), std::string::npos);
+  sim.control("state");  // one more turn of the server loop
+  std::uint8_t byte = 0;
+  pollfd p{fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&p, 1, 2000), 1);
+  EXPECT_LE(::read(fd, &byte, 1), 0);
   ::close(fd);
+  EXPECT_NE(sim.control("plug").find("ok"), std::string::npos);
+  sim.control("run");
+  const int again = OpenRaw(sim.link());
+  ASSERT_GE(again, 0);
+  ASSERT_EQ(::write(again, request.data(), request.size()), 24);
+  EXPECT_EQ(ReadExactly(again, 24).size(), 24u);
+  ::close(again);
 }
 
 TEST(CorvaneSim, Stm32flashWritesVerifiesAndStartsAnImage) {
   if (::access("/usr/bin/stm32flash", X_OK) != 0)
-    GTEST_SKIP() << "stm32flash is not installed (apt-get install stm32flash); end-to-end flash test skipped";
+    GTEST_SKIP() << "stm32flash is not installed (apt-get install stm32flash); end-to-end flash "
+                    "test skipped";
   TempDir dir;
   SimProcess sim(dir);
   ASSERT_TRUE(sim.ready()) << testing::ReadFileText(dir.file("sim.out"));
   std::vector<char> image(5000);
   std::mt19937 random(7);
   for (char& c : image) c = static_cast<char>(random());
-  std::ofstream(dir.file("image.bin"), std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));
+  std::ofstream(dir.file("image.bin"), std::ios::binary)
+      .write(image.data(), static_cast<std::streamsize>(image.size()));
 
   ASSERT_NE(sim.control("bootloader").find("ok"), std::string::npos);
   const std::string command = "/usr/bin/stm32flash -m 8n1 -b 115200 -w '" + dir.file("image.bin") +
-                              "' -v -g 0x08000000 '" + sim.link() + "' > '" + dir.file("flash.log") + "' 2>&1";
+                              "' -v -g 0x08000000 '" + sim.link() + "' > '" +
+                              dir.file("flash.log") + "' 2>&1";
   EXPECT_EQ(std::system(command.c_str()), 0) << testing::ReadFileText(dir.file("flash.log"));
 
   EXPECT_NE(sim.control("state").find("mode application"), std::string::npos);
-  ASSERT_NE(sim.control("flash save " + dir.file("flash.bin") + " 5000").find("ok"), std::string::npos);
+  ASSERT_NE(sim.control("flash save " + dir.file("flash.bin") + " 5000").find("ok"),
+            std::string::npos);
   const std::string flashed = testing::ReadFileText(dir.file("flash.bin"));
   EXPECT_EQ(flashed, std::string(image.begin(), image.end()));
 }

@@ -17,7 +17,7 @@ class SimClient {
   // Sends a request with the next sequence counter and returns the raw
   // reply bytes that are waiting right after it.
   std::vector<std::uint8_t> send(std::uint8_t command, std::array<std::int32_t, 5> p = {}) {
-    wire::Request r;
+    wire::ControllerRequest r;
     r.p = p;
     r.command = command;
     r.frameFlag = 1;
@@ -33,14 +33,16 @@ class SimClient {
     return reply;
   }
   // A good reply, or nothing when the reply is missing or broken.
-  std::optional<wire::Reply> exchange(std::uint8_t command, std::array<std::int32_t, 5> p = {}) {
+  std::optional<wire::ControllerReply> exchange(std::uint8_t command,
+                                                std::array<std::int32_t, 5> p = {}) {
     const auto bytes = send(command, p);
     if (bytes.size() != wire::kFrameSize || !wire::ChecksumValid(bytes)) return std::nullopt;
-    return wire::DecodeReply(std::span<const std::uint8_t, wire::kFrameSize>(bytes.data(), wire::kFrameSize));
+    return wire::DecodeReply(
+        std::span<const std::uint8_t, wire::kFrameSize>(bytes.data(), wire::kFrameSize));
   }
-  wire::Reply must(std::uint8_t command, std::array<std::int32_t, 5> p = {}) {
+  wire::ControllerReply must(std::uint8_t command, std::array<std::int32_t, 5> p = {}) {
     auto reply = exchange(command, p);
-    return reply.value_or(wire::Reply{{-999, -999, -999, -999, -999}, 0, 255, 255});
+    return reply.value_or(wire::ControllerReply{{-999, -999, -999, -999, -999}, 0, 255, 255});
   }
 
  private:

@@ -24,7 +24,7 @@ TEST(WireFrame, ChecksumOfTheLiteralFrames) {
 }
 
 TEST(WireFrame, FirstRequestAfterConnectingGoesOutAsTheKnownBytes) {
-  Request r;
+  ControllerRequest r;
   r.p = {1, 1, 1, 1, 100};
   r.command = 254;
   r.frameFlag = 1;
@@ -36,7 +36,7 @@ TEST(WireFrame, FirstRequestAfterConnectingGoesOutAsTheKnownBytes) {
 }
 
 TEST(WireFrame, NegativeAndExtremeValuesRoundTripLittleEndian) {
-  Reply reply;
+  ControllerReply reply;
   reply.r = {-1, INT32_MIN, INT32_MAX, 0x01020304, 2300};
   reply.error = 1;
   reply.alarm = 103;
@@ -54,7 +54,7 @@ TEST(WireFrame, NegativeAndExtremeValuesRoundTripLittleEndian) {
 // The old frame is the new one with bytes 16..23 moved down to 12..19 and
 // the checksum taken over 0..18.
 TEST(WireFrame, OldFrameIsTheShiftedNewFrame) {
-  Request r;
+  ControllerRequest r;
   r.p = {11, -22, 33, 44, 55};
   r.command = 254;
   r.frameFlag = 1;
@@ -66,7 +66,7 @@ TEST(WireFrame, OldFrameIsTheShiftedNewFrame) {
   shifted[19] = static_cast<std::uint8_t>(sum);
   const OldFrameBytes old = EncodeOldRequest(r);
   EXPECT_TRUE(std::equal(old.begin(), old.end(), shifted.begin()));
-  Request back = DecodeOldRequest(old);
+  ControllerRequest back = DecodeOldRequest(old);
   EXPECT_EQ(back.p[4], 55);
   EXPECT_EQ(back.p[3], 0);
   EXPECT_EQ(back.command, 254);
@@ -90,7 +90,7 @@ TEST(WireCommands, CatalogueIsOrderedUniqueAndFindable) {
 }
 
 TEST(WireFrameLog, LinesNameTheFieldsOfTheCommand) {
-  Request r;
+  ControllerRequest r;
   r.p = {100, -5, 2, 77, 40};
   r.command = cmd::kXyLine;
   r.sequence = 12;
@@ -100,19 +100,20 @@ TEST(WireFrameLog, LinesNameTheFieldsOfTheCommand) {
   EXPECT_EQ(DescribeRequest(bytes), "TX #12 XY line P0=116 P1=-5 P2=2 P4=40 bad checksum");
   EXPECT_EQ(DescribeRequest(std::span(bytes).first(20)), "TX bad length 20");
 
-  Reply a;
+  ControllerReply a;
   a.r = {10, 20, 1000050, -3, 7};
   EXPECT_EQ(DescribeReply(EncodeReply(a), cmd::kStatusA),
             "RX status A X=10 Y=20 Z=1000050 A=-3 fill=7");
-  Reply b;
+  ControllerReply b;
   b.r = {120, 0, 0x100, 0, 0};
   b.alarm = 100;
   EXPECT_EQ(DescribeReply(EncodeReply(b), cmd::kStatusB),
             "RX status B arc=120 word=0x00000100 fill=0 alarm=100");
-  Reply v;
+  ControllerReply v;
   v.r = {1, 2, '1', 0, 0};
   v.error = 1;
-  EXPECT_EQ(DescribeReply(EncodeReply(v), cmd::kVersion), "RX version query version 1.2 1 fill=0 error=1");
+  EXPECT_EQ(DescribeReply(EncodeReply(v), cmd::kVersion),
+            "RX version query version 1.2 1 fill=0 error=1");
   EXPECT_EQ(DescribeReply(EncodeReply(v), 99), "RX unknown command 99 fill=0 error=1");
 }
 

@@ -38,14 +38,22 @@ int main(int argc, char** argv) {
       }
       return argv[++i];
     };
-    if (arg == "--script") script = value();
-    else if (arg == "--link") options.linkPath = value();
-    else if (arg == "--control") options.controlPath = value();
-    else if (arg == "--seed") board.faults().setSeed(std::strtoull(value().c_str(), nullptr, 0));
-    else if (arg == "--old-firmware") board.setOldFirmware(true);
-    else if (arg == "--bootloader") board.enterBootloader();
-    else if (arg == "--log") console.setFrameLog(true);
-    else if (arg == "--no-stdin") options.readStdin = false;
+    if (arg == "--script")
+      script = value();
+    else if (arg == "--link")
+      options.linkPath = value();
+    else if (arg == "--control")
+      options.controlPath = value();
+    else if (arg == "--seed")
+      board.faults().setSeed(std::strtoull(value().c_str(), nullptr, 0));
+    else if (arg == "--old-firmware")
+      board.setOldFirmware(true);
+    else if (arg == "--bootloader")
+      board.enterBootloader();
+    else if (arg == "--log")
+      console.setFrameLog(true);
+    else if (arg == "--no-stdin")
+      options.readStdin = false;
     else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage << "\n\nconsole commands:\n" << Console::HelpText() << std::endl;
       return 0;
