@@ -75,7 +75,7 @@ Figures RunOurs(MachineCommands& commands, ControllerLink& link, Clock& clock, i
   for (int i = round * kLineExchanges; i < (round + 1) * kLineExchanges; ++i) {
     commands.QueueThrottle();
     SetLine(p, i);
-    for (int k = 0; k < 5; ++k) link.request.setP(k, p[k]);
+    for (int k = 0; k < 5; ++k) link.request.p[k] = p[k];
     timed(wire::cmd::kXyLine);
   }
   f.totalMicros = clock.nowMicros() - start;
@@ -95,8 +95,8 @@ class RawClient {
   RawClient(const RawClient&) = delete;
   RawClient& operator=(const RawClient&) = delete;
 
-  bool exchange(std::uint8_t code, const std::array<std::int32_t, 5>& p, wire::Reply& reply) {
-    wire::Request request{p, code, 1, ++sequence_};
+  bool exchange(std::uint8_t code, const std::array<std::int32_t, 5>& p, wire::ControllerReply& reply) {
+    wire::ControllerRequest request{p, code, 1, ++sequence_};
     const auto frame = wire::EncodeRequest(request);
     if (::write(fd_, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) return false;
     wire::FrameBytes in{};
@@ -120,7 +120,7 @@ class RawClient {
 
 Figures RunRaw(RawClient& raw, Clock& clock, int round) {
   Figures f;
-  wire::Reply reply;
+  wire::ControllerReply reply;
   const std::int64_t start = clock.nowMicros();
   auto timed = [&](std::uint8_t code, const std::array<std::int32_t, 5>& p) {
     const std::int64_t t0 = clock.nowMicros();
@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   unit.ApplyParameters(kControllerLinkParameters);
-  link.request.frameFlag() = 1;
+  link.request.frameFlag = 1;
   link.state.LinkConnected = true;
   link.raisePriorityWhileWaiting = false;  // as the program does for a simulator
   RawClient raw(terminal);

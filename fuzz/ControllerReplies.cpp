@@ -80,9 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   link.raisePriorityWhileWaiting = false;
   link.state.LinkConnected = true;
   for (int i = 0; i < 8 && link.state.LinkConnected; ++i) {
-    link.request.setCommand(static_cast<std::uint8_t>(i % 2 ? 254 : 255));
+    link.request.command = static_cast<std::uint8_t>(i % 2 ? 254 : 255);
     const bool ok = link.Exchange();
-    if (ok && !wire::ChecksumValid(link.reply.bytes)) std::abort();
+    if (ok && !wire::ChecksumValid(link.replyFrame())) std::abort();
     if (link.state.WorstAttempt > ControllerLink::kMaxAttempts - 1) std::abort();
   }
   return 0;

@@ -23,11 +23,16 @@ ControllerLink::ControllerLink(D2XXUnit& unit, Clock& clock, Host& host, Program
       indicator_(indicator),
       statisticsChanged_(statisticsChanged) {}
 
-void ControllerLink::Drain() {
+void ControllerLink::DrainInto(std::uint8_t* buffer) {
   while (unit_.receiveQueueCount > 0) {
-    unit_.Read(reply.bytes.data(), std::min(unit_.receiveQueueCount, kLength));
+    unit_.Read(buffer, std::min(unit_.receiveQueueCount, kLength));
     if (unit_.QueryReceiveQueue() != ftstatus::kOk) return;
   }
+}
+
+void ControllerLink::Drain() {
+  DrainInto(replyBytes_.data());
+  reply = wire::DecodeReply(replyBytes_);
 }
 
 ControllerLink::Wait ControllerLink::WaitForReply() {
@@ -50,12 +55,12 @@ ControllerLink::Wait ControllerLink::WaitForReply() {
 bool ControllerLink::ReadReply() {
   bool good = unit_.QueryReceiveQueue() == ftstatus::kOk && unit_.receiveQueueCount == kLength;
   Drain();
-  if (!wire::ChecksumValid(reply.bytes) || reply.error() != 0) good = false;
+  if (!wire::ChecksumValid(replyBytes_) || reply.error != 0) good = false;
   return good;
 }
 
 void ControllerLink::TakeQueueFill() {
-  state.QueueFill = reply.R(4);
+  state.QueueFill = reply.queueFill();
   if (state.QueueFill > kWatchedQueueFill) {
     state.WorstQueueFill = std::max(state.WorstQueueFill, state.QueueFill);
     statisticsChanged_ = true;
@@ -64,7 +69,7 @@ void ControllerLink::TakeQueueFill() {
 }
 
 void ControllerLink::TakeAlarm() {
-  const std::uint8_t code = reply.alarm();
+  const std::uint8_t code = reply.alarm;
   if (code == 0) return;
   state.StatusCode = code;
   if ((code == wire::alarm::kTx2Error || code == wire::alarm::kRs485Error) &&
@@ -78,7 +83,7 @@ void ControllerLink::TakeAlarm() {
 
 bool ControllerLink::Exchange() {
   if (!state.LinkConnected) return false;
-  ++request.sequence();
+  ++request.sequence;
   for (int attempt = 0;; ++attempt) {
     if (attempt > 0) ++state.RetryCount;
     state.WorstAttempt = std::max(state.WorstAttempt, attempt);
@@ -90,12 +95,13 @@ bool ControllerLink::Exchange() {
 
     bool good = true;
     Drain();
-    wire::Seal(request.bytes);
-    if (unit_.Write(request.bytes.data(), kLength) < kLength) good = false;
+    requestBytes_ = wire::EncodeRequest(request);
+    if (unit_.Write(requestBytes_.data(), kLength) < kLength) good = false;
     // Stale contents must not pass the checks below.
-    auto& replySum = reply.bytes[wire::kChecksumByte];
+    auto& replySum = replyBytes_[wire::kChecksumByte];
     replySum = static_cast<std::uint8_t>(replySum + kSpoilStep);
-    reply.bytes[wire::kAlarmByte] = 0;
+    replyBytes_[wire::kAlarmByte] = 0;
+    reply = wire::DecodeReply(replyBytes_);
 
     if (WaitForReply() == Wait::DeviceLost) return false;
     if (!ReadReply()) good = false;

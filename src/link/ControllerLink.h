@@ -2,9 +2,9 @@
 #include <cstdint>
 
 #include "link/ConnectionIndicator.h"
-#include "link/ControllerFrames.h"
 #include "link/D2XXUnit.h"
 #include "link/ProcessPriority.h"
+#include "wire/Frame.h"
 
 namespace corvane {
 
@@ -40,8 +40,12 @@ class ControllerLink {
   ControllerLink(D2XXUnit& unit, Clock& clock, Host& host, ProgramLog& log,
                  ConnectionIndicator& indicator, bool& statisticsChanged);
 
-  ControllerRequest request;
-  ControllerReply reply;
+  // The one request record: it keeps its fields between exchanges, so a
+  // builder sets only what its command uses and the rest go out as the last
+  // command left them.
+  wire::ControllerRequest request;
+  // The one reply record, decoded from the bytes of the last attempt.
+  wire::ControllerReply reply;
   LinkState state;
   // 10 ms of the counter plus one tick, in microseconds of the clock.
   std::int64_t replyTimeoutMicros = 10001;
@@ -56,6 +60,11 @@ class ControllerLink {
   bool Disconnect();
   // The diagnostics "Reset" link.
   void ResetStatistics();
+
+  // The raw bytes of the last reply as they came off the wire.
+  const wire::FrameBytes& replyFrame() const { return replyBytes_; }
+  // Reads everything queued into the reply bytes, at most a frame at a time.
+  void DrainInto(std::uint8_t* buffer);
 
   D2XXUnit& unit() { return unit_; }
   ConnectionIndicator& indicator() { return indicator_; }
@@ -75,6 +84,8 @@ class ControllerLink {
   ConnectionIndicator& indicator_;
   bool& statisticsChanged_;
   ProcessPriority priority_;
+  wire::FrameBytes requestBytes_{};
+  wire::FrameBytes replyBytes_{};
 };
 
 }  // namespace corvane

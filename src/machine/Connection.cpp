@@ -78,11 +78,11 @@ bool Connection::Connect() {
   link_.unit().ApplyParameters(kControllerLinkParameters);
 
   auto& request = link_.request;
-  request.sequence() = 0;
-  request.frameFlag() = 1;
-  for (int i = 0; i < 4; ++i) request.setP(i, 1);
-  request.setP(4, kStatusProbeSpeed);
-  request.setCommand(wire::cmd::kStatusB);
+  request.sequence = 0;
+  request.frameFlag = 1;
+  for (int i = 0; i < 4; ++i) request.p[i] = 1;
+  request.p[4] = kStatusProbeSpeed;
+  request.command = wire::cmd::kStatusB;
   commands_.ThrottleCount = 0;
   link_.state.LinkConnected = true;
 
@@ -107,9 +107,9 @@ bool Connection::Connect() {
 
   const ConnectionFields settings = fields();
   const bool versionRead = commands_.Send(wire::cmd::kVersion);
-  const std::int32_t major = link_.reply.R(0);
-  const std::int32_t minor = link_.reply.R(1);
-  const char revision = static_cast<char>(link_.reply.R(2) & 0xFF);
+  const std::int32_t major = link_.reply.r[0];
+  const std::int32_t minor = link_.reply.r[1];
+  const char revision = static_cast<char>(link_.reply.r[2] & 0xFF);
   const bool expected = major == wire::kFirmwareMajor && minor == wire::kFirmwareMinor &&
                         revision == wire::kFirmwareRevision;
   if (versionRead && (!expected || settings.lVer != settings.eVer)) {
@@ -127,8 +127,8 @@ bool Connection::Connect() {
   system_.log.WriteLog(versionLine);
 
   const bool statusRead = commands_.Send(wire::cmd::kStatusA);
-  if (statusRead && link_.reply.R(0) == wire::kPowerUpMark &&
-      link_.reply.R(1) == wire::kPowerUpMark) {
+  if (statusRead && link_.reply.r[0] == wire::kPowerUpMark &&
+      link_.reply.r[1] == wire::kPowerUpMark) {
     RestoreAfterPowerUp(settings);
   } else if (settings.cRef) {
     ReferencedAxes = kAllAxesReferenced;
@@ -144,7 +144,7 @@ bool Connection::Connect() {
   system_.host.processEvents();
 
   link_.state.StatusCode = 0;
-  request.setP(0, kStartDwellMillis);
+  request.p[0] = kStartDwellMillis;
   commands_.Send(wire::cmd::kDwell);
   commands_.WaitIdle();
   commands_.StopMotion();
@@ -157,10 +157,10 @@ bool Connection::Connect() {
 // The board lost its positions at power-up: give it back the last known ones.
 void Connection::RestoreAfterPowerUp(const ConnectionFields& settings) {
   commands_.Send(wire::cmd::kMotionReset);
-  link_.request.setP(0, settings.eTX);
-  link_.request.setP(1, settings.eTY);
-  link_.request.setP(2, settings.eTZ);
-  link_.request.setP(3, settings.eTA);
+  link_.request.p[0] = settings.eTX;
+  link_.request.p[1] = settings.eTY;
+  link_.request.p[2] = settings.eTZ;
+  link_.request.p[3] = settings.eTA;
   commands_.Send(wire::cmd::kSetPosition);
   ReferencedAxes = 0;
   if (settings.showErr != 0) {
@@ -173,14 +173,14 @@ void Connection::RestoreAfterPowerUp(const ConnectionFields& settings) {
 
 void Connection::SendInitialSettings() {
   auto& request = link_.request;
-  request.setP(4, kInitialDwellSetting);
+  request.p[4] = kInitialDwellSetting;
   commands_.Send(wire::cmd::kDwell);
-  request.setP(4, kConnectionSetting);
+  request.p[4] = kConnectionSetting;
   commands_.Send(wire::cmd::kConnectionSetting);
   const ThcFields thc = commands_.thcFields();
-  request.setP(2, kInitialPierceHalf);
-  request.setP(0, thc.targetVoltage);
-  request.setP(1, thc.voltageCalibration * 590 / 100);
+  request.p[2] = kInitialPierceHalf;
+  request.p[0] = thc.targetVoltage;
+  request.p[1] = thc.voltageCalibration * 590 / 100;
   commands_.Send(wire::cmd::kThcSettings);
   commands_.SendThcSettings();
 }
@@ -198,19 +198,15 @@ bool Connection::ProbeOldProtocol() {
   D2XXUnit& unit = link_.unit();
   if (unit.OpenByDescription(kControllerDescription) != ftstatus::kOk) return false;
 
-  auto& out = link_.request.bytes;
-  for (std::size_t i = 12; i <= 19; ++i) out[i] = out[i + 4];
-  wire::Seal(std::span<std::uint8_t>(out.data(), wire::kOldFrameSize));
+  // The old frame is the request record without P3.
+  const wire::OldFrameBytes out = wire::EncodeOldRequest(link_.request);
   unit.Write(out.data(), wire::kOldFrameSize);
 
   system_.clock.sleepMillis(100);
   unit.QueryReceiveQueue();
   const std::uint32_t count = unit.receiveQueueCount;
-  auto& in = link_.reply.bytes;
-  while (unit.receiveQueueCount > 0) {
-    unit.Read(in.data(), std::min<std::uint32_t>(unit.receiveQueueCount, wire::kFrameSize));
-    if (unit.QueryReceiveQueue() != ftstatus::kOk) break;
-  }
+  wire::FrameBytes in{};
+  link_.DrainInto(in.data());
   const bool accepted =
       wire::ChecksumValid(std::span<const std::uint8_t>(in.data(), wire::kOldFrameSize)) &&
       in[kOldErrorByte] == 0 && count == wire::kOldFrameSize;

@@ -24,7 +24,7 @@ std::int32_t MachineCommands::ToSteps(double hundredths, double scale) {
 }
 
 bool MachineCommands::Send(std::uint8_t code) {
-  link_.request.setCommand(code);
+  link_.request.command = code;
   return link_.Exchange();
 }
 
@@ -35,30 +35,30 @@ bool MachineCommands::bit20() const {
 void MachineCommands::ProcessEvents() { system_.host.processEvents(); }
 
 void MachineCommands::SetStartLevel(std::int32_t level) {
-  link_.request.setP(4, level);
+  link_.request.p[4] = level;
   Send(wire::cmd::kStartLevel);
 }
 
 void MachineCommands::WaitArcOk() {
   if (system_.StopRequested) return;
-  link_.request.setP(0, kArcWaitParameter);
+  link_.request.p[0] = kArcWaitParameter;
   Send(commandFields().in2ArcOk ? wire::cmd::kArcWaitIn2 : wire::cmd::kArcWait);
 }
 
 bool MachineCommands::Probe(double correction1Mm, double correction2Mm, std::int32_t zTargetSteps,
                             std::int32_t zLevel) {
   const double sz = system_.scales.SZ;
-  link_.request.setP(0, ToSteps(correction1Mm * 100, sz));
-  link_.request.setP(1, ToSteps(correction2Mm * 100, sz));
-  link_.request.setP(2, zTargetSteps);
-  link_.request.setP(4, zLevel);
+  link_.request.p[0] = ToSteps(correction1Mm * 100, sz);
+  link_.request.p[1] = ToSteps(correction2Mm * 100, sz);
+  link_.request.p[2] = zTargetSteps;
+  link_.request.p[4] = zLevel;
   return Send(wire::cmd::kProbe);
 }
 
 void MachineCommands::Dwell(std::int32_t millis) {
   MachineUi::Call(ui.showActualSpeed, 0);
   if (system_.StopRequested) return;
-  link_.request.setP(0, millis);
+  link_.request.p[0] = millis;
   if (Send(wire::cmd::kDwell)) return;
   // Offline: the PC keeps the time itself, in slices the operator can stop.
   for (std::int32_t slice = 0; slice < millis / 100 + 1; ++slice) {
@@ -79,7 +79,7 @@ void MachineCommands::StopMotion() {
   if (MovedAxes.z) level = SpeedLevel(fields.feedMinZ, system_.speeds.Z);
   if (MovedAxes.a) level = SpeedLevel(fields.feedMinA, system_.speeds.A);
   MovedAxes = {};
-  link_.request.setP(4, level);
+  link_.request.p[4] = level;
   Send(wire::cmd::kStop);
 
   MachineUi::Call(ui.releaseTorchButton);
@@ -97,7 +97,7 @@ void MachineCommands::StopMotion() {
   system_.job.LastCommanded.y = system_.job.MachinePosition.y;
   SimulatedTorch = false;
 
-  link_.request.setP(0, 0);
+  link_.request.p[0] = 0;
   Send(wire::cmd::kFeedOverride);
   SpeedOverride = 0;
   MachineUi::Call(ui.resetContourSpeedClass);
@@ -137,10 +137,10 @@ void MachineCommands::TorchOff() {
 void MachineCommands::SetPosition(std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t a) {
   if (link_.state.LinkConnected) {
     Send(wire::cmd::kMotionReset);
-    link_.request.setP(0, ToSteps(x, system_.scales.SX));
-    link_.request.setP(1, ToSteps(y, system_.scales.SY));
-    link_.request.setP(2, ToSteps(z, system_.scales.SZ));
-    link_.request.setP(3, a);
+    link_.request.p[0] = ToSteps(x, system_.scales.SX);
+    link_.request.p[1] = ToSteps(y, system_.scales.SY);
+    link_.request.p[2] = ToSteps(z, system_.scales.SZ);
+    link_.request.p[3] = a;
     Send(wire::cmd::kSetPosition);
   }
   system_.job.MachinePosition = {x, y, z, a};
@@ -212,11 +212,11 @@ std::int32_t MachineCommands::ThcSpeedCode(const ThcFields& fields) const {
 void MachineCommands::SendThcSettings() {
   const ThcFields fields = thcFields();
   auto& request = link_.request;
-  request.setP(2, fields.pierceTime / 2);
-  request.setP(0, fields.targetVoltage);
-  request.setP(1, static_cast<std::int32_t>(static_cast<std::int64_t>(fields.voltageCalibration) *
-                                            CalibrationFactor(fields.divider) / 100));
-  request.setP(4, ThcSpeedCode(fields));
+  request.p[2] = fields.pierceTime / 2;
+  request.p[0] = fields.targetVoltage;
+  request.p[1] = static_cast<std::int32_t>(static_cast<std::int64_t>(fields.voltageCalibration) *
+                                           CalibrationFactor(fields.divider) / 100);
+  request.p[4] = ThcSpeedCode(fields);
   Send(wire::cmd::kThcSettings);
   if (system_.Busy) return;
 
@@ -231,16 +231,16 @@ void MachineCommands::SendThcSettings() {
   std::int32_t inverted = 0;
   for (std::size_t i = 0; i < fields.normallyClosed.size(); ++i)
     if (fields.normallyClosed[i]) inverted += 1 << i;
-  request.setP(0, axes);
-  request.setP(1, fields.fourthAxisFunction);
-  request.setP(2, inverted);
+  request.p[0] = axes;
+  request.p[1] = fields.fourthAxisFunction;
+  request.p[2] = inverted;
   Send(wire::cmd::kMachineConfig);
   link_.state.StatusCode = 0;
 }
 
 void MachineCommands::ChangeFeedOverride(int delta) {
   const std::int32_t next = SpeedOverride + delta;
-  link_.request.setP(0, next);
+  link_.request.p[0] = next;
   Send(wire::cmd::kFeedOverride);
   SpeedOverride = next;
 }
@@ -248,15 +248,15 @@ void MachineCommands::ChangeFeedOverride(int delta) {
 bool MachineCommands::ReadStatusA() {
   status.lastReadWasA = true;
   if (!Send(wire::cmd::kStatusA)) return false;
-  for (int axis = 0; axis < 4; ++axis) status.MachinePositionSteps[axis] = link_.reply.R(axis);
+  for (int axis = 0; axis < 4; ++axis) status.MachinePositionSteps[axis] = link_.reply.r[axis];
   return true;
 }
 
 bool MachineCommands::ReadStatusB() {
   status.lastReadWasA = false;
   if (!Send(wire::cmd::kStatusB)) return false;
-  status.ArcVoltage = link_.reply.R(0);
-  link_.state.StatusWord = static_cast<std::uint32_t>(link_.reply.R(2));
+  status.ArcVoltage = link_.reply.r[0];
+  link_.state.StatusWord = static_cast<std::uint32_t>(link_.reply.r[2]);
   return true;
 }
 

@@ -12,7 +12,7 @@ using sim::Fault;
 struct ExchangeTest : BoardFixture, ::testing::Test {
   ExchangeTest() { OpenLink(); }
   bool Send(std::uint8_t code) {
-    link.request.setCommand(code);
+    link.request.command = code;
     return link.Exchange();
   }
 };
@@ -21,23 +21,23 @@ TEST_F(ExchangeTest, NothingIsSentWhileNotConnected) {
   link.state.LinkConnected = false;
   EXPECT_FALSE(Send(wire::cmd::kStatusA));
   EXPECT_TRUE(tap.written.empty());
-  EXPECT_EQ(link.request.sequence(), 0) << "the counter moves only when an exchange runs";
+  EXPECT_EQ(link.request.sequence, 0) << "the counter moves only when an exchange runs";
 }
 
 TEST_F(ExchangeTest, GoodReplyFillsTheSharedRecordAndTheQueueFill) {
-  for (int i = 0; i < 4; ++i) link.request.setP(i, 100 * (i + 1));
+  for (int i = 0; i < 4; ++i) link.request.p[i] = 100 * (i + 1);
   ASSERT_TRUE(Send(wire::cmd::kSetPosition));
-  link.request.setP(0, 250);
+  link.request.p[0] = 250;
   ASSERT_TRUE(Send(wire::cmd::kDwell));
   ASSERT_TRUE(Send(wire::cmd::kStatusA));
-  for (int axis = 0; axis < 4; ++axis) EXPECT_EQ(link.reply.R(axis), 100 * (axis + 1));
+  for (int axis = 0; axis < 4; ++axis) EXPECT_EQ(link.reply.r[axis], 100 * (axis + 1));
   EXPECT_EQ(link.state.QueueFill, 1) << "the dwell is still running";
   EXPECT_EQ(link.state.RetryCount, 0);
   EXPECT_EQ(link.state.WorstAttempt, 0);
 }
 
 TEST_F(ExchangeTest, CounterGoesUpOncePerExchangeAndWrapsFrom255To0) {
-  link.request.sequence() = 254;
+  link.request.sequence = 254;
   ASSERT_TRUE(Send(wire::cmd::kStatusA));
   ASSERT_TRUE(Send(wire::cmd::kStatusB));
   const auto sent = tap.requests();
@@ -72,7 +72,7 @@ TEST_F(ExchangeTest, EveryBrokenReplyKindIsRetriedAndTheNextGoodOneAccepted) {
 
 TEST_F(ExchangeTest, ErrorByteReplyIsRetriedLikeALostOne) {
   tap.editReplies = [first = true](std::vector<std::uint8_t>& reply) mutable {
-    if (first) EditReply(reply, [](wire::Reply& r) { r.error = 1; });
+    if (first) EditReply(reply, [](wire::ControllerReply& r) { r.error = 1; });
     first = false;
   };
   ASSERT_TRUE(Send(wire::cmd::kStatusA));
@@ -88,7 +88,7 @@ TEST_F(ExchangeTest, ShortReplyFailsTheAttemptAndIsDrained) {
   ASSERT_TRUE(Send(wire::cmd::kStatusA));
   EXPECT_EQ(tap.written.size(), 2u);
   EXPECT_EQ(unit.receiveQueueCount, 0u) << "the 23 stale bytes are gone";
-  EXPECT_TRUE(wire::ChecksumValid(link.reply.bytes));
+  EXPECT_TRUE(wire::ChecksumValid(link.replyFrame()));
 }
 
 TEST_F(ExchangeTest, AttemptPausesAndTimeoutsFollowTheRetryPolicy) {
@@ -139,7 +139,7 @@ TEST_F(ExchangeTest, QueueFillAboveTheWatchMarksAreRecordedAndLogged) {
                        Case{2330, 2381, false}}) {
     SCOPED_TRACE(c.fill);
     tap.editReplies = [fill = c.fill](std::vector<std::uint8_t>& reply) {
-      EditReply(reply, [fill](wire::Reply& r) { r.r[4] = fill; });
+      EditReply(reply, [fill](wire::ControllerReply& r) { r.r[4] = fill; });
     };
     ASSERT_TRUE(Send(wire::cmd::kStatusA));
     EXPECT_EQ(link.state.QueueFill, c.fill);
@@ -151,7 +151,7 @@ TEST_F(ExchangeTest, QueueFillAboveTheWatchMarksAreRecordedAndLogged) {
 TEST_F(ExchangeTest, Rs485AlarmsGradeTheLinkAndNeverLowerIt) {
   auto alarmReply = [this](std::uint8_t alarm) {
     tap.editReplies = [alarm](std::vector<std::uint8_t>& reply) {
-      EditReply(reply, [alarm](wire::Reply& r) { r.alarm = alarm; });
+      EditReply(reply, [alarm](wire::ControllerReply& r) { r.alarm = alarm; });
     };
   };
   link.state.StatusWord = wire::status::kRs485Answering;
@@ -177,7 +177,7 @@ TEST_F(ExchangeTest, Rs485AlarmsGradeTheLinkAndNeverLowerIt) {
 
 TEST_F(ExchangeTest, AlarmOfAFailedAttemptStillBecomesTheStatusCode) {
   tap.editReplies = [first = true](std::vector<std::uint8_t>& reply) mutable {
-    if (first) EditReply(reply, [](wire::Reply& r) { r.error = 1; r.alarm = wire::alarm::kEStop; });
+    if (first) EditReply(reply, [](wire::ControllerReply& r) { r.error = 1; r.alarm = wire::alarm::kEStop; });
     first = false;
   };
   ASSERT_TRUE(Send(wire::cmd::kStatusA));

@@ -90,7 +90,7 @@ TEST(PtyLinkTest, ConnectsToTheSimulatorProcessAndNoticesItGoing) {
   EXPECT_EQ(indicator.colour, IndicatorColour::Green);
 
   system.StopRequested = false;
-  for (int i = 0; i < 4; ++i) link.request.setP(i, 1000 * (i + 1));
+  for (int i = 0; i < 4; ++i) link.request.p[i] = 1000 * (i + 1);
   ASSERT_TRUE(commands.Send(wire::cmd::kSetPosition));
   ASSERT_TRUE(commands.ReadStatusA());
   EXPECT_EQ(commands.status.MachinePositionSteps, (std::array<std::int32_t, 4>{1000, 2000, 3000, 4000}));

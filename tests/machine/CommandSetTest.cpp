@@ -18,10 +18,10 @@ struct CommandSetTest : BoardFixture, ::testing::Test {
     commands.commandFields = [this] { return fields; };
     commands.thcFields = [this] { return thc; };
   }
-  wire::Request last(std::uint8_t code) const {
+  wire::ControllerRequest last(std::uint8_t code) const {
     const auto sent = tap.requestsWithCommand(code);
     EXPECT_FALSE(sent.empty()) << "command " << int(code) << " was not sent";
-    return sent.empty() ? wire::Request{} : sent.back();
+    return sent.empty() ? wire::ControllerRequest{} : sent.back();
   }
   CommandFields fields;
   ThcFields thc;
@@ -48,7 +48,7 @@ TEST_F(CommandSetTest, ThcSpeedCodeFollowsTheSpeedFieldFeedAndHighSpeedChoice) {
     thc.feed = c.feed;
     thc.highSpeedThc = c.highSpeed;
     commands.SendThcSettings();
-    EXPECT_EQ(last(cmd::kThcSettings).p[4], (100 - c.d) * (100 - c.d) / 100 + 10);
+    EXPECT_EQ(board.board().thc().speedCode, (100 - c.d) * (100 - c.d) / 100 + 10);
   }
   thc = {};
   thc.thcSpeed = "50%";
@@ -69,11 +69,10 @@ TEST_F(CommandSetTest, ThcSettingsCarryPierceTimeVoltageAndDividerCalibration) {
     thc.pierceTime = 701;
     thc.targetVoltage = 118;
     commands.SendThcSettings();
-    const auto sent = last(cmd::kThcSettings);
-    EXPECT_EQ(sent.p[1], c.p1);
-    EXPECT_EQ(sent.p[2], 350);
-    EXPECT_EQ(sent.p[0], 118);
-    EXPECT_EQ(board.board().thcTargetVolts(), 118);
+    const sim::ThcSettings& onBoard = board.board().thc();
+    EXPECT_EQ(onBoard.calibration, c.p1);
+    EXPECT_EQ(onBoard.halfPierceTime, 350);
+    EXPECT_EQ(onBoard.targetVolts, 118);
   }
 }
 
@@ -162,7 +161,7 @@ TEST_F(CommandSetTest, EveryTwentySixthThrottledCommandPollsTheStatus) {
 TEST_F(CommandSetTest, FullQueueHoldsThePcUntilItDrains) {
   std::int32_t reportedFill = 2300;
   tap.editReplies = [&](std::vector<std::uint8_t>& reply) {
-    EditReply(reply, [&](wire::Reply& r) { r.r[4] = reportedFill; });
+    EditReply(reply, [&](wire::ControllerReply& r) { r.r[4] = reportedFill; });
   };
   commands.ReadStatusA();
   ASSERT_EQ(link.state.QueueFill, 2300);
@@ -180,7 +179,7 @@ TEST_F(CommandSetTest, FullQueueHoldsThePcUntilItDrains) {
 
 TEST_F(CommandSetTest, StopRequestEndsTheThrottleWait) {
   tap.editReplies = [](std::vector<std::uint8_t>& reply) {
-    EditReply(reply, [](wire::Reply& r) { r.r[4] = 3000; });
+    EditReply(reply, [](wire::ControllerReply& r) { r.r[4] = 3000; });
   };
   commands.ReadStatusB();
   host.onProcessEvents = [&] { system->StopRequested = true; };
@@ -248,7 +247,7 @@ TEST_F(CommandSetTest, SetPositionAssignsStepsOnTheBoardAndLogsTheNumbers) {
 }
 
 TEST_F(CommandSetTest, WaitIdleReturnsWhenTheBoardQueueIsEmpty) {
-  link.request.setP(0, 400);
+  link.request.p[0] = 400;
   commands.Send(cmd::kDwell);
   const auto start = clock.nowMicros();
   commands.WaitIdle();
@@ -261,7 +260,7 @@ TEST_F(CommandSetTest, WaitIdleReturnsWhenTheBoardQueueIsEmpty) {
 }
 
 TEST_F(CommandSetTest, WaitIdleEndsWhenTheLinkIsLostWithAFullQueue) {
-  link.request.setP(0, 60000);
+  link.request.p[0] = 60000;
   commands.Send(cmd::kDwell);
   host.onProcessEvents = [&] { board.unplug(); };
   const auto start = clock.nowMicros();

@@ -148,7 +148,7 @@ TEST_F(ConnectionTest, OldFirmwareAnswersTheShortFrameAndIsOfferedAnUpdate) {
 TEST_F(ConnectionTest, DifferentFirmwareVersionAsksAndGoesOnWhenDeclined) {
   tap.editReplies = [this](std::vector<std::uint8_t>& reply) {
     if (tap.written.back()[wire::kCommandByte] == cmd::kVersion)
-      EditReply(reply, [](wire::Reply& r) { r.r[1] = 3; });
+      EditReply(reply, [](wire::ControllerReply& r) { r.r[1] = 3; });
   };
   connection.Connect();
   ASSERT_EQ(host.questions.size(), 1u);

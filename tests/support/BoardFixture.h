@@ -29,16 +29,16 @@ class WireTap : public UsbDevice {
   // Applied to the reply of every following request until cleared.
   ReplyEdit editReplies;
 
-  std::vector<wire::Request> requests() const {
-    std::vector<wire::Request> out;
+  std::vector<wire::ControllerRequest> requests() const {
+    std::vector<wire::ControllerRequest> out;
     for (const auto& frame : written)
       if (frame.size() == wire::kFrameSize)
         out.push_back(wire::DecodeRequest(std::span<const std::uint8_t, wire::kFrameSize>(
             frame.data(), wire::kFrameSize)));
     return out;
   }
-  std::vector<wire::Request> requestsWithCommand(std::uint8_t code) const {
-    std::vector<wire::Request> out;
+  std::vector<wire::ControllerRequest> requestsWithCommand(std::uint8_t code) const {
+    std::vector<wire::ControllerRequest> out;
     for (const auto& r : requests())
       if (r.command == code) out.push_back(r);
     return out;
@@ -102,9 +102,9 @@ class WireTap : public UsbDevice {
 };
 
 // Rewrites a reply's fields and seals it again.
-inline void EditReply(std::vector<std::uint8_t>& bytes, const std::function<void(wire::Reply&)>& edit) {
+inline void EditReply(std::vector<std::uint8_t>& bytes, const std::function<void(wire::ControllerReply&)>& edit) {
   if (bytes.size() != wire::kFrameSize) return;
-  wire::Reply reply =
+  wire::ControllerReply reply =
       wire::DecodeReply(std::span<const std::uint8_t, wire::kFrameSize>(bytes.data(), wire::kFrameSize));
   edit(reply);
   const auto sealed = wire::EncodeReply(reply);
@@ -140,7 +140,7 @@ struct BoardFixture : SystemFixture {
   // Opens the device and marks the link connected without the handshake.
   void OpenLink() {
     unit.OpenByDescription(kControllerDescription);
-    link.request.frameFlag() = 1;
+    link.request.frameFlag = 1;
     link.state.LinkConnected = true;
   }
 };
