@@ -177,6 +177,25 @@ TEST_F(CommandSetTest, FullQueueHoldsThePcUntilItDrains) {
   EXPECT_FALSE(system->StopRequested);
 }
 
+TEST_F(CommandSetTest, NoTorchCommandIsQueuedWhileTheBoardQueueIsFull) {
+  link.request.p[0] = 2;
+  for (int i = 0; i < 2350; ++i) ASSERT_TRUE(commands.Send(cmd::kDwell));
+  ASSERT_GE(link.state.QueueFill, 2300);
+  int throttledSends = 0;
+  tap.onWrite = [&](const std::vector<std::uint8_t>& frame) {
+    const std::uint8_t code = frame[wire::kCommandByte];
+    if (code != cmd::kTorchOn && code != cmd::kTorchOff) return;
+    ++throttledSends;
+    EXPECT_LT(link.state.QueueFill, 2300) << "the last fill the PC knew of";
+    EXPECT_LT(board.board().queueFill(), 2300) << "what the board really holds";
+  };
+  for (int i = 0; i < 30; ++i) {
+    commands.TorchOn();
+    commands.TorchOff();
+  }
+  EXPECT_EQ(throttledSends, 60);
+}
+
 TEST_F(CommandSetTest, StopRequestEndsTheThrottleWait) {
   tap.editReplies = [](std::vector<std::uint8_t>& reply) {
     EditReply(reply, [](wire::ControllerReply& r) { r.r[4] = 3000; });

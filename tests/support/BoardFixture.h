@@ -28,6 +28,8 @@ class WireTap : public UsbDevice {
   std::vector<std::vector<std::uint8_t>> written;
   // Applied to the reply of every following request until cleared.
   ReplyEdit editReplies;
+  // Sees every frame just before it goes out.
+  std::function<void(const std::vector<std::uint8_t>& frame)> onWrite;
 
   std::vector<wire::ControllerRequest> requests() const {
     std::vector<wire::ControllerRequest> out;
@@ -67,6 +69,7 @@ class WireTap : public UsbDevice {
   }
   std::uint32_t write(const std::uint8_t* buffer, std::uint32_t count) override {
     written.emplace_back(buffer, buffer + count);
+    if (onWrite) onWrite(written.back());
     const std::uint32_t accepted = inner_.write(buffer, count);
     if (editReplies) {
       std::uint32_t queued = 0;
