@@ -12,6 +12,7 @@ namespace corvane {
 namespace {
 constexpr std::uint32_t kLength = wire::kFrameSize;
 constexpr std::uint8_t kSpoilStep = 12;
+constexpr std::uint32_t kMaxDrainBytes = 65536;
 }  // namespace
 
 ControllerLink::ControllerLink(D2XXUnit& unit, Clock& clock, Host& host, ProgramLog& log,
@@ -24,8 +25,13 @@ ControllerLink::ControllerLink(D2XXUnit& unit, Clock& clock, Host& host, Program
       statisticsChanged_(statisticsChanged) {}
 
 void ControllerLink::DrainInto(std::uint8_t* buffer) {
-  while (unit_.receiveQueueCount > 0) {
-    unit_.Read(buffer, std::min(unit_.receiveQueueCount, kLength));
+  // A board that never stops sending must not hold the program here: what is
+  // left after this much fails the next check instead.
+  std::uint32_t budget = kMaxDrainBytes;
+  while (unit_.receiveQueueCount > 0 && budget > 0) {
+    const std::uint32_t piece = std::min(unit_.receiveQueueCount, kLength);
+    budget -= std::min(budget, piece);
+    unit_.Read(buffer, piece);
     if (unit_.QueryReceiveQueue() != ftstatus::kOk) return;
   }
 }

@@ -210,5 +210,29 @@ TEST_F(ExchangeTest, DeviceLostWhileWaitingEndsTheExchangeButKeepsTheLinkOpen) {
   EXPECT_TRUE(link.state.LinkConnected);
 }
 
+// A board that never stops sending: its queue is never empty.
+class FloodingBoard final : public WireTap {
+ public:
+  using WireTap::WireTap;
+  FtStatus queueStatus(std::uint32_t& receiveCount) override {
+    receiveCount = 4096;
+    return ftstatus::kOk;
+  }
+  std::uint32_t read(std::uint8_t* buffer, std::uint32_t count) override {
+    std::fill(buffer, buffer + count, std::uint8_t{0xA5});
+    return count;
+  }
+};
+
+TEST_F(ExchangeTest, EndlessIncomingBytesFailTheExchangeInsteadOfHoldingIt) {
+  FloodingBoard flood(device);
+  D2XXUnit floodUnit(flood, host, system->log);
+  ControllerLink floodLink(floodUnit, clock, host, system->log, indicator, system->StatisticsChanged);
+  floodLink.state.LinkConnected = true;
+  EXPECT_FALSE(floodLink.Exchange());
+  EXPECT_EQ(flood.written.size(), 15u);
+  EXPECT_FALSE(floodLink.state.LinkConnected);
+}
+
 }  // namespace
 }  // namespace corvane::testing
