@@ -19,11 +19,6 @@ constexpr std::int32_t kConnectionSetting = 650;
 constexpr std::int32_t kInitialPierceHalf = 20;
 constexpr std::int32_t kStartDwellMillis = 100;
 constexpr std::uint8_t kOldErrorByte = wire::kOldErrorByte;
-
-template <typename F, typename... Args>
-void CallHook(const F& hook, Args... args) {
-  if (hook) hook(args...);
-}
 }  // namespace
 
 std::string FormatFirmwareVersion(std::int32_t major, std::int32_t minor, char revision) {
@@ -99,8 +94,8 @@ bool Connection::Connect() {
         FormatFirmwareVersion(wire::kFirmwareMajor, wire::kFirmwareMinor, wire::kFirmwareRevision);
     if (AskFirmwareUpdate(question)) {
       link_.state.LinkConnected = true;
-      CallHook(ui.openElectronicsTab);
-      CallHook(ui.startFirmwareUpdate);
+      MachineUi::Call(ui.openElectronicsTab);
+      MachineUi::Call(ui.startFirmwareUpdate);
     }
     return false;
   }
@@ -117,8 +112,8 @@ bool Connection::Connect() {
                                  FormatFirmwareVersion(major, minor, revision) + "\n\r" +
                                  indicator.message(indicator::kUpdateQuestionEnd) + settings.lVer;
     if (AskFirmwareUpdate(question)) {
-      CallHook(ui.openElectronicsTab);
-      CallHook(ui.startFirmwareUpdate);
+      MachineUi::Call(ui.openElectronicsTab);
+      MachineUi::Call(ui.startFirmwareUpdate);
       return false;
     }
   }
@@ -149,8 +144,8 @@ bool Connection::Connect() {
   commands_.WaitIdle();
   commands_.StopMotion();
   commands_.WaitIdle();
-  CallHook(ui.clearFirmwareStatusText);
-  CallHook(ui.redrawDiagnostics);
+  MachineUi::Call(ui.clearFirmwareStatusText);
+  MachineUi::Call(ui.redrawDiagnostics);
   return true;
 }
 
@@ -165,10 +160,10 @@ void Connection::RestoreAfterPowerUp(const ConnectionFields& settings) {
   ReferencedAxes = 0;
   if (settings.showErr != 0) {
     system_.host.setErrorLabel("Machine not referenced!");
-    if (settings.showErr == 2) CallHook(ui.startReferencingPrompt);
+    if (settings.showErr == 2) MachineUi::Call(ui.startReferencingPrompt);
   }
   system_.log.WriteLog("Machine not referenced");
-  CallHook(ui.setCRef, false);
+  MachineUi::Call(ui.setCRef, false);
 }
 
 void Connection::SendInitialSettings() {
@@ -231,9 +226,9 @@ void Connection::ClickIndicator(bool shiftHeld, bool ctrlHeld) {
   if (!shiftHeld) {
     Connect();
   } else if (FindController()) {
-    CallHook(ui.openElectronicsTab);
-    if (ctrlHeld) CallHook(ui.convertHexFile);
-    CallHook(ui.startFirmwareUpdate);
+    MachineUi::Call(ui.openElectronicsTab);
+    if (ctrlHeld) MachineUi::Call(ui.convertHexFile);
+    MachineUi::Call(ui.startFirmwareUpdate);
   } else {
     system_.host.showMessage("Device is not Connected or USB Drivers error !");
     link_.Disconnect();
