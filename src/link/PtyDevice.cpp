@@ -106,7 +106,7 @@ FtStatus PtyDevice::openByDescription(const std::string& description) {
   if (fd_ >= 0) close();
   fd_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) return errno == ENOENT ? ftstatus::kDeviceNotFound : ftstatus::kDeviceNotOpened;
-  if (!Reconfigure(fd_, [](termios& t) { cfmakeraw(&t); t.c_cc[VMIN] = 0; t.c_cc[VTIME] = 0; })) {
+  if (!Reconfigure(fd_, [](termios& t) { cfmakeraw(&t); t.c_cc[VMIN] = 1; t.c_cc[VTIME] = 0; })) {
     close();
     return ftstatus::kDeviceNotOpened;
   }
@@ -192,9 +192,9 @@ bool PtyDevice::pull() {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    // A raw terminal without a minimum answers an empty queue with 0 or EAGAIN;
-    // a hung-up one with EIO.
-    return n == 0 || errno == EAGAIN || errno == EWOULDBLOCK;
+    // Non-blocking with a minimum of one byte, an empty terminal answers
+    // EAGAIN; a hung-up one answers end of file (0) or EIO.
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
   }
 }
 

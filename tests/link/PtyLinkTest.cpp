@@ -104,6 +104,7 @@ TEST(PtyLinkTest, ConnectsToTheSimulatorProcessAndNoticesItGoing) {
 
   simulator.Stop();
   EXPECT_FALSE(commands.ReadStatusB());
+  EXPECT_TRUE(logged("FT_GetQueueStatus - General IO error...")) << "a lost device, not 15 timeouts";
   EXPECT_FALSE(link.state.LinkConnected);
   EXPECT_EQ(indicator.colour, IndicatorColour::Red);
 }
