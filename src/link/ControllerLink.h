@@ -1,0 +1,91 @@
+#pragma once
+#include <cstdint>
+
+#include "link/ConnectionIndicator.h"
+#include "link/D2XXUnit.h"
+#include "link/ProcessPriority.h"
+#include "wire/Frame.h"
+
+namespace corvane {
+
+class Clock;
+class Host;
+class ProgramLog;
+
+// What the exchange learns about the line and the board, shared with the
+// connection sequence, the status reads and the diagnostics report.
+struct LinkState {
+  bool LinkConnected = false;
+  std::uint8_t StatusCode = 0;
+  std::int32_t QueueFill = 0;
+  std::int32_t RetryCount = 0;
+  std::int32_t WorstAttempt = 0;
+  std::int32_t WorstQueueFill = 0;
+  std::int32_t Rs485Grade = 0;
+  // The controller status word (status B, R2) and the three limit-switch flags:
+  // a disconnect clears them so the status panel shows no inputs.
+  std::uint32_t StatusWord = 0;
+  bool LimitX = false, LimitY = false, LimitZ = false;
+};
+
+// The synchronous request/reply exchange with the controller: one shared
+// request record, one shared reply record, retries with pauses, and the
+// disconnect that follows a lost device.
+class ControllerLink {
+ public:
+  static constexpr int kMaxAttempts = 15;
+  static constexpr std::int32_t kWatchedQueueFill = 2320;
+  static constexpr std::int32_t kLoggedQueueFill = 2380;
+
+  ControllerLink(D2XXUnit& unit, Clock& clock, Host& host, ProgramLog& log,
+                 ConnectionIndicator& indicator, bool& statisticsChanged);
+
+  // The one request record: it keeps its fields between exchanges, so a
+  // builder sets only what its command uses and the rest go out as the last
+  // command left them.
+  wire::ControllerRequest request;
+  // The one reply record, decoded from the bytes of the last attempt.
+  wire::ControllerReply reply;
+  LinkState state;
+  // 10 ms of the counter plus one tick, in microseconds of the clock.
+  std::int64_t replyTimeoutMicros = 10001;
+  // A real board answers on its own; a simulator on this machine shares its
+  // processors with us, and a raised priority would only delay its answer.
+  bool raisePriorityWhileWaiting = true;
+
+  // Sends the request record and fills the reply record; false when not
+  // connected, when the device is lost, or when every attempt failed.
+  bool Exchange();
+  // Closes the device and resets the link state. Always true.
+  bool Disconnect();
+  // The diagnostics "Reset" link.
+  void ResetStatistics();
+
+  // The raw bytes of the last reply as they came off the wire.
+  const wire::FrameBytes& replyFrame() const { return replyBytes_; }
+  // Reads everything queued into the reply bytes, at most a frame at a time.
+  void DrainInto(std::uint8_t* buffer);
+
+  D2XXUnit& unit() { return unit_; }
+  ConnectionIndicator& indicator() { return indicator_; }
+
+ private:
+  enum class Wait { Arrived, TimedOut, DeviceLost };
+  Wait WaitForReply();
+  bool ReadReply();
+  void Drain();
+  void TakeAlarm();
+  void TakeQueueFill();
+
+  D2XXUnit& unit_;
+  Clock& clock_;
+  Host& host_;
+  ProgramLog& log_;
+  ConnectionIndicator& indicator_;
+  bool& statisticsChanged_;
+  ProcessPriority priority_;
+  wire::FrameBytes requestBytes_{};
+  wire::FrameBytes replyBytes_{};
+};
+
+}  // namespace corvane
