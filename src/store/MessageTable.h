@@ -14,14 +14,16 @@ struct MessageTable {
   static std::array<std::string, kSize> BuiltInEnglish() {
     std::array<std::string, kSize> t;
     t[1] = "The file already exists. Overwrite it ?";
-    t[4] = "Searching for the controller...";
-    t[5] = "Controller not found";
-    t[6] = "Controller firmware differs from this program. Continue ?";
-    t[7] = "Communication OK";
+    t[2] = "No USB device";
+    t[3] = "USB port error";
+    t[4] = "Disconnected";
+    t[5] = "Controller firmware";
+    t[6] = "Update the firmware to";
+    t[7] = "Connected";
     t[8] = "Working time: ";
     t[9] = "Preset name";
-    t[10] = "DISCONNECTED";
-    t[11] = "CONNECTING...";
+    t[10] = "Offline - click to connect";
+    t[11] = "Connecting...";
     t[12] = "NOT CONNECTED";
     t[13] = "Left button: pick a contour";
     t[14] = "Right button: move and cut menu";

@@ -23,6 +23,8 @@
 #include "ui/SplashScreen.h"
 #include "ui/TerminationSignals.h"
 #include "ui/UiWait.h"
+#include "virtual/ControllerFields.h"
+#include "virtual/ControllerSetup.h"
 
 namespace corvane::ui {
 
@@ -72,6 +74,9 @@ int RunProgram(int argc, char** argv) {
   std::unique_ptr<QWidget> configurationWindow(CreateConfigurationWindow(system.fields));
   std::unique_ptr<QWidget> analysisWindow(CreateAnalysisWindow());
   if (!mainWindow.create()) return 1;
+  const std::unique_ptr<Controller> controller = MakeController(system, line);
+  BindControllerFields(system, *controller);
+  mainWindow.attachController(controller.get());
 
   // "Advanced.txt": the file is read only at start, so open it and end normally.
   auto* advancedButton = new QPushButton("Advanced.txt", configurationWindow.get());

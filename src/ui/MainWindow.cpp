@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QProcess>
 #include <QVBoxLayout>
@@ -17,6 +18,7 @@
 #include "model/JobNormalise.h"
 #include "system/FieldSettings.h"
 #include "ui/FieldPanel.h"
+#include "virtual/ControllerSetup.h"
 #include "ui/PathView.h"
 #include "ui/PresetBox.h"
 #include "ui/SplashScreen.h"
@@ -43,10 +45,10 @@ void MainWindow::buildPanels() {
   errorLabel_->setStyleSheet("color: red; font-weight: bold;");
   errorLabel_->setGeometry(10, 10, 600, 24);
 
-  connectText_ = new QLabel("DISCONNECTED", this);
+  connectText_ = new QLabel(this);
   connectText_->setObjectName("ConnectText");
   connectText_->setAlignment(Qt::AlignCenter);
-  connectText_->setStyleSheet("background: #c0c0c0; color: black; font-weight: bold;");
+  connectText_->installEventFilter(this);
 
   logo_ = new QLabel(this);
   logo_->setObjectName("Logo");
@@ -96,8 +98,8 @@ QTimer* MainWindow::addTimer(const QString& name, int interval, bool singleShot)
 void MainWindow::createTimers() {
   // Interval and start of every timer of the main loop; each subsystem hooks
   // its handler to the timer's timeout when it arrives.
-  addTimer("Timer1", 20, false);
-  addTimer("Timer2", 1000, false);
+  connect(addTimer("Timer1", 20, false), &QTimer::timeout, this, &MainWindow::onTimer1);
+  connect(addTimer("Timer2", 1000, false), &QTimer::timeout, this, &MainWindow::onTimer2);
   addTimer("Timer3", 500, false);
   addTimer("Timer4", 200, true);
   addTimer("Timer5", 10, true);
@@ -144,6 +146,12 @@ void MainWindow::firstShow() {
   NormaliseJob(system_.job);
   system_.loading = false;
   requestRedraw();
+  if (controller_) {
+    controller_->connection.StartupConnect();
+    showConnectionState();
+  }
+  system_.host.processEvents();
+  WaitProcessing(100);
   system_.host.processEvents();
   for (const char* name : {"Timer1", "Timer2", "Timer3"}) timers_.value(name)->start();
   system_.StatisticsChanged = true;
@@ -172,7 +180,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
     for (QTimer* timer : timers_) timer->stop();
-    ShutdownSequence(system_, std::nullopt);
+    std::optional<AxisPosition> counters;
+    if (controller_) {
+      controller_->commands.StopMotion();
+      if (controller_->link.state.LinkConnected && controller_->commands.ReadStatusA()) {
+        const auto& steps = controller_->commands.status.MachinePositionSteps;
+        counters = AxisPosition{steps[0], steps[1], steps[2], steps[3]};
+      }
+    }
+    ShutdownSequence(system_, counters);
   }
   event->accept();
   QApplication::quit();
@@ -181,6 +197,57 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::restartProgram() {
   QProcess::startDetached(QApplication::applicationFilePath(), {});
   close();
+}
+
+void MainWindow::attachController(Controller* controller) {
+  controller_ = controller;
+  showConnectionState();
+}
+
+void MainWindow::showConnectionState() {
+  static const char* kColours[] = {"red", "green", "blue", "navy", "grey"};
+  if (!controller_) {
+    connectText_->setStyleSheet("color: grey; font-weight: bold;");
+    return;
+  }
+  const ConnectionIndicator& model = controller_->indicator;
+  connectText_->setText(QString::fromStdString(model.text));
+  connectText_->setToolTip(ConnectionIndicator::kHint);
+  connectText_->setStyleSheet(QString("color: %1; font-weight: bold; font-size: %2pt;")
+                                  .arg(kColours[static_cast<int>(model.colour)])
+                                  .arg(model.fontSize));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != connectText_ || !controller_) return QWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::Enter: controller_->indicator.MouseEnter(); break;
+    case QEvent::Leave: controller_->indicator.MouseLeave(); break;
+    case QEvent::MouseButtonPress: controller_->indicator.MouseDown(); break;
+    case QEvent::MouseButtonRelease: {
+      if (system_.Busy) break;
+      const auto modifiers = static_cast<QMouseEvent*>(event)->modifiers();
+      controller_->connection.ClickIndicator(modifiers & Qt::ShiftModifier,
+                                             modifiers & Qt::ControlModifier);
+      break;
+    }
+    default: return QWidget::eventFilter(watched, event);
+  }
+  showConnectionState();
+  return false;
+}
+
+void MainWindow::onTimer1() {
+  if (!controller_ || system_.Busy || !controller_->link.state.LinkConnected) return;
+  controller_->commands.PollStatus();
+  // A lost board shows at once: the exchange disconnects and the label turns red.
+  if (!controller_->link.state.LinkConnected) showConnectionState();
+}
+
+void MainWindow::onTimer2() {
+  if (!controller_ || system_.Busy) return;
+  controller_->indicator.Blink(controller_->link.state.LinkConnected);
+  showConnectionState();
 }
 
 void MainWindow::openProject() {

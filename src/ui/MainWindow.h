@@ -8,6 +8,7 @@
 
 namespace corvane {
 class System;
+struct Controller;
 }
 
 namespace corvane::ui {
@@ -24,6 +25,10 @@ class MainWindow final : public QWidget {
   // Window creation: folders, log, profile, caption. False when the data root
   // cannot be written; the caller then ends the program.
   bool create();
+  // The controller behind the connection label; connected at the first show.
+  void attachController(Controller* controller);
+  // Shows the connection label's model: text, colour and size.
+  void showConnectionState();
 
   void appendLog(const QString& message);
   void showLogPane();
@@ -49,6 +54,7 @@ class MainWindow final : public QWidget {
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildPanels();
@@ -56,10 +62,13 @@ class MainWindow final : public QWidget {
   QTimer* addTimer(const QString& name, int interval, bool singleShot);
   void firstShow();
   void layoutPanels();
+  void onTimer1();
+  void onTimer2();
   void openProject();
   void saveProject();
 
   System& system_;
+  Controller* controller_ = nullptr;
   SplashScreen* splash_;
   class PathView* drawingPanel_ = nullptr;
   QFrame* parameterPanel_ = nullptr;

@@ -11,6 +11,9 @@
 #include "ui/QtHost.h"
 #include "ui/QtApp.h"
 #include "ui/SplashScreen.h"
+#include "system/CommandLine.h"
+#include "virtual/ControllerFields.h"
+#include "virtual/ControllerSetup.h"
 
 namespace corvane {
 namespace {
@@ -176,6 +179,26 @@ TEST(PathView, DrawsTheRestoredJobFromTheDisplayList) {
     for (int x = 2; x < image.width() - 2 && !drawn; x += 2)
       drawn = image.pixelColor(x, y) == QColor(Qt::black);
   EXPECT_TRUE(drawn);
+}
+
+TEST(ConnectionLabel, TheVirtualBoardConnectsAtFirstShowAndTheLabelTurnsGreen) {
+  OpenWindow u;
+  ASSERT_TRUE(u.created);
+  const auto controller = MakeController(*u.system, ParseCommandLine({"--device=virtual"}));
+  BindControllerFields(*u.system, *controller);
+  u.window.attachController(controller.get());
+  ASSERT_TRUE(u.showAndWait());
+  EXPECT_TRUE(controller->link.state.LinkConnected);
+  auto* label = u.window.findChild<QLabel*>("ConnectText");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text(), "Connected");
+  EXPECT_TRUE(label->styleSheet().contains("color: green"));
+  const std::string log = testing::ReadFileText(u.system->log.path());
+  for (const char* line : {"found : Corvane CNC", "FirmwareVer 1.2 1", "Communication OK"})
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  u.window.close();
+  // Closing stored the controller's counters and ended normally.
+  EXPECT_NE(testing::ReadFileText(u.system->log.path()).find("CloseApp"), std::string::npos);
 }
 
 }  // namespace

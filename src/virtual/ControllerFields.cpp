@@ -1,0 +1,81 @@
+#include "virtual/ControllerFields.h"
+
+#include "system/System.h"
+#include "system/Version.h"
+#include "virtual/ControllerSetup.h"
+
+namespace corvane {
+namespace {
+
+constexpr Window kMain = Window::Main;
+constexpr Window kConfig = Window::Configuration;
+
+ThcFields ReadThcFields(const System& s) {
+  const auto& f = s.fields;
+  const auto& p = s.parser;
+  ThcFields t;
+  t.pierceTime = p.ParseInt1(f.text(kMain, "eTime"));
+  t.targetVoltage = p.ParseInt1(f.text(kMain, "eVoltage"));
+  t.voltageCalibration = p.ParseInt1(f.text(kConfig, "eVcal"));
+  t.divider = f.text(kConfig, "eDV");
+  t.thcSpeed = f.text(kConfig, "eTHCspeed");
+  t.feed = p.ParseInt2(f.text(kMain, "xFeed"));
+  t.highSpeedThc = f.checked(kConfig, "cSpec2");
+  t.ohmicSensor = f.checked(kConfig, "cOhmic");
+  t.interfaceEnabled = f.checked(kConfig, "cInterface");
+  t.reverseX = f.checked(kConfig, "cReversX");
+  t.reverseY = f.checked(kConfig, "cReversY");
+  t.reverseZ = f.checked(kConfig, "cReversZ");
+  t.reverseP = f.checked(kConfig, "cReversP");
+  t.fourthAxisFunction = f.choiceIndex(kConfig, "cFunctionP");
+  for (int i = 0; i < 8; ++i)
+    t.normallyClosed[static_cast<size_t>(i)] = f.checked(kConfig, "cNeg" + std::to_string(i + 1));
+  return t;
+}
+
+OutputMode OutputModeOf(int index) {
+  return index >= 0 && index <= 3 ? static_cast<OutputMode>(index) : OutputMode::Off;
+}
+
+CommandFields ReadCommandFields(const System& s) {
+  const auto& f = s.fields;
+  CommandFields c;
+  c.feedMinXY = s.parser.ParseInt1(f.text(kConfig, "xFeedMinXY"));
+  c.feedMinZ = s.parser.ParseInt1(f.text(kConfig, "xFeedMinZ"));
+  c.feedMinA = s.parser.ParseInt1(f.text(kConfig, "xFeedMinA"));
+  constexpr int kIn2ArcOk = 2;
+  c.in2ArcOk = f.choiceIndex(kConfig, "cIn2") == kIn2ArcOk;
+  c.out1 = OutputModeOf(f.choiceIndex(kConfig, "cOut1"));
+  c.out2 = OutputModeOf(f.choiceIndex(kConfig, "cOut2"));
+  return c;
+}
+
+ConnectionFields ReadConnectionFields(const System& s) {
+  const auto& f = s.fields;
+  ConnectionFields c;
+  c.lVer = kCarriedFirmwareVersion;
+  c.eVer = f.text(kConfig, "eVer");
+  c.eTX = s.parser.ParseInt1(f.text(kMain, "eTX"));
+  c.eTY = s.parser.ParseInt1(f.text(kMain, "eTY"));
+  c.eTZ = s.parser.ParseInt1(f.text(kMain, "eTZ"));
+  c.eTA = s.parser.ParseInt1(f.text(kMain, "eTA"));
+  c.cRef = f.checked(kConfig, "cRef");
+  c.showErr = !s.advanced.showErrors ? 0 : s.advanced.referencingReminder ? 2 : 1;
+  c.autoConnect = !s.advanced.autoConnectDisabled;
+  return c;
+}
+
+}  // namespace
+
+void BindControllerFields(System& system, Controller& controller) {
+  System* s = &system;
+  controller.commands.thcFields = [s] { return ReadThcFields(*s); };
+  controller.commands.commandFields = [s] { return ReadCommandFields(*s); };
+  controller.connection.fields = [s] { return ReadConnectionFields(*s); };
+  controller.connection.ui.setCRef = [s](bool on) {
+    s->fields.setChecked(Window::Configuration, "cRef", on);
+  };
+  controller.indicator.setMessages([s](int entry) { return s->messages[entry]; });
+}
+
+}  // namespace corvane
