@@ -14,15 +14,15 @@ std::string FoldCase(std::string_view name) {
 FieldStore::FieldStore() {
   for (Window window : {Window::Main, Window::Import, Window::Configuration}) {
     WindowFields& w = of(window);
-    for (const FieldSpec& spec : FieldsOf(window)) {
-      w.fieldIndex.emplace(FoldCase(spec.name), w.fields.size());
-      const bool text = spec.kind == FieldKind::Text;
-      w.fields.push_back({&spec, text ? std::string(spec.defaultValue) : std::string(),
-                          !text && spec.defaultValue == "1"});
+    for (const FieldSpec& definition : FieldsOf(window)) {
+      w.fieldIndex.emplace(FoldCase(definition.name), w.fields.size());
+      const bool text = definition.kind == FieldKind::Text;
+      w.fields.push_back({&definition, text ? std::string(definition.defaultValue) : std::string(),
+                          !text && definition.defaultValue == "1"});
     }
-    for (const ChoiceSpec& spec : ChoiceListsOf(window)) {
-      w.choiceIndex.emplace(FoldCase(spec.name), w.choices.size());
-      w.choices.push_back({&spec, {spec.items.begin(), spec.items.end()}, -1});
+    for (const ChoiceSpec& definition : ChoiceListsOf(window)) {
+      w.choiceIndex.emplace(FoldCase(definition.name), w.choices.size());
+      w.choices.push_back({&definition, {definition.items.begin(), definition.items.end()}, -1});
     }
   }
 }
@@ -82,27 +82,27 @@ bool FieldStore::checked(Window window, std::string_view name) const {
 
 bool FieldStore::setText(Window window, std::string_view name, const std::string& text) {
   FieldValue* field = findMutable(window, name);
-  if (!field || field->spec->kind != FieldKind::Text) return false;
+  if (!field || field->definition->kind != FieldKind::Text) return false;
   if (field->text != text) {
     field->text = text;
-    notify(window, std::string(field->spec->name));
+    notify(window, std::string(field->definition->name));
   }
   return true;
 }
 
 bool FieldStore::setChecked(Window window, std::string_view name, bool checked) {
   FieldValue* field = findMutable(window, name);
-  if (!field || field->spec->kind == FieldKind::Text) return false;
+  if (!field || field->definition->kind == FieldKind::Text) return false;
   if (field->checked == checked) return true;
   field->checked = checked;
-  notify(window, std::string(field->spec->name));
-  if (checked && field->spec->kind == FieldKind::Radio) {
+  notify(window, std::string(field->definition->name));
+  if (checked && field->definition->kind == FieldKind::Radio) {
     for (FieldValue& other : of(window).fields) {
-      if (&other == field || other.spec->kind != FieldKind::Radio ||
-          other.spec->group != field->spec->group || !other.checked)
+      if (&other == field || other.definition->kind != FieldKind::Radio ||
+          other.definition->group != field->definition->group || !other.checked)
         continue;
       other.checked = false;
-      notify(window, std::string(other.spec->name));
+      notify(window, std::string(other.definition->name));
     }
   }
   return true;
@@ -113,10 +113,10 @@ bool FieldStore::selectChoice(Window window, std::string_view name, int index) {
   if (!choice) return false;
   showChoice(window, name, index);
   const bool valid = choice->index >= 0;
-  const std::string value = choice->spec->mirrorsText
+  const std::string value = choice->definition->mirrorsText
                                 ? (valid ? choice->items[static_cast<size_t>(choice->index)] : "")
                                 : std::to_string(choice->index);
-  return setText(window, choice->spec->mirror, value);
+  return setText(window, choice->definition->mirror, value);
 }
 
 void FieldStore::showChoice(Window window, std::string_view name, int index) {
@@ -126,7 +126,7 @@ void FieldStore::showChoice(Window window, std::string_view name, int index) {
   const int selected = index >= 0 && static_cast<size_t>(index) < choice->items.size() ? index : -1;
   if (choice->index == selected) return;
   choice->index = selected;
-  notify(window, std::string(choice->spec->name));
+  notify(window, std::string(choice->definition->name));
 }
 
 void FieldStore::setChoiceItems(Window window, std::string_view name,
@@ -135,7 +135,7 @@ void FieldStore::setChoiceItems(Window window, std::string_view name,
   if (!choice) return;
   choice->items = std::move(items);
   choice->index = -1;
-  notify(window, std::string(choice->spec->name));
+  notify(window, std::string(choice->definition->name));
 }
 
 int FieldStore::choiceIndex(Window window, std::string_view name) const {

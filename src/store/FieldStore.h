@@ -11,14 +11,14 @@ namespace corvane {
 
 // The current value of one field.
 struct FieldValue {
-  const FieldSpec* spec = nullptr;
+  const FieldSpec* definition = nullptr;
   std::string text;      // text fields
   bool checked = false;  // check boxes and radio buttons
 };
 
 // The current state of one drop-down list; -1 selects nothing.
 struct ChoiceValue {
-  const ChoiceSpec* spec = nullptr;
+  const ChoiceSpec* definition = nullptr;
   std::vector<std::string> items;
   int index = -1;
 };

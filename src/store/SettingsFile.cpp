@@ -36,8 +36,8 @@ std::string OneLine(std::string text) {
 
 // The value line of one field.
 std::string ValueLine(const FieldValue& field, Window window, const NumberParser& parser) {
-  if (field.spec->kind != FieldKind::Text) return field.checked ? "1" : "0";
-  const bool converted = parser.imperial && field.spec->name.front() == 'x' &&
+  if (field.definition->kind != FieldKind::Text) return field.checked ? "1" : "0";
+  const bool converted = parser.imperial && field.definition->name.front() == 'x' &&
                          !(window == Window::Main && HasPercent(field.text));
   if (!converted) return OneLine(field.text);
   return NumberParser::FloatToText(parser.ParseFloat(field.text) * kMmPerInch);
@@ -70,7 +70,7 @@ void ApplyPair(const std::string& name, const std::string& value, Window window,
   const FieldValue* field = fields.find(window, name);
   if (!field || name.empty()) return;
   const Treatment treatment = TreatmentOf(name.front(), window);
-  const bool isText = field->spec->kind == FieldKind::Text;
+  const bool isText = field->definition->kind == FieldKind::Text;
   switch (treatment) {
     case Treatment::Ignore: return;
     case Treatment::Text:
@@ -87,7 +87,7 @@ void ApplyPair(const std::string& name, const std::string& value, Window window,
       fields.setChecked(window, name, checked);
       // A loaded value clicks the box as the operator would; unchecking a radio
       // button is not a click.
-      if (field->spec->kind == FieldKind::CheckBox || checked)
+      if (field->definition->kind == FieldKind::CheckBox || checked)
         fields.runClickBehaviour(window, name);
       return;
     }
@@ -108,7 +108,7 @@ std::string FormatSettingsFile(const FieldStore& fields, const NumberParser& par
     lines.emplace_back(section.marker);
     lines.emplace_back(section.header);
     for (const FieldValue& field : fields.fields(section.window)) {
-      lines.emplace_back(field.spec->name);
+      lines.emplace_back(field.definition->name);
       lines.push_back(ValueLine(field, section.window, parser));
     }
   }

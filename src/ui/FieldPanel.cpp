@@ -32,7 +32,7 @@ class FieldBinder final : public QObject {
     if (!widget) {
       // A list mirrors a hidden field: refresh the list that mirrors this one.
       for (const ChoiceValue& choice : fields_.choices(window_))
-        if (FoldCase(choice.spec->mirror) == FoldCase(name)) refresh(std::string(choice.spec->name));
+        if (FoldCase(choice.definition->mirror) == FoldCase(name)) refresh(std::string(choice.definition->name));
       return;
     }
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
@@ -62,19 +62,19 @@ class FieldBinder final : public QObject {
 
 QWidget* CreateFieldWidget(FieldStore& fields, Window window, const FieldValue& value,
                            QWidget* parent) {
-  const FieldSpec& spec = *value.spec;
-  const std::string name(spec.name);
+  const FieldSpec& definition = *value.definition;
+  const std::string name(definition.name);
   QWidget* widget = nullptr;
-  if (spec.kind == FieldKind::Text) {
+  if (definition.kind == FieldKind::Text) {
     auto* edit = new QLineEdit(Q(value.text), parent);
     QObject::connect(edit, &QLineEdit::textEdited, edit, [&fields, window, name](const QString& t) {
       fields.setText(window, name, t.toStdString());
     });
     widget = edit;
   } else {
-    QAbstractButton* button = spec.kind == FieldKind::CheckBox
-                                  ? static_cast<QAbstractButton*>(new QCheckBox(Q(spec.caption), parent))
-                                  : new QRadioButton(Q(spec.caption), parent);
+    QAbstractButton* button = definition.kind == FieldKind::CheckBox
+                                  ? static_cast<QAbstractButton*>(new QCheckBox(Q(definition.caption), parent))
+                                  : new QRadioButton(Q(definition.caption), parent);
     // Radio groups are exclusive in the store, not through Qt's parent rule.
     button->setAutoExclusive(false);
     button->setChecked(value.checked);
@@ -84,19 +84,19 @@ QWidget* CreateFieldWidget(FieldStore& fields, Window window, const FieldValue& 
     });
     widget = button;
   }
-  widget->setObjectName(Q(spec.name));
-  widget->setToolTip(Q(spec.name));
-  widget->setEnabled(spec.state != FieldState::Disabled);
+  widget->setObjectName(Q(definition.name));
+  widget->setToolTip(Q(definition.name));
+  widget->setEnabled(definition.state != FieldState::Disabled);
   return widget;
 }
 
 QWidget* CreateChoiceWidget(FieldStore& fields, Window window, const ChoiceValue& value,
                             QWidget* parent) {
   auto* list = new QComboBox(parent);
-  list->setObjectName(Q(value.spec->name));
+  list->setObjectName(Q(value.definition->name));
   for (const auto& item : value.items) list->addItem(Q(item));
   list->setCurrentIndex(value.index);
-  const std::string name(value.spec->name);
+  const std::string name(value.definition->name);
   QObject::connect(list, &QComboBox::activated, list, [&fields, window, name](int index) {
     fields.selectChoice(window, name, index);
     fields.runClickBehaviour(window, name);
@@ -113,18 +113,18 @@ QWidget* CreateFieldPanel(FieldStore& fields, Window window, QWidget* parent) {
   auto* form = new QFormLayout(panel);
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   for (const ChoiceValue& choice : fields.choices(window)) {
-    const QString caption = choice.spec->caption.empty() ? Q(choice.spec->name) : Q(choice.spec->caption);
+    const QString caption = choice.definition->caption.empty() ? Q(choice.definition->name) : Q(choice.definition->caption);
     form->addRow(caption, CreateChoiceWidget(fields, window, choice, panel));
   }
   for (const FieldValue& value : fields.fields(window)) {
     QWidget* widget = CreateFieldWidget(fields, window, value, panel);
-    if (value.spec->state == FieldState::Hidden) {
+    if (value.definition->state == FieldState::Hidden) {
       widget->hide();
       continue;
     }
-    if (value.spec->kind == FieldKind::Text) {
-      const auto& spec = *value.spec;
-      form->addRow(spec.caption.empty() ? Q(spec.name) : Q(spec.caption), widget);
+    if (value.definition->kind == FieldKind::Text) {
+      const auto& definition = *value.definition;
+      form->addRow(definition.caption.empty() ? Q(definition.name) : Q(definition.caption), widget);
     } else {
       form->addRow(widget);
     }

@@ -9,7 +9,7 @@ namespace {
 
 std::vector<std::string> Names(Window window) {
   std::vector<std::string> names;
-  for (const FieldSpec& spec : FieldsOf(window)) names.emplace_back(spec.name);
+  for (const FieldSpec& definition : FieldsOf(window)) names.emplace_back(definition.name);
   return names;
 }
 
@@ -36,14 +36,14 @@ TEST(FieldTables, HoldEveryFieldInFileOrder) {
 
 TEST(FieldTables, KindsFollowTheFirstLetter) {
   for (Window window : {Window::Main, Window::Import, Window::Configuration}) {
-    for (const FieldSpec& spec : FieldsOf(window)) {
-      const char first = spec.name.front();
+    for (const FieldSpec& definition : FieldsOf(window)) {
+      const char first = definition.name.front();
       const FieldKind expected = first == 'c' ? FieldKind::CheckBox
                                  : first == 'r' ? FieldKind::Radio
                                                 : FieldKind::Text;
-      EXPECT_EQ(spec.kind, expected) << spec.name;
-      if (spec.kind != FieldKind::Text) {
-        EXPECT_TRUE(spec.defaultValue == "1" || spec.defaultValue == "0") << spec.name;
+      EXPECT_EQ(definition.kind, expected) << definition.name;
+      if (definition.kind != FieldKind::Text) {
+        EXPECT_TRUE(definition.defaultValue == "1" || definition.defaultValue == "0") << definition.name;
       }
     }
   }
