@@ -14,7 +14,8 @@ constexpr Window kConfig = Window::Configuration;
 
 // A length field in 0.01 mm.
 std::int32_t Hundredths(const System& s, Window window, const char* name) {
-  return static_cast<std::int32_t>(std::lround(s.parser.ParseFloat2(s.fields.text(window, name)) * 100.0));
+  return static_cast<std::int32_t>(
+      std::lround(s.parser.ParseFloat2(s.fields.text(window, name)) * 100.0));
 }
 
 std::int32_t Speed(const System& s, Window window, const char* name) {
@@ -35,7 +36,7 @@ std::int32_t SecondFeed(const System& s, std::int32_t feed) {
 }
 
 bool IsAxisScaleField(Window window, const std::string& name) {
-  static const char* kNames[] = {"eStepX", "eStepY", "eStepZ", "eStepP", "xMoveX",
+  static const char* kNames[] = {"eStepX", "eStepY", "eStepZ", "eStepP",   "xMoveX",
                                  "xMoveY", "xMoveZ", "eGearA", "cImperial"};
   if (window != kConfig) return false;
   for (const char* known : kNames)

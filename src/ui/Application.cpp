@@ -2,12 +2,11 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QPushButton>
-#include <QUrl>
-#include <QGuiApplication>
 #include <QSessionManager>
-
+#include <QUrl>
 #include <cstdio>
 #include <memory>
 #include <vector>

@@ -32,7 +32,8 @@ class FieldBinder final : public QObject {
     if (!widget) {
       // A list mirrors a hidden field: refresh the list that mirrors this one.
       for (const ChoiceValue& choice : fields_.choices(window_))
-        if (FoldCase(choice.definition->mirror) == FoldCase(name)) refresh(std::string(choice.definition->name));
+        if (FoldCase(choice.definition->mirror) == FoldCase(name))
+          refresh(std::string(choice.definition->name));
       return;
     }
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
@@ -72,9 +73,10 @@ QWidget* CreateFieldWidget(FieldStore& fields, Window window, const FieldValue& 
     });
     widget = edit;
   } else {
-    QAbstractButton* button = definition.kind == FieldKind::CheckBox
-                                  ? static_cast<QAbstractButton*>(new QCheckBox(Q(definition.caption), parent))
-                                  : new QRadioButton(Q(definition.caption), parent);
+    QAbstractButton* button =
+        definition.kind == FieldKind::CheckBox
+            ? static_cast<QAbstractButton*>(new QCheckBox(Q(definition.caption), parent))
+            : new QRadioButton(Q(definition.caption), parent);
     // Radio groups are exclusive in the store, not through Qt's parent rule.
     button->setAutoExclusive(false);
     button->setChecked(value.checked);
@@ -113,7 +115,8 @@ QWidget* CreateFieldPanel(FieldStore& fields, Window window, QWidget* parent) {
   auto* form = new QFormLayout(panel);
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   for (const ChoiceValue& choice : fields.choices(window)) {
-    const QString caption = choice.definition->caption.empty() ? Q(choice.definition->name) : Q(choice.definition->caption);
+    const QString caption = choice.definition->caption.empty() ? Q(choice.definition->name)
+                                                               : Q(choice.definition->caption);
     form->addRow(caption, CreateChoiceWidget(fields, window, choice, panel));
   }
   for (const FieldValue& value : fields.fields(window)) {

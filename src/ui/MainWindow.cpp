@@ -6,23 +6,22 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QVBoxLayout>
-
 #include <clocale>
 
+#include "model/JobNormalise.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
-#include "system/System.h"
-#include "model/JobNormalise.h"
 #include "system/FieldSettings.h"
+#include "system/System.h"
 #include "ui/FieldPanel.h"
-#include "virtual/ControllerSetup.h"
 #include "ui/PathView.h"
 #include "ui/PresetBox.h"
 #include "ui/SplashScreen.h"
 #include "ui/UiWait.h"
+#include "virtual/ControllerSetup.h"
 
 #ifdef CORVANE_HAVE_MULTIMEDIA
 #include <QSoundEffect>
@@ -221,9 +220,15 @@ void MainWindow::showConnectionState() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched != connectText_ || !controller_) return QWidget::eventFilter(watched, event);
   switch (event->type()) {
-    case QEvent::Enter: controller_->indicator.MouseEnter(); break;
-    case QEvent::Leave: controller_->indicator.MouseLeave(); break;
-    case QEvent::MouseButtonPress: controller_->indicator.MouseDown(); break;
+    case QEvent::Enter:
+      controller_->indicator.MouseEnter();
+      break;
+    case QEvent::Leave:
+      controller_->indicator.MouseLeave();
+      break;
+    case QEvent::MouseButtonPress:
+      controller_->indicator.MouseDown();
+      break;
     case QEvent::MouseButtonRelease: {
       if (system_.Busy) break;
       const auto modifiers = static_cast<QMouseEvent*>(event)->modifiers();
@@ -231,7 +236,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
                                              modifiers & Qt::ControlModifier);
       break;
     }
-    default: return QWidget::eventFilter(watched, event);
+    default:
+      return QWidget::eventFilter(watched, event);
   }
   showConnectionState();
   return false;

@@ -9,7 +9,7 @@
 namespace corvane {
 class System;
 struct Controller;
-}
+}  // namespace corvane
 
 namespace corvane::ui {
 
@@ -42,7 +42,9 @@ class MainWindow final : public QWidget {
   QTimer* timer(const QString& name) const { return timers_.value(name); }
   QStringList timerNames() const { return timers_.keys(); }
   bool firstShowDone() const { return firstShowDone_; }
-  class PathView* pathView() const { return drawingPanel_; }
+  class PathView* pathView() const {
+    return drawingPanel_;
+  }
 
   static constexpr int kMinimumWidth = 470;
   static constexpr int kMinimumHeight = 250;

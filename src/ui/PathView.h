@@ -1,6 +1,5 @@
 #pragma once
 #include <QFrame>
-
 #include <optional>
 
 #include "model/DisplayList.h"

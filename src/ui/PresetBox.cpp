@@ -28,9 +28,8 @@ PresetBox::PresetBox(System& system, QWidget* parent) : QComboBox(parent), syste
   setEditable(true);
   setInsertPolicy(QComboBox::NoInsert);
   lineEdit()->installEventFilter(this);
-  connect(this, &QComboBox::textActivated, this, [this](const QString& name) {
-    LoadPreset(system_, name.toStdString());
-  });
+  connect(this, &QComboBox::textActivated, this,
+          [this](const QString& name) { LoadPreset(system_, name.toStdString()); });
   reload();
 }
 
@@ -51,8 +50,10 @@ bool PresetBox::eventFilter(QObject* watched, QEvent* event) {
   const char code = KeyCode(key);
   if (code == 0 && !(key.modifiers() & Qt::ControlModifier)) return false;
   switch (FilterPresetKey(code, system_.Busy)) {
-    case PresetKey::Accept: return false;
-    case PresetKey::Discard: return true;
+    case PresetKey::Accept:
+      return false;
+    case PresetKey::Discard:
+      return true;
     case PresetKey::Save:
       SavePreset(system_, currentText().toStdString());
       reload();
