@@ -276,6 +276,14 @@ class DxfRendering {
     return c;
   }
 
+  // Block units to drawing units. The import scale already holds the drawing's
+  // unit, so a block in the drawing's own unit (or unitless) is not scaled again.
+  double BlockFactor(const TBlock& block) const {
+    const int units = block.insertionUnits;
+    if (units < 1 || units > 9) return 1.0;
+    return DxfUnitFactor(units) / dxf_.unitFactor;
+  }
+
   void Insert(const TEntry& entry, int depth) {
     if (!dxf_.insertNoticeWritten) {
       log_.WriteLog("DXF INSERT function error");
@@ -291,7 +299,7 @@ class DxfRendering {
       return;
     }
     const TBlock& block = dxf_.blocks[found->second];
-    const double factor = DxfUnitFactor(block.insertionUnits);
+    const double factor = BlockFactor(block);
     const std::size_t first = sink_.paths().size();
     // Block geometry never joins a path outside the block: those vertices would miss the transform.
     lastEndX_.reset();
@@ -302,28 +310,29 @@ class DxfRendering {
     }
     lastEndX_.reset();
     lastEndY_.reset();
+    // Block coordinates relative to the block's base point, scaled, then rotated,
+    // then placed; an insert with extrusion (0, 0, -1) is mirrored as a whole.
     const double rho = entry.angle0 * kRadiansPerDegree;
     const double cosRho = std::cos(rho);
     const double sinRho = std::sin(rho);
-    const std::int64_t offsetX = ToImportUnits(entry.x * s_);
-    const std::int64_t offsetY = ToImportUnits(entry.y * s_);
+    const double baseX = block.baseX * s_;
+    const double baseY = block.baseY * s_;
+    const double placeX = static_cast<double>(ToImportUnits(entry.x * s_));
+    const double placeY = static_cast<double>(ToImportUnits(entry.y * s_));
+    const double mirror = entry.extrusionZ < 0 ? -1.0 : 1.0;
     auto& paths = sink_.paths();
     if (first < paths.size()) knownLargePath_ = SIZE_MAX;  // the transform may shrink them
     for (std::size_t i = first; i < paths.size(); ++i) {
       for (std::size_t k = 1; k < paths[i].size(); ++k) {
         auto& p = paths[i][k];
-        const double x = static_cast<double>(p.X);
-        const double y = static_cast<double>(p.Y);
-        const double rx = static_cast<double>(ToImportUnits(x * cosRho - y * sinRho));
-        const double ry = static_cast<double>(ToImportUnits(x * sinRho + y * cosRho));
-        p.X = ToImportUnits(ToImportUnits(factor * rx * entry.scaleX) + static_cast<double>(offsetX));
-        p.Y = ToImportUnits(ToImportUnits(factor * ry * entry.scaleY) + static_cast<double>(offsetY));
+        const double x = (static_cast<double>(p.X) - baseX) * factor * entry.scaleX;
+        const double y = (static_cast<double>(p.Y) - baseY) * factor * entry.scaleY;
+        p.X = ToImportUnits(mirror * (x * cosRho - y * sinRho + placeX));
+        p.Y = ToImportUnits(x * sinRho + y * cosRho + placeY);
       }
     }
   }
 
-  // Only the last path grows, so one that was large once is not measured again:
-  // measuring it after every entity of a long chain would be quadratic.
   void DropTinyLastPath() {
     if (sink_.empty()) return;
     const std::size_t index = sink_.paths().size() - 1;
