@@ -323,6 +323,7 @@ class DxfRendering {
     auto& paths = sink_.paths();
     if (first < paths.size()) knownLargePath_ = SIZE_MAX;  // the transform may shrink them
     for (std::size_t i = first; i < paths.size(); ++i) {
+      if (!sink_.ChargeMoves(paths[i].size())) return;
       for (std::size_t k = 1; k < paths[i].size(); ++k) {
         auto& p = paths[i][k];
         const double x = (static_cast<double>(p.X) - baseX) * factor * entry.scaleX;

@@ -38,6 +38,12 @@ bool ImportPathSink::Append(ClipperLib::IntPoint p) {
   return true;
 }
 
+bool ImportPathSink::ChargeMoves(std::size_t count) {
+  moves_ += count;
+  if (moves_ > kMaxImportMoves) exhausted_ = true;
+  return !exhausted_;
+}
+
 void ImportPathSink::RemoveLastPath() {
   if (paths_.empty()) return;
   if (!paths_.back().empty()) vertices_ -= paths_.back().size() - 1;
@@ -51,7 +57,7 @@ void ImportPathSink::RemoveLastVertex() {
 }
 
 std::string ImportPathSink::BudgetMessage(const std::string& reader) const {
-  return reader + ": drawing too large, reading stopped at " + std::to_string(maxVertices_) +
+  return reader + ": drawing too large, reading stopped at " + std::to_string(vertices_) +
          " vertices";
 }
 

@@ -15,8 +15,11 @@ using TPaths = ClipperLib::Paths;
 inline constexpr std::int64_t kLayerMaterialRead = -1;
 
 // No drawing needs more vertices than this; beyond it a hostile file would only
-// exhaust memory (16 bytes a vertex, so the list stays below half a gigabyte).
-inline constexpr std::size_t kMaxImportVertices = 25'000'000;
+// exhaust memory (16 bytes a vertex, so the list stays below 200 MB).
+inline constexpr std::size_t kMaxImportVertices = 10'000'000;
+// Moving vertices again (block inserts nested in inserts) costs time without
+// adding vertices; this bounds it, so a hostile nesting ends within seconds.
+inline constexpr std::size_t kMaxImportMoves = 20'000'000;
 
 // Coordinates beyond this many 0.01 mm are clamped, so that huge or infinite
 // values from a file never reach an integer conversion.
@@ -41,6 +44,8 @@ class ImportPathSink {
   // Same, from coordinates in 0.01 mm.
   bool AppendUnits(double x, double y) { return Append({ToImportUnits(x), ToImportUnits(y)}); }
   void RemoveLastPath();
+  // Counts vertices moved after they were made; false once the budget is spent.
+  bool ChargeMoves(std::size_t count);
   // Removes the last vertex of the last path (never its header).
   void RemoveLastVertex();
 
@@ -56,6 +61,7 @@ class ImportPathSink {
   TPaths& paths_;
   std::size_t maxVertices_;
   std::size_t vertices_ = 0;
+  std::size_t moves_ = 0;
   bool exhausted_ = false;
 };
 
