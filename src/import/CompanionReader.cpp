@@ -12,6 +12,10 @@
 namespace corvane {
 namespace {
 
+// Vertex numbers above this are refused: numbers that large are no drawing's, and
+// the parser clamps still larger texts to the int32 limit, which must not alias a vertex.
+constexpr std::int32_t kMaxVertexNumber = 100'000'000;
+
 struct CompanionVertex {
   std::int64_t x = 0;  // 0.01 mm
   std::int64_t y = 0;
@@ -39,7 +43,7 @@ class CompanionReading {
  private:
   void Vertex(const pugi::xml_node& node) {
     const std::int32_t number = parser_.ParseInt1(node.attribute("name").value());
-    if (number < 0) {
+    if (number < 0 || number > kMaxVertexNumber) {
       log_.WriteLog("2D: vertex number out of range, skipped: " + std::to_string(number));
       return;
     }
