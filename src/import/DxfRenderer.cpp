@@ -123,34 +123,28 @@ class DxfRendering {
     lastEndY_ = to.y;
   }
 
-  // Arc in drawing units, angles in degrees; mirror e multiplies X.
-  void CounterClockwiseArc(double r, double fromDegrees, double toDegrees, DxfPoint c, double e) {
+  // Arc in drawing units from one angle to the other (degrees), counter-clockwise
+  // unless clockwise is set; mirror e multiplies X. stepMeasure picks the steps
+  // per half turn: the radius in mm for arcs and circles, in drawing units for
+  // the clockwise arcs of bulges.
+  void Arc(double r, double fromDegrees, double toDegrees, DxfPoint c, double e, bool clockwise,
+           double stepMeasure) {
     double a0 = fromDegrees * kRadiansPerDegree;
     double a1 = toDegrees * kRadiansPerDegree;
     BoundSweep(a0, a1, 2 * kPi);
-    const double delta = kPi / StepsPerHalfTurn(r * s_ / 100, options_.fastCalc);
+    const double delta = (clockwise ? -kPi : kPi) / StepsPerHalfTurn(stepMeasure, options_.fastCalc);
     auto at = [&](double a) {
       return ClipperLib::IntPoint{ToImportUnits((r * std::cos(a) + c.x) * e * s_),
                                   ToImportUnits((r * std::sin(a) + c.y) * s_)};
     };
+    auto before = [&](double a) { return clockwise ? a > a1 : a < a1; };
     sink_.OpenPathAt(layer_, at(a0));
-    for (int k = 1; a0 + k * delta < a1 && !sink_.exhausted(); ++k) sink_.Append(at(a0 + k * delta));
+    for (int k = 1; before(a0 + k * delta) && !sink_.exhausted(); ++k) sink_.Append(at(a0 + k * delta));
     sink_.Append(at(a1));
   }
 
-  // Clockwise arc of a negative bulge; its steps follow the radius in drawing units.
-  void ClockwiseArc(double r, double fromDegrees, double toDegrees, DxfPoint c, double e) {
-    double a0 = fromDegrees * kRadiansPerDegree;
-    double a1 = toDegrees * kRadiansPerDegree;
-    BoundSweep(a0, a1, 2 * kPi);
-    const double delta = kPi / StepsPerHalfTurn(r, options_.fastCalc);
-    auto at = [&](double a) {
-      return ClipperLib::IntPoint{ToImportUnits((r * std::cos(a) + c.x) * e * s_),
-                                  ToImportUnits((r * std::sin(a) + c.y) * s_)};
-    };
-    sink_.OpenPathAt(layer_, at(a0));
-    for (int k = 1; a0 - k * delta > a1 && !sink_.exhausted(); ++k) sink_.Append(at(a0 - k * delta));
-    sink_.Append(at(a1));
+  void CounterClockwiseArc(double r, double fromDegrees, double toDegrees, DxfPoint c, double e) {
+    Arc(r, fromDegrees, toDegrees, c, e, false, r * s_ / 100);
   }
 
   // The arc of a bulged polyline segment. It is mirrored like the straight
@@ -167,7 +161,7 @@ class DxfRendering {
       CounterClockwiseArc(r, alpha1, alpha2, c, e);
     } else {
       if (alpha1 < alpha2) alpha1 += 360;
-      ClockwiseArc(r, alpha1, alpha2, c, e);
+      Arc(r, alpha1, alpha2, c, e, true, r);
     }
   }
 

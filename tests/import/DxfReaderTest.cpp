@@ -103,13 +103,18 @@ TEST_F(Dxf, LwPolylineNeverHoldsMoreThanItsDeclaredVertices) {
   EXPECT_DOUBLE_EQ(dxf.entities[0].vertices[1].bulge, 0.5);
 }
 
-TEST_F(Dxf, BulgeOfOneIsAHalfCircle) {
-  const auto paths = Read(Drawing({{0, "LWPOLYLINE"}, {90, "2"}, {10, "0"}, {20, "0"}, {42, "1"},
-                                   {10, "20"}, {20, "0"}}));
-  ASSERT_EQ(paths.size(), 1u);
-  for (std::size_t i = 1; i < paths[0].size(); ++i)
-    EXPECT_NEAR(DistanceTo(paths[0][i], 1000, 0), 1000, 0.75);
-  EXPECT_EQ(paths[0].back(), IntPoint(2000, 0));
+TEST_F(Dxf, BulgeOfOneIsAHalfCircleOnTheSideOfItsSign) {
+  // Positive bulges turn counter-clockwise from the first vertex to the second.
+  for (const auto& [bulge, below] : {std::pair{"1", true}, std::pair{"-1", false}}) {
+    const auto paths = Read(Drawing({{0, "LWPOLYLINE"}, {90, "2"}, {10, "0"}, {20, "0"}, {42, bulge},
+                                     {10, "20"}, {20, "0"}}));
+    ASSERT_EQ(paths.size(), 1u);
+    for (std::size_t i = 1; i < paths[0].size(); ++i)
+      EXPECT_NEAR(DistanceTo(paths[0][i], 1000, 0), 1000, 0.75);
+    for (std::size_t i = 2; i + 1 < paths[0].size(); ++i)
+      EXPECT_EQ(paths[0][i].Y < 0, below) << bulge << " " << i;
+    EXPECT_EQ(paths[0].back(), IntPoint(2000, 0));
+  }
 }
 
 TEST_F(Dxf, PaperSpaceAndTinyPathsAreNotDrawn) {
