@@ -62,6 +62,8 @@ struct TEntry {
   double param0 = 0;       // 41: ELLIPSE start parameter
   double param1 = 2 * std::numbers::pi;  // 42: ELLIPSE end parameter
   double scaleX = 1, scaleY = 1;         // 41, 42: INSERT scales
+  int columns = 1, rows = 1;             // 70, 71: INSERT array (MINSERT) size
+  double columnSpacing = 0, rowSpacing = 0;  // 44, 45: INSERT array spacing
   int flags = 0;           // 70
   std::string blockName;   // 2 of an INSERT
 

@@ -390,7 +390,9 @@ class DxfParsing {
         }
         return code == 10 ? Store(entry.x) : code == 20 ? Store(entry.y)
              : code == 41 ? Store(entry.scaleX) : code == 42 ? Store(entry.scaleY)
-             : code == 50 ? Store(entry.angle0) : false;
+             : code == 50 ? Store(entry.angle0) : code == 70 ? Store(entry.columns)
+             : code == 71 ? Store(entry.rows) : code == 44 ? Store(entry.columnSpacing)
+             : code == 45 ? Store(entry.rowSpacing) : false;
       case DxfKind::Spline: return ReadSplineGroup(entry);
     }
     return false;

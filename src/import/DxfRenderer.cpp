@@ -304,8 +304,9 @@ class DxfRendering {
     }
     lastEndX_.reset();
     lastEndY_.reset();
-    // Block coordinates relative to the block's base point, scaled, then rotated,
-    // then placed; an insert with extrusion (0, 0, -1) is mirrored as a whole.
+    // Block coordinates relative to the block's base point, scaled, shifted to
+    // their cell of a MINSERT array, rotated, then placed; an insert with
+    // extrusion (0, 0, -1) is mirrored as a whole.
     const double rho = entry.angle0 * kRadiansPerDegree;
     const double cosRho = std::cos(rho);
     const double sinRho = std::sin(rho);
@@ -314,16 +315,31 @@ class DxfRendering {
     const double placeX = static_cast<double>(ToImportUnits(entry.x * s_));
     const double placeY = static_cast<double>(ToImportUnits(entry.y * s_));
     const double mirror = entry.extrusionZ < 0 ? -1.0 : 1.0;
+    auto place = [&](ClipperLib::IntPoint p, double cellX, double cellY) {
+      const double x = (static_cast<double>(p.X) - baseX) * factor * entry.scaleX + cellX;
+      const double y = (static_cast<double>(p.Y) - baseY) * factor * entry.scaleY + cellY;
+      return ClipperLib::IntPoint{ToImportUnits(mirror * (x * cosRho - y * sinRho + placeX)),
+                                  ToImportUnits(x * sinRho + y * cosRho + placeY)};
+    };
     auto& paths = sink_.paths();
     if (first < paths.size()) knownLargePath_ = SIZE_MAX;  // the transform may shrink them
+    const TPaths blockPaths(paths.begin() + static_cast<std::ptrdiff_t>(first), paths.end());
     for (std::size_t i = first; i < paths.size(); ++i) {
       if (!sink_.ChargeMoves(paths[i].size())) return;
-      for (std::size_t k = 1; k < paths[i].size(); ++k) {
-        auto& p = paths[i][k];
-        const double x = (static_cast<double>(p.X) - baseX) * factor * entry.scaleX;
-        const double y = (static_cast<double>(p.Y) - baseY) * factor * entry.scaleY;
-        p.X = ToImportUnits(mirror * (x * cosRho - y * sinRho + placeX));
-        p.Y = ToImportUnits(x * sinRho + y * cosRho + placeY);
+      for (std::size_t k = 1; k < paths[i].size(); ++k) paths[i][k] = place(paths[i][k], 0, 0);
+    }
+    const int columns = std::max(entry.columns, 1);
+    const int rows = std::max(entry.rows, 1);
+    for (int row = 0; row < rows; ++row) {
+      for (int column = row == 0 ? 1 : 0; column < columns; ++column) {
+        const double cellX = column * entry.columnSpacing * s_;
+        const double cellY = row * entry.rowSpacing * s_;
+        for (const TPath& path : blockPaths) {
+          if (!sink_.ChargeMoves(path.size())) return;
+          sink_.OpenPath(path[0].Y);
+          for (std::size_t k = 1; k < path.size(); ++k) sink_.Append(place(path[k], cellX, cellY));
+        }
+        if (!sink_.ChargeMoves(1)) return;
       }
     }
   }

@@ -187,6 +187,16 @@ TEST_F(Dxf, InsertRotatesScalesAndPlacesItsBlockAboutTheBasePoint) {
   EXPECT_FALSE(Logged("layout"));
 }
 
+TEST_F(Dxf, InsertArrayPlacesACopyInEveryCell) {
+  const auto paths = Read(BlockDrawing(Line(0, 0, 1, 0),
+                                       {{0, "INSERT"}, {2, "B"}, {10, "0"}, {20, "0"}, {70, "2"},
+                                        {71, "2"}, {44, "10"}, {45, "20"}}));
+  EXPECT_EQ(paths, (TPaths{{{0, 1}, {0, 0}, {100, 0}},
+                           {{0, 1}, {1000, 0}, {1100, 0}},
+                           {{0, 1}, {0, 2000}, {100, 2000}},
+                           {{0, 1}, {1000, 2000}, {1100, 2000}}}));
+}
+
 TEST_F(Dxf, BlockInsertingItselfEndsWithALogLine) {
   const Pairs body = Join({Line(0, 0, 1, 0), {{0, "INSERT"}, {2, "B"}, {10, "1"}, {20, "0"}}});
   const auto paths = Read(BlockDrawing(body, {{0, "INSERT"}, {2, "B"}, {10, "0"}, {20, "0"}}));
