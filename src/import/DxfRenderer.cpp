@@ -323,13 +323,15 @@ class DxfRendering {
     };
     auto& paths = sink_.paths();
     if (first < paths.size()) knownLargePath_ = SIZE_MAX;  // the transform may shrink them
-    const TPaths blockPaths(paths.begin() + static_cast<std::ptrdiff_t>(first), paths.end());
+    const int columns = std::max(entry.columns, 1);
+    const int rows = std::max(entry.rows, 1);
+    TPaths blockPaths;
+    if (columns > 1 || rows > 1)
+      blockPaths.assign(paths.begin() + static_cast<std::ptrdiff_t>(first), paths.end());
     for (std::size_t i = first; i < paths.size(); ++i) {
       if (!sink_.ChargeMoves(paths[i].size())) return;
       for (std::size_t k = 1; k < paths[i].size(); ++k) paths[i][k] = place(paths[i][k], 0, 0);
     }
-    const int columns = std::max(entry.columns, 1);
-    const int rows = std::max(entry.rows, 1);
     for (int row = 0; row < rows; ++row) {
       for (int column = row == 0 ? 1 : 0; column < columns; ++column) {
         const double cellX = column * entry.columnSpacing * s_;
