@@ -227,7 +227,17 @@ class DxfRendering {
       dropped.reset();
       sink_.Append(point);
     };
-    const auto& knots = entry.knots;
+    // The curve is defined from knot p to knot m-p-1 (p the degree, m the number of
+    // knots); for the usual clamped splines that is every knot. Beyond it the basis
+    // no longer sums to 1 and an unclamped (periodic) spline would run to the origin.
+    // The end knot is repeated so that the walk's last step samples the end point.
+    const auto& all = entry.knots;
+    const std::size_t p = static_cast<std::size_t>(entry.degree);
+    const std::size_t trim = all.size() > 2 * p + 1 ? p : 0;
+    std::vector<double> knots;
+    knots.reserve(all.size() - 2 * trim + 1);
+    for (std::size_t k = trim; k + trim < all.size(); ++k) knots.push_back(all[k]);
+    knots.push_back(knots.back());
     double t = knots.front();
     for (std::size_t k = 1; k < knots.size() && !sink_.exhausted(); ++k) {
       const double knot = knots[k];

@@ -233,6 +233,23 @@ TEST_F(Dxf, ClosedSplineClosesOnlyWithCloseDxf) {
   EXPECT_EQ(closed[0].back(), IntPoint(0, 0));
 }
 
+TEST_F(Dxf, UnclampedSplineStaysWithinItsControlPoints) {
+  // Uniform knots: the curve is defined between knots 2 and 3 only; outside that
+  // range the basis sums below 1 and points would fall towards the origin.
+  const auto paths = Read(Drawing({{0, "SPLINE"}, {71, "2"}, {72, "6"}, {73, "3"},
+                                   {40, "0"}, {40, "1"}, {40, "2"}, {40, "3"}, {40, "4"}, {40, "5"},
+                                   {10, "100"}, {20, "100"}, {10, "150"}, {20, "200"},
+                                   {10, "200"}, {20, "100"}}));
+  ASSERT_EQ(paths.size(), 1u);
+  // The curve runs from the middle of the first control leg to the middle of the last.
+  EXPECT_EQ(paths[0][1], IntPoint(12500, 15000));
+  EXPECT_EQ(paths[0].back(), IntPoint(17500, 15000));
+  for (std::size_t i = 1; i < paths[0].size(); ++i) {
+    EXPECT_GE(paths[0][i].X, 10000);
+    EXPECT_GE(paths[0][i].Y, 10000);
+  }
+}
+
 TEST_F(Dxf, SplineWithAbsurdDegreeIsSkippedWithALogLine) {
   Read(Drawing(Join({{{0, "SPLINE"}, {71, "5000"}, {72, "2"}, {73, "1"}, {40, "0"}, {40, "1"},
                       {10, "0"}, {20, "0"}},
