@@ -42,11 +42,17 @@ double SecondsPerRead(const std::function<void()>& read) {
 }
 
 // Entities as each format counts them: DXF entities (drawing and blocks),
-// G-code lines, HPGL commands.
+// G-code lines, HPGL commands, .2d vertex and edge elements.
 std::size_t EntitiesOf(const std::string& text, DrawingFormat format, const TDXF& dxf) {
   if (format == DrawingFormat::Dxf) {
     std::size_t count = dxf.entities.size();
     for (const auto& block : dxf.blockEntities) count += block.size();
+    return count;
+  }
+  if (format == DrawingFormat::Companion) {  // vertex and edge elements
+    std::size_t count = 0;
+    for (std::size_t at = text.find("<e"); at != std::string::npos; at = text.find("<e", at + 2)) ++count;
+    for (std::size_t at = text.find("<v"); at != std::string::npos; at = text.find("<v", at + 2)) ++count;
     return count;
   }
   const char mark = format == DrawingFormat::Hpgl ? ';' : '\n';
