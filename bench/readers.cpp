@@ -1,0 +1,212 @@
+// Reading speed of the drawing readers: the largest corpus file of each format,
+// a generated DXF of 200 000 entities, and 1x/4x/16x inputs to show that the
+// time grows linearly with the file. Prints MB/s and entities per second.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "import/DrawingFile.h"
+#include "model/NumberParser.h"
+#include "ports/Clock.h"
+#include "ports/FileIo.h"
+#include "ports/ProgramLog.h"
+
+namespace {
+
+using namespace corvane;
+
+struct Context {
+  SteadyClock clock;
+  ProgramLog log{clock, nullptr};
+  NumberParser parser{log, nullptr};
+};
+
+// Seconds for one read: the best of at least 7 runs lasting at least 0.5 s in
+// all, so that small and large inputs are measured alike on a busy machine.
+double SecondsPerRead(const std::function<void()>& read) {
+  double best = 1e30;
+  double total = 0;
+  for (int run = 0; run < 100 && (total < 0.5 || run < 7); ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    read();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    best = std::min(best, seconds);
+    total += seconds;
+  }
+  return best;
+}
+
+// Entities as each format counts them: DXF entities (drawing and blocks),
+// G-code lines, HPGL commands, .2d vertex and edge elements.
+std::size_t EntitiesOf(const std::string& text, DrawingFormat format, const TDXF& dxf) {
+  if (format == DrawingFormat::Dxf) {
+    std::size_t count = dxf.entities.size();
+    for (const auto& block : dxf.blockEntities) count += block.size();
+    return count;
+  }
+  if (format == DrawingFormat::Companion) {  // vertex and edge elements
+    std::size_t count = 0;
+    for (std::size_t at = text.find("<e"); at != std::string::npos; at = text.find("<e", at + 2)) ++count;
+    for (std::size_t at = text.find("<v"); at != std::string::npos; at = text.find("<v", at + 2)) ++count;
+    return count;
+  }
+  const char mark = format == DrawingFormat::Hpgl ? ';' : '\n';
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), mark));
+}
+
+struct Figures {
+  double seconds = 0;
+  double megabytesPerSecond = 0;
+  double entitiesPerSecond = 0;
+  std::size_t vertices = 0;
+};
+
+Figures Measure(Context& context, const std::string& text, DrawingFormat format) {
+  TPaths paths;
+  TDXF dxf;
+  ImportOptions options;
+  Figures figures;
+  figures.seconds = SecondsPerRead([&] {
+    ReadDrawing(text, format, options, context.parser, context.log, paths, dxf, true);
+  });
+  figures.megabytesPerSecond = static_cast<double>(text.size()) / 1e6 / figures.seconds;
+  figures.entitiesPerSecond = static_cast<double>(EntitiesOf(text, format, dxf)) / figures.seconds;
+  figures.vertices = VertexCountOf(paths);
+  return figures;
+}
+
+void Print(const std::string& name, const std::string& text, const Figures& f) {
+  std::printf("%-44s %9.2f MB %9.1f ms %8.1f MB/s %12.0f entities/s %9zu vertices\n", name.c_str(),
+              static_cast<double>(text.size()) / 1e6, f.seconds * 1e3, f.megabytesPerSecond,
+              f.entitiesPerSecond, f.vertices);
+}
+
+// A DXF of count entities: chains of joined lines, arcs, circles and bulged polylines.
+std::string GeneratedDxf(std::size_t count) {
+  std::string text = "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n";
+  char buffer[256];
+  for (std::size_t i = 0; i < count; ++i) {
+    const double x = static_cast<double>(i % 500) * 10;
+    const double y = static_cast<double>(i / 500) * 10;
+    switch (i % 4) {
+      case 0:
+        std::snprintf(buffer, sizeof buffer, "0\nLINE\n8\n0\n10\n%g\n20\n%g\n11\n%g\n21\n%g\n", x, y,
+                      x + 8, y);
+        break;
+      case 1:
+        std::snprintf(buffer, sizeof buffer, "0\nARC\n8\n0\n10\n%g\n20\n%g\n40\n3\n50\n10\n51\n170\n",
+                      x, y);
+        break;
+      case 2:
+        std::snprintf(buffer, sizeof buffer, "0\nCIRCLE\n8\n0\n62\n1\n10\n%g\n20\n%g\n40\n2\n", x, y);
+        break;
+      default:
+        std::snprintf(buffer, sizeof buffer,
+                      "0\nLWPOLYLINE\n8\n0\n90\n4\n70\n1\n10\n%g\n20\n%g\n10\n%g\n20\n%g\n42\n0.4\n"
+                      "10\n%g\n20\n%g\n10\n%g\n20\n%g\n",
+                      x, y, x + 5, y, x + 5, y + 5, x, y + 5);
+        break;
+    }
+    text += buffer;
+  }
+  return text + "0\nENDSEC\n0\nEOF\n";
+}
+
+std::string Repeated(const std::string& text, int times) {
+  std::string out;
+  out.reserve(text.size() * static_cast<std::size_t>(times));
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// The largest file of a corpus folder with one of the endings.
+std::string LargestFile(const std::string& folder) {
+  std::string largest;
+  std::uintmax_t size = 0;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (entry.is_regular_file() && entry.file_size() > size) {
+      size = entry.file_size();
+      largest = entry.path().string();
+    }
+  }
+  return largest;
+}
+
+// Reads the input at 1x, 4x, 16x and 64x its size. Linear reading takes about
+// 4 times as long at each step; a quadratic step would take 16 times as long.
+void Scaling(Context& context, const std::string& name, const std::function<std::string(int)>& make,
+             DrawingFormat format) {
+  double previous = 0;
+  for (const int factor : {1, 4, 16, 64}) {
+    const std::string text = make(factor);
+    const Figures f = Measure(context, text, format);
+    Print(name + " x" + std::to_string(factor), text, f);
+    if (previous > 0) std::printf("%-44s time x%.2f for 4 times the input\n", "", f.seconds / previous);
+    previous = f.seconds;
+  }
+}
+
+}  // namespace
+
+int main() {
+  Context context;
+  const std::string corpus = std::string(CORVANE_CORPUS_DIR);
+  std::printf("Largest corpus files\n");
+  const std::vector<std::pair<std::string, DrawingFormat>> folders{
+      {corpus + "/dxf", DrawingFormat::Dxf},
+      {corpus + "/generated", DrawingFormat::Dxf},
+      {corpus + "/hpgl", DrawingFormat::Hpgl},
+      {corpus + "/gcode", DrawingFormat::Gcode}};
+  for (const auto& [folder, format] : folders) {
+    const std::string file = LargestFile(folder);
+    const auto text = ReadWholeFile(file);
+    if (!text) {
+      std::printf("%s: corpus not found\n", folder.c_str());
+      continue;
+    }
+    Print(std::filesystem::path(file).filename().string(), *text, Measure(context, *text, format));
+  }
+
+  std::printf("\nGenerated DXF\n");
+  const std::string generated = GeneratedDxf(200000);
+  Print("generated 200000 entities", generated, Measure(context, generated, DrawingFormat::Dxf));
+
+  std::printf("\nScaling\n");
+  Scaling(context, "generated DXF 3125 entities",
+          [](int factor) { return GeneratedDxf(3125 * static_cast<std::size_t>(factor)); },
+          DrawingFormat::Dxf);
+  // One long chain of joined lines: every LINE continues the same path.
+  Scaling(context, "DXF chain of 20000 joined lines", [](int factor) {
+    std::string text = "0\nSECTION\n2\nENTITIES\n";
+    char buffer[128];
+    for (int i = 0; i < 20000 * factor; ++i) {
+      std::snprintf(buffer, sizeof buffer, "0\nLINE\n10\n%d\n20\n0\n11\n%d\n21\n0\n", i, i + 1);
+      text += buffer;
+    }
+    return text + "0\nENDSEC\n0\nEOF\n";
+  }, DrawingFormat::Dxf);
+  if (const auto hpgl = ReadWholeFile(corpus + "/hpgl/vk2bea__Cassini.hpgl"))
+    Scaling(context, "HPGL Cassini", [&](int factor) { return Repeated(*hpgl, 16 * factor); },
+            DrawingFormat::Hpgl);
+  if (const auto gcode = ReadWholeFile(corpus + "/gcode/linuxcnc__plasmatest.ngc"))
+    Scaling(context, "G-code plasmatest", [&](int factor) { return Repeated(*gcode, 16 * factor); },
+            DrawingFormat::Gcode);
+  Scaling(context, ".2d generated", [](int factor) {
+    std::string xml = "<drawing><entities>";
+    char buffer[256];
+    for (int i = 0; i < 10000 * factor; ++i) {
+      std::snprintf(buffer, sizeof buffer,
+                    "<vertex name=\"%d\" x=\"%d\" y=\"0\" layer=\"1\"/><edge type=\"line\" v1=\"%d\" v2=\"%d\"/>",
+                    i + 1, i * 10, i, i + 1);
+      xml += buffer;
+    }
+    return xml + "</entities></drawing>";
+  }, DrawingFormat::Companion);
+  return 0;
+}

@@ -1,0 +1,12 @@
+#include "FuzzSupport.h"
+#include "import/CompanionReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static corvane::fuzz::ReaderContext context;
+  corvane::TPaths paths;
+  std::string error;
+  corvane::ReadCompanionDrawing(corvane::fuzz::TextFrom(data, size),
+                                corvane::fuzz::OptionsFrom(data, size), context.parser,
+                                context.log, paths, error);
+  return 0;
+}
