@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <clocale>
 
+#include "model/ContourNavigation.h"
 #include "model/JobNormalise.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
@@ -59,6 +60,8 @@ void MainWindow::buildPanels() {
   resetLink_ = new QLabel("<a href=\"reset\">Reset</a>", this);
   resetLink_->setObjectName("ResetLink");
 
+  buildNavigation();
+
   parameterPanel_ = new QFrame(this);
   parameterPanel_->setObjectName("ParameterPanel");
   parameterPanel_->setFrameShape(QFrame::StyledPanel);
@@ -83,6 +86,39 @@ void MainWindow::buildPanels() {
   logPane_->setMaximumBlockCount(5000);
   column->addWidget(logPane_, 1);
   layoutPanels();
+}
+
+void MainWindow::buildNavigation() {
+  using Step = void (*)(JobState&, Host&);
+  const struct {
+    const char* name;
+    const char* caption;
+    Step step;
+  } buttons[] = {{"sRev", "|<<", RewindToStart},
+                 {"sRev1", "<", StepContourBack},
+                 {"sFF1", ">", StepContourForward},
+                 {"sFF", ">>|", JumpToLastContour}};
+  for (const auto& b : buttons) {
+    auto* button = new QToolButton(this);
+    button->setObjectName(b.name);
+    button->setText(b.caption);
+    connect(button, &QToolButton::clicked, this, [this, step = b.step] {
+      if (system_.Busy) return;
+      step(system_.job, system_.host);
+      showProgress();
+    });
+    navigation_ << button;
+  }
+  progressBar_ = new QProgressBar(this);
+  progressBar_->setObjectName("ProgressBar");
+  progressBar_->setTextVisible(false);
+  progressBar_->installEventFilter(this);
+}
+
+// The bar shows how far the start contour lies into the job.
+void MainWindow::showProgress() {
+  progressBar_->setMaximum(std::max<int>(1, int(system_.job.Job.size())));
+  progressBar_->setValue(std::max(0, system_.job.CurrentContour));
 }
 
 QTimer* MainWindow::addTimer(const QString& name, int interval, bool singleShot) {
@@ -143,6 +179,7 @@ void MainWindow::firstShow() {
   StartupSequence(system_);
   presetBox_->reload();
   NormaliseJob(system_.job);
+  showProgress();
   system_.loading = false;
   requestRedraw();
   if (controller_) {
@@ -167,6 +204,12 @@ void MainWindow::layoutPanels() {
   const int linksTop = drawingPanel_->geometry().bottom() + 1 + 28 - 24;
   statusLink_->setGeometry(340, linksTop, 60, 20);
   resetLink_->setGeometry(410, linksTop, 60, 20);
+  int left = 480;
+  for (QToolButton* button : navigation_) {
+    button->setGeometry(left, linksTop - 2, 36, 24);
+    left += 40;
+  }
+  progressBar_->setGeometry(left + 10, linksTop, std::max(40, w - left - 30), 18);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -218,6 +261,16 @@ void MainWindow::showConnectionState() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == progressBar_) {
+    const bool pressOrDrag = event->type() == QEvent::MouseButtonPress ||
+                             (event->type() == QEvent::MouseMove &&
+                              (static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton));
+    if (!pressOrDrag) return QWidget::eventFilter(watched, event);
+    const int x = int(static_cast<QMouseEvent*>(event)->position().x());
+    if (SeekContourOnBar(system_.job, system_.host, x, progressBar_->width(), system_.Busy))
+      showProgress();
+    return true;
+  }
   if (watched != connectText_ || !controller_) return QWidget::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::Enter:

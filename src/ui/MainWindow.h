@@ -3,7 +3,9 @@
 #include <QLabel>
 #include <QMap>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QWidget>
 
 namespace corvane {
@@ -64,6 +66,8 @@ class MainWindow final : public QWidget {
   QTimer* addTimer(const QString& name, int interval, bool singleShot);
   void firstShow();
   void layoutPanels();
+  void buildNavigation();
+  void showProgress();
   void onTimer1();
   void onTimer2();
   void openProject();
@@ -81,6 +85,8 @@ class MainWindow final : public QWidget {
   QLabel* statusLink_ = nullptr;
   QLabel* resetLink_ = nullptr;
   class PresetBox* presetBox_ = nullptr;
+  QList<QToolButton*> navigation_;
+  QProgressBar* progressBar_ = nullptr;
   QMap<QString, QTimer*> timers_;
   bool firstShowDone_ = false;
   bool closed_ = false;

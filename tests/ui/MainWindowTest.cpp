@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QToolButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -199,6 +201,32 @@ TEST(ConnectionLabel, TheVirtualBoardConnectsAtFirstShowAndTheLabelTurnsGreen) {
   u.window.close();
   // Closing stored the controller's counters and ended normally.
   EXPECT_NE(testing::ReadFileText(u.system->log.path()).find("CloseApp"), std::string::npos);
+}
+
+TEST(PathView, SteppingToAContourShowsItsPlannedPath) {
+  OpenWindow u;
+  ASSERT_TRUE(u.created);
+  ASSERT_TRUE(u.showAndWait());
+  ASSERT_GE(u.system->job.Job.size(), 2u);
+  auto* forward = u.window.findChild<QToolButton*>("sFF1");
+  ASSERT_NE(forward, nullptr);
+  forward->click();
+  EXPECT_EQ(u.system->job.CurrentContour, 0);
+  u.window.pathView()->repaint();
+  EXPECT_FALSE(u.system->job.PlannedPath.empty());
+  // The plan is drawn in width 2, the other contours in width 1.
+  const auto& list = u.window.pathView()->displayList();
+  ASSERT_TRUE(list.has_value());
+  bool planDrawn = false;
+  for (const auto& item : list->items)
+    if (const auto* line = std::get_if<DisplayPolyline>(&item)) planDrawn |= line->width == 2;
+  EXPECT_TRUE(planDrawn);
+  u.window.findChild<QToolButton*>("sFF")->click();
+  EXPECT_EQ(u.system->job.CurrentContour, int(u.system->job.Job.size()) - 1);
+  EXPECT_EQ(u.window.findChild<QProgressBar*>("ProgressBar")->value(),
+            u.system->job.CurrentContour);
+  u.window.findChild<QToolButton*>("sRev")->click();
+  EXPECT_EQ(u.system->job.CurrentContour, -1);
 }
 
 }  // namespace
