@@ -50,6 +50,15 @@ void MainWindow::buildPanels() {
   connectText_->setAlignment(Qt::AlignCenter);
   connectText_->installEventFilter(this);
 
+  // The about box: the splash slides in and out again.
+  auto* help = new QToolButton(this);
+  help->setObjectName("Help");
+  help->setText("Help");
+  help->setGeometry(620, 10, 60, 26);
+  connect(help, &QToolButton::clicked, this, [this] {
+    if (splash_) splash_->toggleAbout();
+  });
+
   logo_ = new QLabel(this);
   logo_->setObjectName("Logo");
 
