@@ -12,7 +12,8 @@ SplineBasis::SplineBasis(const std::vector<double>& knots, int degree)
     problem_ = "fewer than 2 knots";
   else if (!std::is_sorted(knots.begin(), knots.end()))
     problem_ = "knots out of order";
-  table_.resize(static_cast<std::size_t>(std::max(degree, 0)) + 1);
+  // The work table follows the degree, so only a degree that passed the check sizes it.
+  if (problem_.empty()) table_.resize(static_cast<std::size_t>(degree) + 1);
 }
 
 double SplineBasis::Basis(std::size_t j, double u) const {

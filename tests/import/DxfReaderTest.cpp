@@ -251,10 +251,13 @@ TEST_F(Dxf, UnclampedSplineStaysWithinItsControlPoints) {
 }
 
 TEST_F(Dxf, SplineWithAbsurdDegreeIsSkippedWithALogLine) {
-  Read(Drawing(Join({{{0, "SPLINE"}, {71, "5000"}, {72, "2"}, {73, "1"}, {40, "0"}, {40, "1"},
-                      {10, "0"}, {20, "0"}},
-                     Line(0, 0, 1, 0)})));
-  EXPECT_TRUE(Logged("DXF SPLINE not drawn: degree 5000"));
+  // A degree near the int32 limit must be refused before anything is sized by it.
+  for (const char* degree : {"5000", "2000000000"}) {
+    Read(Drawing(Join({{{0, "SPLINE"}, {71, degree}, {72, "2"}, {73, "1"}, {40, "0"}, {40, "1"},
+                        {10, "0"}, {20, "0"}},
+                       Line(0, 0, 1, 0)})));
+    EXPECT_TRUE(Logged(std::string("DXF SPLINE not drawn: degree ") + degree)) << degree;
+  }
 }
 
 TEST_F(Dxf, BadValuesAreLoggedWithTheirLine) {
