@@ -16,10 +16,7 @@ std::int32_t PlannerRamps::SpeedAt(int level) const {
   return speeds_.X[static_cast<std::size_t>(std::clamp(level, 0, kSpeedLevels - 1))];
 }
 
-int PlannerRamps::Level(std::int32_t speed) const {
-  const auto first = speeds_.X.begin() + 1, last = speeds_.X.begin() + kHighestSelectableLevel + 1;
-  return static_cast<int>(std::upper_bound(first, last, speed) - first);
-}
+int PlannerRamps::Level(std::int32_t speed) const { return SpeedLevel(speed, speeds_.X); }
 
 std::int32_t PlannerRamps::Length(std::int32_t high, std::int32_t low) const {
   const double perUnit = std::min(scales_.SX, scales_.SY);

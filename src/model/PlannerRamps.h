@@ -25,7 +25,7 @@ class PlannerRamps {
   // Full ramp between the cutting speed and the corner speed, kept for ReachableSpeed.
   void setRampLengthFull(std::int32_t length) { rampLengthFull_ = length; }
 
-  // SpeedLevel on the X table, by bisection (the table never decreases).
+  // SpeedLevel on the X table.
   int Level(std::int32_t speed) const;
   std::int32_t SpeedAt(int level) const;
   // Ramp distance in 0.01 mm between two speeds.

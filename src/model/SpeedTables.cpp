@@ -55,9 +55,11 @@ SpeedTables BuildSpeedTables(const AxisScales& scales) {
 }
 
 int SpeedLevel(std::int32_t speed, const SpeedTable& table) {
-  int i = 1;
-  while (i < kHighestSelectableLevel + 1 && speed >= table[i]) ++i;
-  return i - 1;
+  // The table never decreases, so the levels 1..350 not above `speed` form a
+  // prefix: bisection finds its end. Planning asks this for every segment.
+  const auto first = table.begin() + 1;
+  const auto last = table.begin() + kHighestSelectableLevel + 1;
+  return static_cast<int>(std::upper_bound(first, last, speed) - first);
 }
 
 std::int32_t RampSteps(int high, int low, std::int32_t accel, bool pipeMode) {
