@@ -1,9 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -11,55 +6,13 @@
 #include "link/PtyDevice.h"
 #include "machine/Connection.h"
 #include "machine/MachineCommands.h"
+#include "support/SimulatorProcess.h"
 #include "support/SystemFixture.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
 
-extern char** environ;
-
 namespace corvane::testing {
 namespace {
-
-// corvane-sim in its own process, serving its board on a terminal whose
-// link and control socket sit in a temporary folder.
-class SimulatorProcess {
- public:
-  explicit SimulatorProcess(const TempDir& dir)
-      : terminal(dir.file("tty")), control(dir.file("tty.ctl")) {
-    std::string exe = CORVANE_SIM_EXE;
-    std::vector<std::string> args = {exe, "--no-stdin", "--link", terminal, "--control", control};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, dir.file("sim.out").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~SimulatorProcess() { Stop(); }
-  // The terminal and the socket are there once the server is serving.
-  bool WaitUntilServing(Clock& clock) {
-    for (int i = 0; i < 500 && pid_ > 0; ++i) {
-      if (::access(terminal.c_str(), F_OK) == 0 && ::access(control.c_str(), F_OK) == 0) return true;
-      clock.sleepMillis(10);
-    }
-    return false;
-  }
-  void Stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-  }
-  const std::string terminal;
-  const std::string control;
-
- private:
-  pid_t pid_ = -1;
-};
 
 TEST(PtyLinkTest, ConnectsToTheSimulatorProcessAndNoticesItGoing) {
   TempDir dir;
@@ -69,10 +22,10 @@ TEST(PtyLinkTest, ConnectsToTheSimulatorProcessAndNoticesItGoing) {
   paths.programFolder = std::string(CORVANE_TEST_DATA_DIR) + "/";
   paths.dataRoot = dir.path() + "Quorvatek/";
   System system(clock, host, paths);
-  SimulatorProcess simulator(dir);
-  ASSERT_TRUE(simulator.WaitUntilServing(clock));
+  SimulatorProcess simulator(CORVANE_SIM_EXE, dir);
+  ASSERT_TRUE(simulator.ready());
 
-  PtyDevice device(simulator.terminal, simulator.control);
+  PtyDevice device(simulator.link(), simulator.controlPath());
   ConnectionIndicator indicator;
   D2XXUnit unit(device, host, system.log);
   ControllerLink link(unit, clock, host, system.log, indicator, system.StatisticsChanged);
@@ -102,7 +55,7 @@ TEST(PtyLinkTest, ConnectsToTheSimulatorProcessAndNoticesItGoing) {
   EXPECT_EQ(commands.status.MachinePositionSteps[0], wire::kPowerUpMark);
   EXPECT_EQ(commands.status.MachinePositionSteps[1], wire::kPowerUpMark);
 
-  simulator.Stop();
+  simulator.stop();
   EXPECT_FALSE(commands.ReadStatusB());
   EXPECT_TRUE(logged("FT_GetQueueStatus - General IO error...")) << "a lost device, not 15 timeouts";
   EXPECT_FALSE(link.state.LinkConnected);

@@ -1,20 +1,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "support/SimulatorProcess.h"
 #include "support/TempDir.h"
 #include "wire/Commands.h"
 #include "wire/Frame.h"
@@ -22,78 +17,8 @@
 namespace corvane::sim {
 namespace {
 
+using corvane::testing::SimulatorProcess;
 using corvane::testing::TempDir;
-using Clock = std::chrono::steady_clock;
-
-// corvane-sim started as a child process, with its terminal link and
-// control socket in a temporary folder.
-class SimProcess {
- public:
-  explicit SimProcess(const TempDir& dir) : link_(dir.file("board")), control_(dir.file("ctl")) {
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int out = ::open(dir.file("sim.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(out, 1);
-      ::dup2(out, 2);
-      ::execl(CORVANE_SIM_EXE, CORVANE_SIM_EXE, "--no-stdin", "--link", link_.c_str(), "--control",
-              control_.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-  }
-  ~SimProcess() {
-    if (pid_ <= 0) return;
-    control("quit");
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-      if (Clock::now() > deadline) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-        break;
-      }
-      ::usleep(10000);
-    }
-  }
-  // Waits until the server answers on its control socket.
-  bool ready() {
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (Clock::now() < deadline) {
-      if (::access(link_.c_str(), F_OK) == 0 && control("state").find("ok") != std::string::npos)
-        return true;
-      ::usleep(20000);
-    }
-    return false;
-  }
-  // One console line over the control socket; the whole answer.
-  std::string control(const std::string& line) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, control_.c_str(), sizeof address.sun_path - 1);
-    std::string answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-      const std::string text = line + "\n";
-      if (::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
-        char buffer[4096];
-        while (answer.find("ok\n") == std::string::npos &&
-               answer.find("error\n") == std::string::npos) {
-          pollfd p{fd, POLLIN, 0};
-          if (::poll(&p, 1, 5000) <= 0) break;
-          const ssize_t n = ::read(fd, buffer, sizeof buffer);
-          if (n <= 0) break;
-          answer.append(buffer, static_cast<std::size_t>(n));
-        }
-      }
-    }
-    ::close(fd);
-    return answer;
-  }
-  const std::string& link() const { return link_; }
-
- private:
-  std::string link_, control_;
-  pid_t pid_ = -1;
-};
 
 // Opens the terminal as a raw serial port, the way a client would.
 int OpenRaw(const std::string& path) {
@@ -121,7 +46,7 @@ std::vector<std::uint8_t> ReadExactly(int fd, std::size_t count) {
 
 TEST(CorvaneSim, ServesFramesOnItsTerminalAndResetsThroughTheControlSocket) {
   TempDir dir;
-  SimProcess sim(dir);
+  SimulatorProcess sim(CORVANE_SIM_EXE, dir);
   ASSERT_TRUE(sim.ready()) << testing::ReadFileText(dir.file("sim.out"));
   const int fd = OpenRaw(sim.link());
   ASSERT_GE(fd, 0);
@@ -173,7 +98,7 @@ TEST(CorvaneSim, Stm32flashWritesVerifiesAndStartsAnImage) {
     GTEST_SKIP() << "stm32flash is not installed (apt-get install stm32flash); end-to-end flash "
                     "test skipped";
   TempDir dir;
-  SimProcess sim(dir);
+  SimulatorProcess sim(CORVANE_SIM_EXE, dir);
   ASSERT_TRUE(sim.ready()) << testing::ReadFileText(dir.file("sim.out"));
   std::vector<char> image(5000);
   std::mt19937 random(7);
