@@ -1,22 +1,8 @@
 #include "link/ConnectionIndicator.h"
 
-namespace corvane {
+#include "ports/MessageTable.h"
 
-namespace {
-std::string DefaultMessage(int entry) {
-  switch (entry) {
-    case indicator::kNoDevice: return "No USB device";
-    case indicator::kOpenFailed: return "USB port error";
-    case indicator::kDisconnected: return "Disconnected";
-    case indicator::kUpdateQuestion: return "Controller firmware";
-    case indicator::kUpdateQuestionEnd: return "Update the firmware to";
-    case indicator::kConnected: return "Connected";
-    case indicator::kDisconnectedByOperator: return "Offline - click to connect";
-    case indicator::kConnecting: return "Connecting...";
-    default: return {};
-  }
-}
-}  // namespace
+namespace corvane {
 
 ConnectionIndicator::ConnectionIndicator(MessageText messages) : messages_(std::move(messages)) {}
 
@@ -25,7 +11,8 @@ std::string ConnectionIndicator::message(int entry) const {
     std::string translated = messages_(entry);
     if (!translated.empty()) return translated;
   }
-  return DefaultMessage(entry);
+  static const MessageTable builtIn;
+  return builtIn[entry];
 }
 
 void ConnectionIndicator::show(int entry, IndicatorColour newColour) {

@@ -11,7 +11,7 @@
 #include "ports/ProgramLog.h"
 #include "store/AdvancedOptions.h"
 #include "store/FieldStore.h"
-#include "store/MessageTable.h"
+#include "ports/MessageTable.h"
 #include "store/StoreState.h"
 #include "system/Paths.h"
 

@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "store/MessageTable.h"
+#include "ports/MessageTable.h"
 #include "store/Presets.h"
 #include "system/System.h"
 
