@@ -1,5 +1,7 @@
 #include "store/SettingsStore.h"
 
+#include "store/FieldValues.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -28,13 +30,6 @@ constexpr const char* kBackupNames[] = {"LastGood.fms", "store.fm1", "store.fm2"
                                         "store.fm8",    "store.fm9"};
 
 std::string BackupName(int n) { return "store.fm" + std::to_string(n); }
-
-// An x-field as a length in 0.01 mm.
-std::int32_t Hundredths(const System& s, Window window, const char* name) {
-  const double value = std::round(s.parser.ParseFloat2(s.fields.text(window, name)) * 100.0);
-  constexpr double kMax = std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(std::clamp(value, -kMax, kMax));
-}
 
 int IndexOfItem(const ChoiceValue& choice, const std::string& text) {
   const auto it = std::find(choice.items.begin(), choice.items.end(), text);
@@ -139,12 +134,12 @@ void LoadSettings(System& s) {
 }
 
 void ComputeDerivedValues(System& s) {
-  s.job.ProjectOriginX = Hundredths(s, kMain, "xXM");
-  s.job.ProjectOriginY = Hundredths(s, kMain, "xYM");
-  s.job.ProjectOriginZ = Hundredths(s, kMain, "xZM");
-  s.store.SoftLimitX = Hundredths(s, kConfig, "xLimitX");
-  s.store.SoftLimitY = Hundredths(s, kConfig, "xLimitY");
-  s.store.SoftLimitZ = Hundredths(s, kConfig, "xLimitZ");
+  s.job.ProjectOriginX = FieldLength(s, kMain, "xXM");
+  s.job.ProjectOriginY = FieldLength(s, kMain, "xYM");
+  s.job.ProjectOriginZ = FieldLength(s, kMain, "xZM");
+  s.store.SoftLimitX = FieldLength(s, kConfig, "xLimitX");
+  s.store.SoftLimitY = FieldLength(s, kConfig, "xLimitY");
+  s.store.SoftLimitZ = FieldLength(s, kConfig, "xLimitZ");
 }
 
 void InstallStoreBehaviours(System& s) {

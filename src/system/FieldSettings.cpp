@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "store/FieldValues.h"
 #include "system/System.h"
 
 namespace corvane {
@@ -12,25 +13,11 @@ constexpr Window kMain = Window::Main;
 constexpr Window kImport = Window::Import;
 constexpr Window kConfig = Window::Configuration;
 
-// A length field in 0.01 mm.
-std::int32_t Hundredths(const System& s, Window window, const char* name) {
-  return static_cast<std::int32_t>(
-      std::lround(s.parser.ParseFloat2(s.fields.text(window, name)) * 100.0));
-}
-
-std::int32_t Speed(const System& s, Window window, const char* name) {
-  return s.parser.ParseInt2(s.fields.text(window, name));
-}
-
-std::int32_t Integer(const System& s, Window window, const char* name) {
-  return s.parser.ParseInt1(s.fields.text(window, name));
-}
-
 // "Cutting speed 2" may be a percentage of the cutting speed.
 std::int32_t SecondFeed(const System& s, std::int32_t feed) {
   const std::string text = s.fields.text(kMain, "xFeed2");
   const auto percent = text.find('%');
-  if (percent == std::string::npos) return Speed(s, kMain, "xFeed2");
+  if (percent == std::string::npos) return FieldSpeed(s, kMain, "xFeed2");
   const double share = s.parser.ParseFloatSilent(text.substr(0, percent));
   return static_cast<std::int32_t>(std::lround(feed * share / 100.0));
 }
@@ -48,18 +35,18 @@ bool IsAxisScaleField(Window window, const std::string& name) {
 
 PlannerSettings ReadPlannerSettings(const System& s, bool rampOnline) {
   PlannerSettings p;
-  p.feedMaxXY = Speed(s, kConfig, "xFeedMaxXY");
-  p.feedMinXY = Speed(s, kConfig, "xFeedMinXY");
-  p.accelXY = Integer(s, kConfig, "eAccXY");
+  p.feedMaxXY = FieldSpeed(s, kConfig, "xFeedMaxXY");
+  p.feedMinXY = FieldSpeed(s, kConfig, "xFeedMinXY");
+  p.accelXY = FieldInteger(s, kConfig, "eAccXY");
   p.rampOnline = rampOnline;
   p.busy = s.Busy;
-  p.criticalAngleDeg = Integer(s, kConfig, "eSpec2");
+  p.criticalAngleDeg = FieldInteger(s, kConfig, "eSpec2");
   p.smooth = s.fields.checked(kConfig, "cSpec3");
   p.antiDive = s.advanced.AntyDive;
   p.useCalc = s.fields.checked(kImport, "cCalc");
   p.leadOut = s.fields.checked(kImport, "cLeadOut");
   p.leadOut2 = s.fields.checked(kImport, "cLeadOut2");
-  p.inOut = Integer(s, kImport, "eInOut");
+  p.inOut = FieldInteger(s, kImport, "eInOut");
   p.imperial = s.parser.imperial;
   return p;
 }
@@ -69,11 +56,11 @@ RedrawSettings ReadRedrawSettings(const System& s) {
   r.loading = s.loading;
   r.busy = s.Busy;
   r.imperial = s.parser.imperial;
-  r.limits = {s.fields.checked(kConfig, "cLimits"), Hundredths(s, kConfig, "xLimitX"),
-              Hundredths(s, kConfig, "xLimitY")};
-  r.feed = Speed(s, kMain, "xFeed");
+  r.limits = {s.fields.checked(kConfig, "cLimits"), FieldLength(s, kConfig, "xLimitX"),
+              FieldLength(s, kConfig, "xLimitY")};
+  r.feed = FieldSpeed(s, kMain, "xFeed");
   r.feedSmall = SecondFeed(s, r.feed);
-  r.smallSize = Hundredths(s, kConfig, "xSmall");
+  r.smallSize = FieldLength(s, kConfig, "xSmall");
   return r;
 }
 

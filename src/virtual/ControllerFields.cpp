@@ -1,5 +1,6 @@
 #include "virtual/ControllerFields.h"
 
+#include "store/FieldValues.h"
 #include "system/System.h"
 #include "system/Version.h"
 #include "virtual/ControllerSetup.h"
@@ -12,14 +13,13 @@ constexpr Window kConfig = Window::Configuration;
 
 ThcFields ReadThcFields(const System& s) {
   const auto& f = s.fields;
-  const auto& p = s.parser;
   ThcFields t;
-  t.pierceTime = p.ParseInt1(f.text(kMain, "eTime"));
-  t.targetVoltage = p.ParseInt1(f.text(kMain, "eVoltage"));
-  t.voltageCalibration = p.ParseInt1(f.text(kConfig, "eVcal"));
+  t.pierceTime = FieldInteger(s, kMain, "eTime");
+  t.targetVoltage = FieldInteger(s, kMain, "eVoltage");
+  t.voltageCalibration = FieldInteger(s, kConfig, "eVcal");
   t.divider = f.text(kConfig, "eDV");
   t.thcSpeed = f.text(kConfig, "eTHCspeed");
-  t.feed = p.ParseInt2(f.text(kMain, "xFeed"));
+  t.feed = FieldSpeed(s, kMain, "xFeed");
   t.highSpeedThc = f.checked(kConfig, "cSpec2");
   t.ohmicSensor = f.checked(kConfig, "cOhmic");
   t.interfaceEnabled = f.checked(kConfig, "cInterface");
@@ -40,9 +40,9 @@ OutputMode OutputModeOf(int index) {
 CommandFields ReadCommandFields(const System& s) {
   const auto& f = s.fields;
   CommandFields c;
-  c.feedMinXY = s.parser.ParseInt1(f.text(kConfig, "xFeedMinXY"));
-  c.feedMinZ = s.parser.ParseInt1(f.text(kConfig, "xFeedMinZ"));
-  c.feedMinA = s.parser.ParseInt1(f.text(kConfig, "xFeedMinA"));
+  c.feedMinXY = FieldInteger(s, kConfig, "xFeedMinXY");
+  c.feedMinZ = FieldInteger(s, kConfig, "xFeedMinZ");
+  c.feedMinA = FieldInteger(s, kConfig, "xFeedMinA");
   constexpr int kIn2ArcOk = 2;
   c.in2ArcOk = f.choiceIndex(kConfig, "cIn2") == kIn2ArcOk;
   c.out1 = OutputModeOf(f.choiceIndex(kConfig, "cOut1"));
@@ -55,10 +55,10 @@ ConnectionFields ReadConnectionFields(const System& s) {
   ConnectionFields c;
   c.lVer = kCarriedFirmwareVersion;
   c.eVer = f.text(kConfig, "eVer");
-  c.eTX = s.parser.ParseInt1(f.text(kMain, "eTX"));
-  c.eTY = s.parser.ParseInt1(f.text(kMain, "eTY"));
-  c.eTZ = s.parser.ParseInt1(f.text(kMain, "eTZ"));
-  c.eTA = s.parser.ParseInt1(f.text(kMain, "eTA"));
+  c.eTX = FieldInteger(s, kMain, "eTX");
+  c.eTY = FieldInteger(s, kMain, "eTY");
+  c.eTZ = FieldInteger(s, kMain, "eTZ");
+  c.eTA = FieldInteger(s, kMain, "eTA");
   c.cRef = f.checked(kConfig, "cRef");
   c.showErr = !s.advanced.showErrors ? 0 : s.advanced.referencingReminder ? 2 : 1;
   c.autoConnect = !s.advanced.autoConnectDisabled;
