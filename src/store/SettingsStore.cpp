@@ -8,7 +8,6 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
-#include <limits>
 
 #include "store/JobFile.h"
 #include "store/SettingsFile.h"
