@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "model/JobNormalise.h"
 #include "model/NumberParser.h"
 #include "ports/ProgramLog.h"
 #include "store/SettingsStore.h"
@@ -114,6 +115,10 @@ FileResult ReadJobFile(System& s, const std::string& path) {
   s.job.Job = std::move(content.job);
   s.job.JobExtentX = content.extentX;
   s.job.JobExtentY = content.extentY;
+  // A replaced job has nothing cut yet, and its boxes are its own.
+  s.job.ContourBoxes = ComputeContourBoxes(s.job.Job);
+  s.job.CurrentContour = -1;
+  s.job.PlannedPath.clear();
   if (content.origin) {
     s.job.ProjectOriginX = content.origin->x;
     s.job.ProjectOriginY = content.origin->y;

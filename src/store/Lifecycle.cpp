@@ -1,5 +1,6 @@
 #include "store/Lifecycle.h"
 
+#include "model/JobNormalise.h"
 #include "store/JobFile.h"
 #include "store/Presets.h"
 #include "store/SettingsStore.h"
@@ -50,6 +51,8 @@ void StartupSequence(System& s) {
   else
     s.log.WriteLog("No job to restore in \"" + temp + "\"");
   if (s.store.afterLoad.refreshMicrostepping) s.store.afterLoad.refreshMicrostepping();
+  // The restored job starts at (0, 0) with fresh extents, ready to be drawn.
+  NormaliseJob(s.job);
 }
 
 void ShutdownSequence(System& s, std::optional<AxisPosition> counters) {

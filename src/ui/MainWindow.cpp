@@ -12,7 +12,6 @@
 #include <clocale>
 
 #include "model/ContourNavigation.h"
-#include "model/JobNormalise.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
 #include "system/FieldSettings.h"
@@ -187,7 +186,6 @@ void MainWindow::firstShow() {
   activateWindow();
   StartupSequence(system_);
   presetBox_->reload();
-  NormaliseJob(system_.job);
   showProgress();
   system_.loading = false;
   requestRedraw();
@@ -323,7 +321,8 @@ void MainWindow::openProject() {
   const QString path = QFileDialog::getOpenFileName(this, "Open Project", {},
                                                     "Projects (*.cvp2 *.cvp *.CVP2 *.CVP)");
   if (path.isEmpty()) return;
-  if (OpenProject(system_, path.toStdString())) NormaliseJob(system_.job);
+  OpenProject(system_, path.toStdString());
+  showProgress();
   requestRedraw();
 }
 

@@ -61,6 +61,27 @@ TEST(JobFile, RoundTripReproducesEveryContourAndTheOrigin) {
   }
 }
 
+TEST(JobFile, AReadJobReplacesTheOldOneWholeWithItsOwnBoxes) {
+  JobFileTest f;
+  System& s = f.s();
+  s.job.Job = kJob;
+  ASSERT_TRUE(WriteJobFile(s, f.store("job.cnc")));
+  // What the previous job left behind: a contour in progress and boxes of other contours.
+  s.job.Job = {{{0, 0}, {90000, 90000}, {99000, 99000}}};
+  s.job.ContourBoxes = {{90000, 99000, 99000, 90000}};
+  s.job.CurrentContour = 0;
+  s.job.PlannedPath = {PlannedRecord{}};
+  ASSERT_TRUE(ReadJobFile(s, f.store("job.cnc")));
+  ASSERT_EQ(s.job.ContourBoxes.size(), kJob.size());
+  const ContourBox first = s.job.ContourBoxes[0];
+  EXPECT_EQ(first.minX, 0);
+  EXPECT_EQ(first.maxX, 3000);
+  EXPECT_EQ(first.minY, 0);
+  EXPECT_EQ(first.maxY, 2000);
+  EXPECT_EQ(s.job.CurrentContour, -1);
+  EXPECT_TRUE(s.job.PlannedPath.empty());
+}
+
 TEST(JobFile, OnlyLowerCaseCvp2CarriesTheOrigin) {
   JobFileTest f;
   System& s = f.s();
