@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -30,6 +31,10 @@ class Host {
   // The main window's log pane: one message per line, and a way to bring it up.
   virtual void appendLogPane(const std::string& message) = 0;
   virtual void showLogPane() = 0;
+  // The main window's one-shot timer: `fire` runs once, `millis` later, from
+  // the event loop, so the handler that armed it returns first. Arming it
+  // again replaces a call that has not run yet.
+  virtual void armOneShot(int millis, std::function<void()> fire) = 0;
 };
 
 // A host with no screen: dialogs take their default answer. Used by the
@@ -54,6 +59,10 @@ class SilentHost : public Host {
   void setFieldVisible(Window, const std::string&, bool) override {}
   void appendLogPane(const std::string&) override {}
   void showLogPane() override {}
+  // No event loop to return to: the call runs at once.
+  void armOneShot(int, std::function<void()> fire) override {
+    if (fire) fire();
+  }
 };
 
 }  // namespace corvane

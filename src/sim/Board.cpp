@@ -32,7 +32,7 @@ Board::Board(const MachineLayout& layout) : machine_(layout) { powerUp(); }
 
 void Board::powerUp() {
   queue_.clear();
-  active_.reset();
+  endActive(false);
   level_ = startLevel_ = ramp_ = 0;
   levelTimeLeft_ = 0;
   configBits_ = fourthAxisFunction_ = inversionBits_ = connectionSetting_ = 0;
@@ -66,6 +66,10 @@ void Board::run(double dt) {
       const wire::ControllerRequest next = queue_.front();
       queue_.pop_front();
       begin(next);
+      if (active_)
+        noteStarted(next);
+      else
+        noteInstant(next);
       continue;
     }
     const double used = advanceActive(dt);
@@ -91,7 +95,7 @@ void Board::checkInputs() {
 
 void Board::abortMotion(std::uint8_t alarmCode) {
   queue_.clear();
-  active_.reset();
+  endActive(false);
   torchOn_ = false;
   if (alarmCode != 0) latchedAlarm_ = alarmCode;
   goIdle();
@@ -271,7 +275,7 @@ double Board::advanceActive(double dt) {
   if (code == cmd::kArcWait || code == cmd::kArcWaitIn2) {
     const Input input = code == cmd::kArcWaitIn2 ? Input::In2 : Input::ArcOk;
     if (sensed(input)) {
-      active_.reset();
+      endActive(true);
       return 0;
     }
     // The arc may strike within this interval: wait exactly until then.
@@ -291,7 +295,7 @@ double Board::advanceActive(double dt) {
   }
   const double used = std::min(dt, a.remainingMicros);
   a.remainingMicros -= used;
-  if (a.remainingMicros <= kEpsilon) active_.reset();
+  if (a.remainingMicros <= kEpsilon) endActive(true);
   return used;
 }
 
@@ -369,13 +373,14 @@ void Board::applyProgress() {
 
 void Board::finishMove() {
   Active a = *active_;
-  if (a.progress >= a.lead - kEpsilon && !a.stopping) {
+  const bool whole = a.progress >= a.lead - kEpsilon && !a.stopping;
+  if (whole) {
     for (int i = 0; i < kAxes; ++i)
       if (a.to[i] != a.from[i]) machine_.setPhysical(i, toPhysical(i, a.to[i]));
   } else if (a.triggerAxis >= 0) {
     machine_.setPhysical(a.triggerAxis, toPhysical(a.triggerAxis, a.triggerLogical));
   }
-  active_.reset();
+  endActive(whole);
   const bool probe = a.request.command == cmd::kProbe;
   if (probe && a.trigger == Trigger::Probe) {
     const bool ohmic = (configBits_ & config::kOhmicSensor) != 0;
@@ -451,6 +456,9 @@ wire::ControllerReply Board::execute(const wire::ControllerRequest& request) {
   }
   const auto& p = request.p;
   wire::ControllerReply reply = baseReply();
+  const bool read = request.command == cmd::kStatusA || request.command == cmd::kStatusB ||
+                    request.command == cmd::kVersion;
+  if (!read) noteInstant(request);
   switch (request.command) {
     case cmd::kSetPosition:
       setLogicalPosition({p[0], p[1], p[2], p[3]});
@@ -468,13 +476,13 @@ wire::ControllerReply Board::execute(const wire::ControllerRequest& request) {
           finishMove();
         }
       } else {
-        active_.reset();
+        endActive(false);
       }
       latchedAlarm_ = 0;
       break;
     case cmd::kMotionReset:
       queue_.clear();
-      active_.reset();
+      endActive(false);
       latchedAlarm_ = 0;
       goIdle();
       break;
@@ -528,6 +536,44 @@ wire::ControllerReply Board::execute(const wire::ControllerRequest& request) {
   return reply;
 }
 
+// ---- executed record -----------------------------------------------------
+
+void Board::noteStarted(const wire::ControllerRequest& request) {
+  if (!recording_) return;
+  ExecutedEntry e;
+  e.request = request;
+  e.startMicros = e.endMicros = time_;
+  e.from = e.to = position();
+  e.levelAtStart = e.levelAtEnd = level_;
+  e.targetLevel = active_ && active_->isMove ? active_->targetLevel : level_;
+  e.torchOn = torchOn_;
+  openEntry_ = executed_.size();
+  executed_.push_back(e);
+}
+
+void Board::noteInstant(const wire::ControllerRequest& request) {
+  if (!recording_) return;
+  ExecutedEntry e;
+  e.request = request;
+  e.startMicros = e.endMicros = time_;
+  e.from = e.to = position();
+  e.levelAtStart = e.levelAtEnd = e.targetLevel = level_;
+  e.torchOn = torchOn_;
+  executed_.push_back(e);
+}
+
+void Board::endActive(bool completed) {
+  if (!active_) return;
+  active_.reset();
+  if (!openEntry_) return;
+  ExecutedEntry& e = executed_[*openEntry_];
+  e.endMicros = time_;
+  e.to = position();
+  e.levelAtEnd = level_;
+  e.completed = completed;
+  openEntry_.reset();
+}
+
 void Board::setInput(Input input, bool on) {
   machine_.force(input, on);
   run(0);
@@ -553,7 +599,7 @@ void Board::setLogicalPosition(const Steps4& logical) {
   for (int a = 0; a < kAxes; ++a) offset_[a] = logical[a] - direction(a) * machine_.physical()[a];
   if (active_ && active_->isMove) {
     // The running move keeps its remaining distance in the new frame.
-    active_.reset();
+    endActive(false);
     goIdle();
   }
 }

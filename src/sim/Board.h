@@ -10,6 +10,21 @@
 
 namespace corvane::sim {
 
+// One request as the board carried it out: a queued entry from the moment it
+// starts running to the moment it ends, an immediate one when it arrives.
+// Status and version reads are left out. Times are board microseconds,
+// positions logical steps.
+struct ExecutedEntry {
+  wire::ControllerRequest request;
+  double startMicros = 0, endMicros = 0;
+  Steps4 from{}, to{};
+  int levelAtStart = 0;   // the speed level when it began
+  int levelAtEnd = 0;     // the speed level on arrival
+  int targetLevel = 0;    // the level a move asked for
+  bool torchOn = false;   // the torch while it ran (after it, for torch commands)
+  bool completed = true;  // false: a stop, an alarm or a switch cut it short
+};
+
 // The board's motion queue holds this many entries; a full queue refuses
 // further queued commands with the error byte.
 inline constexpr int kQueueCapacity = 4096;
@@ -73,6 +88,12 @@ class Board {
   Machine& machine() { return machine_; }
   const Machine& machine() const { return machine_; }
 
+  // The executed record is kept only when asked for, so a long-running
+  // simulator does not grow without end.
+  void recordExecuted(bool on) { recording_ = on; }
+  const std::vector<ExecutedEntry>& executed() const { return executed_; }
+  void clearExecuted() { executed_.clear(); openEntry_.reset(); }
+
  private:
   enum class Trigger : std::uint8_t { None, Homing, Probe, Alarm };
 
@@ -105,6 +126,10 @@ class Board {
   void abortMotion(std::uint8_t alarmCode);
   void checkInputs();
   void goIdle();
+  // Ends the running entry; `completed` false when it was cut short.
+  void endActive(bool completed);
+  void noteStarted(const wire::ControllerRequest& request);
+  void noteInstant(const wire::ControllerRequest& request);
   void setLogicalPosition(const Steps4& logical);
 
   double stepRate(int level) const;
@@ -143,6 +168,9 @@ class Board {
   bool reportSurface_ = false;
   std::vector<std::uint8_t> lastRequest_;
   std::vector<std::uint8_t> lastReply_;
+  bool recording_ = false;
+  std::vector<ExecutedEntry> executed_;
+  std::optional<std::size_t> openEntry_;
 };
 
 }  // namespace corvane::sim

@@ -34,6 +34,19 @@ void QtHost::setMainWindow(MainWindow* window) {
   pendingLog_.clear();
 }
 
+void QtHost::armOneShot(int millis, std::function<void()> fire) {
+  oneShotCall_ = std::move(fire);
+  if (oneShot_.isSingleShot() == false) {
+    oneShot_.setSingleShot(true);
+    QObject::connect(&oneShot_, &QTimer::timeout, [this] {
+      auto call = std::move(oneShotCall_);
+      oneShotCall_ = nullptr;
+      if (call) call();
+    });
+  }
+  oneShot_.start(millis);
+}
+
 void QtHost::processEvents() { QApplication::processEvents(); }
 
 void QtHost::setErrorLabel(const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include "ports/Host.h"
 
@@ -28,11 +29,14 @@ class QtHost final : public Host {
   void setFieldVisible(Window window, const std::string& field, bool visible) override;
   void appendLogPane(const std::string& message) override;
   void showLogPane() override;
+  void armOneShot(int millis, std::function<void()> fire) override;
 
  private:
   MainWindow* window_ = nullptr;
   // Log lines written before the main window's pane exists.
   QStringList pendingLog_;
+  QTimer oneShot_;
+  std::function<void()> oneShotCall_;
 };
 
 }  // namespace corvane::ui

@@ -42,6 +42,18 @@ class RecordingHost : public Host {
   }
   void appendLogPane(const std::string& message) override { logPane.push_back(message); }
   void showLogPane() override { logPaneShown = true; }
+  void armOneShot(int millis, std::function<void()> fire) override {
+    oneShotMillis = millis;
+    oneShot = std::move(fire);
+  }
+  // Runs the armed one-shot call as the event loop would; false when none is armed.
+  bool fireOneShot() {
+    if (!oneShot) return false;
+    auto fire = std::move(oneShot);
+    oneShot = nullptr;
+    fire();
+    return true;
+  }
 
   int eventsProcessed = 0;
   std::function<void()> onProcessEvents;
@@ -52,6 +64,8 @@ class RecordingHost : public Host {
   std::vector<std::pair<std::string, bool>> visibility;
   int beeps = 0, redraws = 0, refreshes = 0;
   bool logPaneShown = false;
+  std::function<void()> oneShot;
+  int oneShotMillis = 0;
 };
 
 }  // namespace corvane::testing
