@@ -23,6 +23,7 @@ struct MovedAxesFlags {
 struct ControllerStatus {
   std::array<std::int32_t, 4> MachinePositionSteps{};  // status A: X, Y, Z, A in steps
   std::int32_t ArcVoltage = 0;                         // status B: R0
+  std::int32_t ActualSpeed = 0;                        // tool speed in mm/min, 0 when idle
   bool lastReadWasA = false;
 };
 

@@ -12,7 +12,9 @@ Controller::Controller(System& system, ProgramDevice made)
       unit(*device.device, system.host, system.log),
       link(unit, system.clock, system.host, system.log, indicator, system.StatisticsChanged),
       commands(system, link),
+      moves(system, link, commands),
       connection(system, link, commands) {
+  commands.ui.resetMotionState = [this] { moves.ResetMotionState(); };
   link.replyTimeoutMicros = static_cast<std::int64_t>(
       std::llround(static_cast<double>(system.counter.ticksPer10ms) * system.counter.periodMicros));
   link.raisePriorityWhileWaiting = device.realBoard;

@@ -6,6 +6,7 @@
 #include "link/D2XXUnit.h"
 #include "machine/Connection.h"
 #include "machine/MachineCommands.h"
+#include "machine/Moves.h"
 #include "virtual/MakeUsbDevice.h"
 
 namespace corvane {
@@ -15,7 +16,7 @@ class System;
 
 // Everything between the program and its controller, wired once at start:
 // the chosen device, the driver module, the exchange, the command set, the
-// connection sequence and the connection label's model. The UI keeps one,
+// positioning moves, the connection sequence and the connection label's model. The UI keeps one,
 // fills the field readers and hooks, and calls StartupConnect.
 struct Controller {
   Controller(System& system, ProgramDevice made);
@@ -27,6 +28,7 @@ struct Controller {
   D2XXUnit unit;
   ControllerLink link;
   MachineCommands commands;
+  Moves moves;
   Connection connection;
 };
 

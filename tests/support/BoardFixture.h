@@ -11,6 +11,7 @@
 #include "machine/Connection.h"
 #include "machine/MachineCommands.h"
 #include "sim/VirtualBoard.h"
+#include "support/StreamChecker.h"
 #include "support/SystemFixture.h"
 #include "virtual/VirtualUsbDevice.h"
 #include "wire/Frame.h"
@@ -140,6 +141,32 @@ struct BoardFixture : SystemFixture {
   long loggedCount(const std::string& line) const {
     return std::count(host.logPane.begin(), host.logPane.end(), line);
   }
+  // Keeps the stream record: every frame written, with the board's fill as it
+  // arrived, and what the board executed. Operator events are marked by the test.
+  std::vector<StreamEvent> stream;
+  void RecordStream() {
+    board.board().recordExecuted(true);
+    tap.onWrite = [this](const std::vector<std::uint8_t>& frame) {
+      if (frame.size() != wire::kFrameSize) return;
+      if (clock.nowMicros() > board.nowMicros()) board.advanceTo(clock.nowMicros());
+      StreamEvent e;
+      e.micros = clock.nowMicros();
+      e.request = wire::DecodeRequest(
+          std::span<const std::uint8_t, wire::kFrameSize>(frame.data(), wire::kFrameSize));
+      e.fillOnArrival = board.board().queueFill();
+      stream.push_back(e);
+    };
+  }
+  void MarkOperator(StreamEvent::Kind kind) {
+    StreamEvent e;
+    e.kind = kind;
+    e.micros = clock.nowMicros();
+    stream.push_back(e);
+  }
+  std::vector<std::string> StreamFaults(const StreamRules& rules = {}) const {
+    return CheckStream(stream, board.board().executed(), rules);
+  }
+
   // Opens the device and marks the link connected without the handshake.
   void OpenLink() {
     unit.OpenByDescription(kControllerDescription);

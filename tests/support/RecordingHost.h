@@ -15,7 +15,10 @@ class RecordingHost : public Host {
     ++eventsProcessed;
     if (onProcessEvents) onProcessEvents();
   }
-  void setErrorLabel(const std::string& text) override { errorLabel = text; }
+  void setErrorLabel(const std::string& text) override {
+    errorLabel = text;
+    errorLabels.push_back(text);
+  }
   void showMessage(const std::string& text) override { messages.push_back(text); }
   void showError(const std::string& text) override { errors.push_back(text); }
   Answer ask(const std::string& text, Buttons) override {
@@ -58,6 +61,7 @@ class RecordingHost : public Host {
   int eventsProcessed = 0;
   std::function<void()> onProcessEvents;
   std::string errorLabel;
+  std::vector<std::string> errorLabels;  // every text the label showed, in order
   std::vector<std::string> messages, errors, questions, prompts, sounds, logPane;
   std::deque<Answer> answers;
   std::deque<std::optional<std::string>> inputs;
