@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QPolygon>
 
+#include "model/ToolOverlay.h"
 #include "system/FieldSettings.h"
 #include "system/System.h"
 
@@ -77,6 +78,9 @@ void PathView::paintEvent(QPaintEvent* event) {
     p.setRenderHint(QPainter::Antialiasing);
     const ItemPainter paint{p};
     for (const DisplayItem& item : list_->items) std::visit(paint, item);
+    const bool imperial = system_.parser.imperial;
+    const DisplayList tool = ToolOverlay(system_.job, system_.prep.View, speed_ ? speed_() : 0, imperial);
+    for (const DisplayItem& item : tool.items) std::visit(paint, item);
   }
   QFrame::paintEvent(event);
 }

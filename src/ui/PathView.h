@@ -1,5 +1,7 @@
 #pragma once
 #include <QFrame>
+#include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "model/DisplayList.h"
@@ -19,6 +21,8 @@ class PathView final : public QFrame {
   // The next paint rebuilds the picture from the job.
   void invalidate();
   const std::optional<DisplayList>& displayList() const { return list_; }
+  // Where the overlay reads the tool's actual speed (none: 0).
+  void setSpeedSource(std::function<std::int32_t()> source) { speed_ = std::move(source); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -28,6 +32,7 @@ class PathView final : public QFrame {
   System& system_;
   std::optional<DisplayList> list_;
   bool stale_ = true;
+  std::function<std::int32_t()> speed_;
 };
 
 }  // namespace corvane::ui
