@@ -5,6 +5,7 @@
 #include "import/DxfModel.h"
 #include "import/ImportOptions.h"
 #include "import/ImportPaths.h"
+#include "import/ImportReport.h"
 
 namespace corvane {
 
@@ -24,6 +25,7 @@ DrawingFormat DrawingFormatNamed(const std::string& name);  // "gcode", "hpgl", 
 struct DrawingLoad {
   bool ok = false;
   std::string error;
+  ImportReport report;
 };
 
 // Reads a drawing held in memory. For DXF the parsed drawing stays in dxf for
