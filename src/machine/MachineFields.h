@@ -24,7 +24,14 @@ struct ThcFields {
 };
 
 // Output modes of cOut1 / cOut2 (item indexes of the choice lists).
-enum class OutputMode { Off = 0, PlasmaOnOff = 1, ZAxisDown = 2, OnOffButton = 3 };
+enum class OutputMode {
+  Off = 0,
+  PlasmaOnOff = 1,
+  DuringWork = 2,
+  OnOffButton = 3,
+  ZAxisDown = 4,
+  ScriberMarker = 5
+};
 
 // Fields the single commands read besides the THC settings.
 struct CommandFields {

@@ -23,6 +23,9 @@ struct StoreState {
   std::int32_t SoftLimitZ = 0;
   // The preset box's list, as the store folder holds it.
   std::vector<std::string> presetNames;
+  // A job came from the import window since that window was last opened:
+  // only such a job, finished normally, becomes the last good one.
+  bool JobSentFromImport = false;
   AfterLoadHooks afterLoad;
 };
 

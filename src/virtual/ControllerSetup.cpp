@@ -13,8 +13,15 @@ Controller::Controller(System& system, ProgramDevice made)
       link(unit, system.clock, system.host, system.log, indicator, system.StatisticsChanged),
       commands(system, link),
       moves(system, link, commands),
-      connection(system, link, commands) {
+      connection(system, link, commands),
+      cutting(system, link, commands, moves),
+      runner(system, link, commands, moves, cutting, connection.ReferencedAxes) {
   commands.ui.resetMotionState = [this] { moves.ResetMotionState(); };
+  // "Piercing count": one more for every torch-on the controller took.
+  commands.ui.countPierce = [&system] {
+    const std::string count = system.fields.text(Window::Configuration, "eSpec4");
+    system.fields.setText(Window::Configuration, "eSpec4", std::to_string(system.parser.ParseInt1(count) + 1));
+  };
   link.replyTimeoutMicros = static_cast<std::int64_t>(
       std::llround(static_cast<double>(system.counter.ticksPer10ms) * system.counter.periodMicros));
   link.raisePriorityWhileWaiting = device.realBoard;

@@ -4,6 +4,8 @@
 #include "link/ConnectionIndicator.h"
 #include "link/ControllerLink.h"
 #include "link/D2XXUnit.h"
+#include "job/CuttingProcess.h"
+#include "job/JobRunner.h"
 #include "machine/Connection.h"
 #include "machine/MachineCommands.h"
 #include "machine/Moves.h"
@@ -30,6 +32,8 @@ struct Controller {
   MachineCommands commands;
   Moves moves;
   Connection connection;
+  CuttingProcess cutting;
+  JobRunner runner;
 };
 
 // The controller for the device the command line or CORVANE_DEVICE chose;

@@ -17,7 +17,9 @@ namespace corvane::testing {
 // process over its terminal: device, unit, link, command set and connection.
 // Call `simulator.ready()` before connecting.
 struct PtyProgram {
-  explicit PtyProgram(const std::string& simulatorExe) : simulator(simulatorExe, dir) {}
+  explicit PtyProgram(const std::string& simulatorExe) : simulator(simulatorExe, dir) {
+    system.loading = false;  // settings are in: status reads update the state
+  }
 
   static Paths TestPaths(const TempDir& dir) {
     Paths paths;

@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+
+#include "model/JobModel.h"
+
+namespace corvane {
+
+class ControllerLink;
+class MachineCommands;
+class Moves;
+class System;
+
+inline constexpr int kToolPlasma = 0;
+inline constexpr int kToolMarker = -2;
+
+// Screen effects and button states of the main window the cut depends on;
+// the lead wires them, unset ones do nothing / answer "up".
+struct CuttingUi {
+  std::function<bool()> markOnlyDown;  // sMark: pierce the start points only
+  std::function<void(bool lit)> showTorchLit;
+};
+
+// The sequence that cuts one contour: choose the tool, plan, travel to the
+// start, sense the material, pierce, cut along the plan with the height
+// control and end with the torch off. Each stage checks the stop flag, so an
+// operator stop, an alarm or a lost arc ends the contour at the next vertex.
+class CuttingProcess {
+ public:
+  CuttingProcess(System& system, ControllerLink& link, MachineCommands& commands, Moves& moves);
+
+  CuttingUi ui;
+  // Process state kept between contours.
+  int CurrentTool = kToolPlasma;
+  Point2 LastSensePoint{-100000, -100000};
+  bool TorchLit = false;
+  int ContourSpeedClass = 1;  // 1 normal, 2 small (cutting speed 2)
+  bool DryRun = false;        // Shift at Start: never fire the torch
+
+  void CutContour(const CNCpath& contour);
+  void DetectMaterial();
+  bool SenseDue();
+
+ private:
+  struct Plan;
+  bool ChangeToolIfNeeded(const CNCpath& contour);
+  Plan PlanContour(const CNCpath& contour, bool marker);
+  void Lift();
+  void Pierce(const Plan& plan);
+  void CutPass(const Plan& plan, std::int32_t& passLevel);
+  void TravelAlong(const Plan& plan);
+  void SetOutputs(int mode, bool on);
+  void TorchOn();
+  void TorchOff();
+  bool MarkOnly() const;
+
+  System& system_;
+  ControllerLink& link_;
+  MachineCommands& commands_;
+  Moves& moves_;
+};
+
+}  // namespace corvane

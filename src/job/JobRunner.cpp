@@ -1,0 +1,399 @@
+#include "job/JobRunner.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "job/CuttingProcess.h"
+#include "link/ControllerLink.h"
+#include "machine/GoTo.h"
+#include "machine/MachineCommands.h"
+#include "machine/Moves.h"
+#include "model/Geometry.h"
+#include "store/FieldValues.h"
+#include "store/SettingsStore.h"
+#include "system/System.h"
+#include "wire/Codes.h"
+#include "wire/Commands.h"
+
+namespace corvane {
+namespace {
+
+constexpr Window kMain = Window::Main;
+constexpr Window kConfig = Window::Configuration;
+constexpr std::int64_t kStartLockMicros = 1000000;
+constexpr int kAllAxes = 7;
+constexpr std::int32_t kArcConfirmed = 200, kArcRestart = 100;
+constexpr std::int32_t kBlowOutHeight = 500;  // 5 mm above the surface
+constexpr double kResumeTolerance = 50;
+constexpr Point2 kFarAway{-100000, -100000};
+
+bool Cuttable(const CNCpath& c) {
+  const std::int32_t kind = ContourKindOf(c);
+  return kind == kKindCut || kind == kKindMarker;
+}
+
+std::string WorkTime(std::int64_t micros) {
+  const std::int64_t seconds = micros / 1000000;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02lld:%02lld", static_cast<long long>(seconds / 60),
+                static_cast<long long>(seconds % 60));
+  return text;
+}
+
+}  // namespace
+
+JobRunner::JobRunner(System& system, ControllerLink& link, MachineCommands& commands, Moves& moves,
+                     CuttingProcess& cutting, const int& referencedAxes)
+    : system_(system),
+      link_(link),
+      commands_(commands),
+      moves_(moves),
+      cutting_(cutting),
+      referencedAxes_(referencedAxes),
+      startLockUntil_(system.clock.nowMicros() + kStartLockMicros) {}
+
+bool JobRunner::StartLocked() const { return system_.clock.nowMicros() < startLockUntil_; }
+
+void JobRunner::LockStart() { startLockUntil_ = system_.clock.nowMicros() + kStartLockMicros; }
+
+void JobRunner::SetOutputs(int mode, bool on) {
+  const CommandFields f = commands_.commandFields();
+  const auto wanted = static_cast<OutputMode>(mode);
+  if (f.out1 == wanted) commands_.Send(on ? wire::cmd::kOut1OnQueued : wire::cmd::kOut1OffQueued);
+  if (f.out2 == wanted) commands_.Send(on ? wire::cmd::kOut2OnQueued : wire::cmd::kOut2OffQueued);
+}
+
+// Command 204 twice around a cleared stop flag: the board and the screen both
+// see that a new run begins.
+void JobRunner::StopPulse() {
+  commands_.Send(wire::cmd::kManualStart);
+  system_.StopRequested = false;
+  commands_.Dwell(100);
+  system_.host.processEvents();
+  commands_.Send(wire::cmd::kManualStart);
+}
+
+// Every vertex of every contour the run would cut, as the machine would reach
+// it, against the table; plus the counts the operator wants in one line.
+PreflightReport JobRunner::Preflight() const {
+  PreflightReport r;
+  const JobState& job = system_.job;
+  const bool limits = system_.fields.checked(kConfig, "cLimits");
+  const std::int64_t maxX = system_.store.SoftLimitX, maxY = system_.store.SoftLimitY;
+  const std::int32_t markerX = FieldLength(system_, kConfig, "xSpec11");
+  const std::int32_t markerY = FieldLength(system_, kConfig, "xSpec12");
+  for (std::size_t k = 0; k < job.Job.size(); ++k) {
+    const CNCpath& c = job.Job[k];
+    if (!Cuttable(c) || c.size() < 2) continue;
+    ++r.contours;
+    if (ContourKindOf(c) == kKindCut) ++r.pierces;
+    if (c.size() > 3 && !(c[1] == c.back())) ++r.open;
+    const bool marker = ContourKindOf(c) == kKindMarker;
+    const std::int64_t ox = job.ProjectOriginX - (marker ? markerX : 0);
+    const std::int64_t oy = job.ProjectOriginY - (marker ? markerY : 0);
+    for (std::size_t i = 1; i < c.size(); ++i) {
+      if (i >= 2) r.lengthMm += Dist(c[i - 1], c[i]) / 100.0;
+      const std::int64_t x = ox + c[i].x, y = oy + c[i].y;
+      if (limits && r.leavingContour < 0 && (x < 0 || y < 0 || x > maxX || y > maxY)) {
+        r.leavingContour = static_cast<int>(k);
+        r.leavingX = static_cast<std::int32_t>(x);
+        r.leavingY = static_cast<std::int32_t>(y);
+      }
+    }
+  }
+  return r;
+}
+
+// The checks that keep a start from happening at all.
+bool JobRunner::Refused() {
+  const LinkState& line = link_.state;
+  if (line.LimitX || line.LimitY || line.LimitZ) {
+    link_.state.StatusCode = line.LimitX ? wire::alarm::kLimitX : line.LimitY ? wire::alarm::kLimitY
+                                                                              : wire::alarm::kLimitZ;
+    return true;
+  }
+  system_.host.setErrorLabel("");
+  cutting_.LastSensePoint = kFarAway;
+  if (StartLocked() || AlarmLatched) return true;
+
+  const bool unreferenced = line.LinkConnected && referencedAxes_ < kAllAxes;
+  if (unreferenced) system_.log.WriteLog("warring: Machine not referenced!");
+  if (unreferenced && system_.advanced.showErrors) {
+    system_.host.setErrorLabel("Machine not referenced!");
+    if (system_.advanced.referencingReminder) {
+      if (ui.startReferencing) ui.startReferencing();
+      return true;
+    }
+  }
+
+  const JobState& job = system_.job;
+  if (system_.fields.checked(kConfig, "cLimits") &&
+      (job.ProjectOriginX < 0 || job.ProjectOriginX + job.JobExtentX > system_.store.SoftLimitX ||
+       job.ProjectOriginY < 0 || job.ProjectOriginY + job.JobExtentY > system_.store.SoftLimitY)) {
+    system_.host.showMessage("SOFT LIMITS !!!");
+    return true;
+  }
+  const PreflightReport check = Preflight();
+  if (check.leavingContour >= 0) {
+    system_.host.showMessage("SOFT LIMITS !!! Contour " + std::to_string(check.leavingContour + 1) +
+                             " leaves the table at X " + std::to_string(check.leavingX / 100) + " Y " +
+                             std::to_string(check.leavingY / 100) + " mm");
+    return true;
+  }
+  char summary[160];
+  std::snprintf(summary, sizeof summary, "Pre-flight: %d contours, %d pierces, %.0f mm, %d open", check.contours,
+                check.pierces, check.lengthMm, check.open);
+  system_.log.WriteLog(summary);
+  return false;
+}
+
+void JobRunner::BeginRun() {
+  const bool connected = link_.state.LinkConnected;
+  SetOutputs(static_cast<int>(OutputMode::ZAxisDown), false);
+  if (system_.fields.checked(kConfig, "cSpec1a")) commands_.Dwell(FieldInteger(system_, kMain, "eTime"));
+  system_.host.playSound("Start");
+  system_.log.WriteLog(connected ? "---- Work start ----" : "---- Simulation start ----");
+  system_.log.WriteLog("Speed:" + system_.fields.text(kMain, "xFeed") + " / " + system_.fields.text(kMain, "xFeed2"));
+
+  JobState& job = system_.job;
+  job.StopPoint = {0, 0};
+  link_.state.StatusCode = 0;
+  commands_.StopMotion();
+  commands_.WaitIdle();
+  startedAt_ = system_.clock.nowMicros();
+  cutting_.DryRun = ui.shiftHeld && ui.shiftHeld();
+  job.LastCommanded = job.MachinePosition;
+}
+
+void JobRunner::BlowOut(std::int32_t onMillis) {
+  commands_.TorchOn();
+  commands_.Dwell(onMillis);
+  commands_.TorchOff();
+}
+
+// A material detection error with blowing out ticked: blow the ohmic
+// sensor clean and cut the contour again, once.
+void JobRunner::OhmicRetry(int index) {
+  StopPulse();
+  commands_.WaitIdle();
+  if (system_.StopRequested) return;
+  system_.host.setErrorLabel("OHMIC Auto blowing out");
+  system_.log.WriteLog("OHMIC Auto blowing out");
+  link_.state.StatusCode = 0;
+  BlowOut(300);
+  commands_.Dwell(2000);
+  BlowOut(500);
+  commands_.Dwell(100);
+  commands_.TorchOff();
+  commands_.Dwell(2000);
+  commands_.TorchOff();
+  StopPulse();
+  commands_.WaitIdle();
+  commands_.ReadStatusA();
+  JobState& job = system_.job;
+  job.LastCommanded.x = job.MachinePosition.x;
+  job.LastCommanded.y = job.MachinePosition.y;
+  job.LastCommanded.z = job.MachinePosition.z;
+  commands_.WaitIdle();
+  commands_.TorchOff();
+  system_.host.setErrorLabel("");
+  commands_.Dwell(500);
+  cutting_.CutContour(job.Job[static_cast<std::size_t>(index)]);
+  commands_.WaitIdle();
+}
+
+// An arc lost before it was ever confirmed: settle, then try the contour again.
+void JobRunner::ArcRestart(int index) {
+  system_.host.setErrorLabel("ARC RESTARTING");
+  system_.log.WriteLog("ARC RESTARTING");
+  commands_.Dwell(200);
+  system_.clock.sleepMillis(200);
+  commands_.WaitIdle();
+  system_.Busy = true;
+  system_.StopRequested = false;
+  system_.host.setErrorLabel("");
+  if (system_.StopRequested) return;
+  system_.host.setErrorLabel("ARC RESTARTING");
+  system_.log.WriteLog("ARC RESTARTING");
+  link_.state.StatusCode = 0;
+  commands_.WaitIdle();
+  commands_.Send(wire::cmd::kManualStart);
+  commands_.WaitIdle();
+  system_.ContourState = kArcRestart;
+  commands_.TorchOff();
+  commands_.WaitIdle();
+  commands_.TorchOff();
+  commands_.ReadStatusA();
+  JobState& job = system_.job;
+  job.LastCommanded = job.MachinePosition;
+  commands_.TorchOff();
+  commands_.WaitIdle();
+  commands_.TorchOff();
+  commands_.Send(wire::cmd::kManualStart);
+  system_.clock.sleepMillis(200);
+  commands_.Dwell(1000);
+  commands_.WaitIdle();
+  commands_.Send(wire::cmd::kManualStart);
+  commands_.WaitIdle();
+  system_.host.setErrorLabel("");
+  if (system_.ContourState != kArcConfirmed) cutting_.CutContour(job.Job[static_cast<std::size_t>(index)]);
+  commands_.TorchOff();
+  commands_.Dwell(500);
+  commands_.TorchOff();
+  commands_.WaitIdle();
+  commands_.TorchOff();
+}
+
+void JobRunner::CutWithRecovery(int index) {
+  JobState& job = system_.job;
+  const CNCpath& contour = job.Job[static_cast<std::size_t>(index)];
+  const bool small = ContourKindOf(contour) == kKindCut &&
+                     FitsInSquare(contour, FieldLength(system_, kConfig, "xSmall"));
+  if (ui.highlightContour) ui.highlightContour(index, small ? colours::kPurple : colours::kNavy, 2);
+  system_.ContourState = 1;
+  cutting_.CutContour(contour);
+  commands_.WaitIdle();
+  if (system_.fields.checked(kConfig, "cSpec5") && system_.StopRequested &&
+      link_.state.StatusCode == wire::alarm::kMaterialDetection)
+    OhmicRetry(index);
+  if (system_.fields.checked(kConfig, "cSpec6") && system_.StopRequested && system_.ContourState == 0)
+    ArcRestart(index);
+  link_.request.p[0] = 0;
+  commands_.Send(wire::cmd::kFeedOverride);
+  cutting_.ContourSpeedClass = 0;
+  commands_.SpeedOverride = 0;
+}
+
+void JobRunner::RunContours() {
+  JobState& job = system_.job;
+  const std::int32_t maxZ = FieldSpeed(system_, kConfig, "xFeedMaxZ");
+  for (; job.CurrentContour < static_cast<std::int32_t>(job.Job.size()); ++job.CurrentContour) {
+    const int index = job.CurrentContour;
+    if (!Cuttable(job.Job[static_cast<std::size_t>(index)])) continue;
+    CutWithRecovery(index);
+    if (system_.StopRequested) return;
+    commands_.ReadStatusA();
+    job.LastCommanded.z = job.MachinePosition.z;
+    moves_.MoveZ(job.ProjectOriginZ + FieldLength(system_, kMain, "xFloatH"), maxZ);
+    if (ui.highlightContour) ui.highlightContour(index, colours::kGreen, 1);
+    job.ResumeMode = 0;
+  }
+}
+
+void JobRunner::FinishRun() {
+  JobState& job = system_.job;
+  const bool stopped = system_.StopRequested;
+  if (stopped) commands_.StopMotion();
+  commands_.WaitIdle();
+  const CommandFields outputs = commands_.commandFields();
+  if (outputs.out1 == OutputMode::ZAxisDown) commands_.Send(wire::cmd::kOut1Off);
+  if (outputs.out2 == OutputMode::ZAxisDown) commands_.Send(wire::cmd::kOut2Off);
+  system_.Busy = false;
+  system_.host.requestRedraw();
+  if (ui.statusTimer) ui.statusTimer(true);
+  moves_.ThcSpeedThreshold = 0;
+  job.ResumeMode = 0;
+  link_.request.p[0] = 0;
+  commands_.Send(wire::cmd::kFeedOverride);
+
+  job.StopPoint = stopped ? Point2{job.MachinePosition.x - job.ProjectOriginX, job.MachinePosition.y - job.ProjectOriginY}
+                          : Point2{0, 0};
+  const auto& f = system_.fields;
+  GoTo(system_, commands_, moves_, f.text(kConfig, "eENDx"), f.text(kConfig, "eENDy"), f.text(kConfig, "eENDz"));
+  SetOutputs(static_cast<int>(OutputMode::DuringWork), false);
+  system_.host.playSound("Stop");
+  LockStart();
+  system_.log.WriteLog("Work time :" + WorkTime(system_.clock.nowMicros() - startedAt_));
+
+  if (stopped) {
+    system_.log.WriteLog("Working stopped");
+    return;
+  }
+  system_.log.WriteLog("Finish work OK");
+  if (!link_.state.LinkConnected || link_.state.StatusCode != 0 || !system_.store.JobSentFromImport) return;
+  const auto& steps = commands_.status.MachinePositionSteps;
+  SaveLastGood(system_, {steps[0], steps[1], steps[2], steps[3]});
+}
+
+void JobRunner::Start() {
+  if (Refused()) return;
+  BeginRun();
+  JobState& job = system_.job;
+  const bool wasBusy = system_.Busy;
+  if (!wasBusy) {
+    if (job.CurrentContour < 0 || job.CurrentContour >= static_cast<std::int32_t>(job.Job.size()))
+      job.CurrentContour = 0;
+    system_.Busy = true;
+    system_.host.requestRedraw();
+    StopPulse();
+  }
+  if (!job.Job.empty()) {
+    if (link_.state.LinkConnected && ui.statusTimer) ui.statusTimer(false);
+    const auto& f = system_.fields;
+    GoTo(system_, commands_, moves_, f.text(kConfig, "eSTARTx"), f.text(kConfig, "eSTARTy"),
+         f.text(kConfig, "eSTARTz"));
+    SetOutputs(static_cast<int>(OutputMode::DuringWork), true);
+    commands_.Dwell(FieldInteger(system_, kConfig, "eSpec12"));
+    commands_.Send(wire::cmd::kManualStart);
+  }
+  if (system_.fields.checked(kConfig, "cSpec5") &&
+      job.LastCommanded.z > job.ProjectOriginZ + kBlowOutHeight &&
+      (link_.state.StatusWord & wire::status::kOhmic) != 0) {
+    system_.host.setErrorLabel("OHMIC Auto blowing out");
+    system_.log.WriteLog("OHMIC Auto blowing out");
+    BlowOut(400);
+    commands_.Dwell(3000);
+    commands_.WaitIdle();
+    system_.host.setErrorLabel("");
+  }
+  RunContours();
+  FinishRun();
+}
+
+void JobRunner::Resume() {
+  JobState& job = system_.job;
+  if (job.StopPoint == Point2{0, 0}) return;
+  job.ResumePoint = job.StopPoint;
+  const Point64 stop{job.StopPoint.x, job.StopPoint.y};
+  for (std::size_t k = 0; k < job.Job.size(); ++k) {
+    const CNCpath& c = job.Job[k];
+    for (std::size_t j = 2; j < c.size(); ++j) {
+      if (!NearSegment(stop, c[j - 1], c[j], kResumeTolerance)) continue;
+      job.ResumePoint = SnapOntoSegment(stop, c[j - 1], c[j]);
+      job.ResumeContour = static_cast<std::int32_t>(k);
+      job.ResumeVertex = static_cast<std::int32_t>(j);
+    }
+  }
+  job.ResumeMode = 1;
+  Start();
+  job.ResumeMode = 0;
+}
+
+void JobRunner::CutReversed() {
+  JobState& job = system_.job;
+  if (system_.Busy || job.CurrentContour < 0 || job.CurrentContour >= static_cast<std::int32_t>(job.Job.size()))
+    return;
+  link_.state.StatusCode = 0;
+  cutting_.DryRun = ui.shiftHeld && ui.shiftHeld();
+  job.LastCommanded = job.MachinePosition;
+  system_.host.requestRedraw();
+  commands_.Send(wire::cmd::kMotionReset);
+  system_.Busy = true;
+  commands_.Dwell(100);
+  system_.StopRequested = false;
+  system_.host.processEvents();
+  if (link_.state.LinkConnected && ui.statusTimer) ui.statusTimer(false);
+  const CNCpath reversed = ReverseContour(job.Job[static_cast<std::size_t>(job.CurrentContour)]);
+  if (ui.highlightContour) ui.highlightContour(job.CurrentContour, colours::kRed, 2);
+  cutting_.CutContour(reversed);
+  commands_.WaitIdle();
+  ++job.CurrentContour;
+  if (system_.StopRequested) commands_.StopMotion();
+  commands_.WaitIdle();
+  system_.Busy = false;
+  system_.host.requestRedraw();
+  if (ui.statusTimer) ui.statusTimer(true);
+}
+
+}  // namespace corvane

@@ -1,0 +1,78 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/DisplayList.h"
+
+namespace corvane {
+
+class ControllerLink;
+class CuttingProcess;
+class MachineCommands;
+class Moves;
+class System;
+
+// What the runner shows or asks of the main window; unset ones do nothing.
+struct JobRunnerUi {
+  std::function<bool()> shiftHeld;                // dry run when held at Start
+  std::function<void(bool running)> statusTimer;  // the 20 ms refresh, paused while cutting
+  std::function<void(int contour, Rgb colour, int width)> highlightContour;
+  std::function<void()> startReferencing;          // the referencing reminder
+};
+
+// What a pre-flight check found; a contour that leaves the table refuses the start.
+struct PreflightReport {
+  int contours = 0, pierces = 0, open = 0;
+  double lengthMm = 0;
+  int leavingContour = -1;  // first contour outside the soft limits, -1 none
+  std::int32_t leavingX = 0, leavingY = 0;
+};
+
+// The Start button and what follows it: the refusals, the start position, the
+// loop over the contours with the recovery after a dirty ohmic sensor or a
+// lost arc, the finish position and the end-of-job bookkeeping. Stops reach it
+// only through the stop flag; a stopped job keeps its stop point for Resume.
+class JobRunner {
+ public:
+  JobRunner(System& system, ControllerLink& link, MachineCommands& commands, Moves& moves,
+            CuttingProcess& cutting, const int& referencedAxes);
+
+  JobRunnerUi ui;
+  // The external alarm input stopped the machine; a key press clears it.
+  bool AlarmLatched = false;
+
+  void Start();
+  // Continues the stopped contour from the stop point.
+  void Resume();
+  // Cuts the current contour from its end to its start.
+  void CutReversed();
+  // The one-second start lock after every stop and job end (and program start).
+  bool StartLocked() const;
+  PreflightReport Preflight() const;
+
+ private:
+  bool Refused();
+  void BeginRun();
+  void RunContours();
+  void CutWithRecovery(int index);
+  void OhmicRetry(int index);
+  void ArcRestart(int index);
+  void FinishRun();
+  void BlowOut(std::int32_t onMillis);
+  void StopPulse();
+  void SetOutputs(int mode, bool on);
+  void LockStart();
+
+  System& system_;
+  ControllerLink& link_;
+  MachineCommands& commands_;
+  Moves& moves_;
+  CuttingProcess& cutting_;
+  const int& referencedAxes_;
+  std::int64_t startLockUntil_;
+  std::int64_t startedAt_ = 0;
+};
+
+}  // namespace corvane

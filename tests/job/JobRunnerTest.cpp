@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+
+#include "job/JobFixture.h"
+#include "model/Geometry.h"
+#include "wire/Codes.h"
+
+namespace corvane::testing {
+namespace {
+
+namespace cmd = wire::cmd;
+constexpr Window kMain = Window::Main;
+constexpr Window kConfig = Window::Configuration;
+
+struct JobRunnerTest : JobFixture, ::testing::Test {
+  JobRunnerTest() {
+    set(kConfig, "xFeedMaxXY", "6000");
+    set(kMain, "xFeed", "2000");
+    set(kMain, "eTime", "300");
+    tick(kConfig, "cOhmic");
+    set(kConfig, "xCor1", "0");
+    system->job.Job = {Square(0, 0, 5000), Square(8000, 0, 3000)};
+    system->job.ProjectOriginX = 2000;
+    system->job.ProjectOriginY = 3000;
+    system->job.JobExtentX = 11000;
+    system->job.JobExtentY = 5000;
+  }
+  StreamRules rules() const { return {.rapidLevel = SpeedLevel(6000, system->speeds.X)}; }
+  JobRunner& runner() { return controller->runner; }
+};
+
+// The board's record of one contour's process: where it sensed, fired and
+// stopped the torch, and the XY moves cut in between.
+struct ContourRun {
+  int probes = 0, torchOns = 0, torchOffs = 0;
+  std::vector<sim::ExecutedEntry> cuts;
+};
+
+std::vector<ContourRun> SplitByTorch(const std::vector<sim::ExecutedEntry>& executed) {
+  std::vector<ContourRun> runs(1);
+  for (const auto& e : executed) {
+    ContourRun& run = runs.back();
+    switch (e.request.command) {
+      case cmd::kProbe:
+        ++run.probes;
+        break;
+      case cmd::kTorchOn:
+        ++run.torchOns;
+        break;
+      case cmd::kTorchOff:
+        ++run.torchOffs;
+        if (!run.cuts.empty()) runs.emplace_back();
+        break;
+      case cmd::kXyLine:
+        if (e.torchOn) run.cuts.push_back(e);
+        break;
+      default:
+        break;
+    }
+  }
+  if (runs.back().cuts.empty() && runs.size() > 1) runs.pop_back();
+  return runs;
+}
+
+TEST_F(JobRunnerTest, AWholeJobSensesPiercesCutsAndEndsOnThePlannedPath) {
+  Connect();
+  system->store.JobSentFromImport = true;
+  Record();
+  runner().Start();
+
+  EXPECT_TRUE(logged("---- Work start ----"));
+  EXPECT_TRUE(logged("Finish work OK"));
+  EXPECT_TRUE(logged("Save : LastGood"));
+  EXPECT_TRUE(std::filesystem::exists(system->paths.storeFolder() + "LastGood.cnc"));
+  EXPECT_EQ(system->job.CurrentContour, 2);
+  EXPECT_FALSE(system->Busy);
+  EXPECT_EQ(StreamFaults(rules()), std::vector<std::string>{}) << DescribeStream(stream);
+
+  const auto runs = SplitByTorch(executed());
+  ASSERT_EQ(runs.size(), 2u);
+  const auto& sx = system->scales;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    SCOPED_TRACE("contour " + std::to_string(k));
+    EXPECT_GE(runs[k].probes, 1) << "sensed before piercing";
+    EXPECT_EQ(runs[k].torchOns, 2);
+    // Every vertex of the square is reached, within one step, with the torch on.
+    const CNCpath& c = system->job.Job[k];
+    for (std::size_t v = 2; v < c.size(); ++v) {
+      const double x = (system->job.ProjectOriginX + c[v].x) * sx.SX;
+      const double y = (system->job.ProjectOriginY + c[v].y) * sx.SY;
+      const bool reached = std::any_of(runs[k].cuts.begin(), runs[k].cuts.end(), [&](const auto& e) {
+        return std::abs(e.to[0] - x) <= 1 && std::abs(e.to[1] - y) <= 1 && e.completed;
+      });
+      EXPECT_TRUE(reached) << "vertex " << v;
+    }
+  }
+  EXPECT_EQ(system->parser.ParseInt1(system->fields.text(kConfig, "eSpec4")), 4) << "two pierces per contour";
+}
+
+
+// The operator stops mid-contour: the job keeps its contour and stop point,
+// nothing moves after the stop, and Resume finishes the cut from there.
+TEST_F(JobRunnerTest, AStoppedJobResumesAtTheStopPointAndFinishes) {
+  Connect();
+  Record();
+  bool pressed = false;
+  host.onProcessEvents = [&] {
+    if (pressed) return;
+    const auto runs = SplitByTorch(executed());
+    if (runs.empty() || runs[0].cuts.size() < 3) return;
+    pressed = true;
+    MarkOperator(StreamEvent::Kind::OperatorStop);
+    controller->commands.StopMotion();
+  };
+  runner().Start();
+  ASSERT_TRUE(pressed);
+  EXPECT_TRUE(logged("Working stopped"));
+  EXPECT_EQ(system->job.CurrentContour, 0);
+  const Point2 stop = system->job.StopPoint;
+  EXPECT_NE(stop, (Point2{0, 0}));
+  const CNCpath& square = system->job.Job[0];
+  bool onContour = false;
+  for (std::size_t j = 2; j < square.size(); ++j)
+    onContour = onContour || NearSegment(Point64{stop.x, stop.y}, square[j - 1], square[j], 60);
+  EXPECT_TRUE(onContour) << "stopped at " << stop.x << "," << stop.y;
+
+  runner().Start();
+  EXPECT_FALSE(logged("Finish work OK")) << "Start within a second of the stop is ignored";
+
+  clock.advance(1100000);
+  host.onProcessEvents = nullptr;
+  MarkOperator(StreamEvent::Kind::OperatorStart);
+  const std::size_t before = executed().size();
+  runner().Resume();
+  EXPECT_TRUE(logged("Finish work OK"));
+  EXPECT_EQ(system->job.CurrentContour, 2);
+  EXPECT_EQ(StreamFaults(rules()), std::vector<std::string>{}) << DescribeStream(stream);
+
+  // After the resume the first cut begins where the stop left the tool.
+  const std::vector<sim::ExecutedEntry> after(executed().begin() + long(before), executed().end());
+  const auto first = std::find_if(after.begin(), after.end(),
+                                  [](const auto& e) { return e.request.command == cmd::kXyLine && e.torchOn; });
+  ASSERT_NE(first, after.end());
+  const auto& s = system->scales;
+  EXPECT_NEAR(first->from[0], (system->job.ProjectOriginX + stop.x) * s.SX, 60 * s.SX);
+  EXPECT_NEAR(first->from[1], (system->job.ProjectOriginY + stop.y) * s.SY, 60 * s.SY);
+}
+
+TEST_F(JobRunnerTest, StartsAreRefusedWithAReason) {
+  Connect();
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    std::function<bool()> refused;
+  };
+  const Case cases[] = {
+      {"X limit switch",
+       [&] {
+         board().board().setInput(sim::Input::SwitchX, true);
+         controller->commands.ReadStatusB();
+       },
+       [&] { return controller->link.state.StatusCode == wire::alarm::kLimitX; }},
+      {"job off the table",
+       [&] {
+         tick(kConfig, "cLimits");
+         system->store.SoftLimitX = 10000;
+         system->store.SoftLimitY = 100000;
+       },
+       [&] { return !host.messages.empty() && host.messages.back() == "SOFT LIMITS !!!"; }},
+      {"a contour outside the job box",
+       [&] {
+         tick(kConfig, "cLimits");
+         system->store.SoftLimitX = system->store.SoftLimitY = 100000;
+         system->job.Job.push_back(Square(-3000, 0, 1000));
+       },
+       [&] {
+         return !host.messages.empty() &&
+                host.messages.back().starts_with("SOFT LIMITS !!! Contour 3 leaves the table");
+       }},
+      {"external alarm latched", [&] { runner().AlarmLatched = true; }, [] { return true; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto jobBefore = system->job.Job;
+    c.arrange();
+    host.logPane.clear();
+    clock.advance(1100000);
+    runner().Start();
+    EXPECT_TRUE(c.refused());
+    EXPECT_FALSE(logged("---- Work start ----"));
+    board().board().setInput(sim::Input::SwitchX, false);
+    controller->commands.ReadStatusB();
+    tick(kConfig, "cLimits", false);
+    runner().AlarmLatched = false;
+    system->job.Job = jobBefore;
+  }
+}
+
+TEST_F(JobRunnerTest, DisabledContoursAndADryRunNeverFireTheTorch) {
+  Connect();
+  for (auto& c : system->job.Job) c[0].x = kKindDisabled;
+  runner().Start();
+  EXPECT_TRUE(logged("Finish work OK"));
+  EXPECT_TRUE(executedWith(cmd::kTorchOn).empty());
+  EXPECT_TRUE(executedWith(cmd::kProbe).empty());
+
+  for (auto& c : system->job.Job) c[0].x = kKindCut;
+  clock.advance(1100000);
+  runner().ui.shiftHeld = [] { return true; };
+  runner().Start();
+  EXPECT_EQ(system->job.CurrentContour, 2);
+  EXPECT_TRUE(executedWith(cmd::kTorchOn).empty()) << "Shift at Start: a dry run";
+  EXPECT_FALSE(executedWith(cmd::kXyLine).empty());
+}
+
+// Without a controller the same runner animates the whole job.
+TEST_F(JobRunnerTest, OfflineTheJobRunsAsASimulation) {
+  system->job.ProjectOriginZ = 2500;
+  system->job.MachinePosition = system->job.LastCommanded = {0, 0, 8000, 0};
+  clock.advance(1100000);
+  std::int32_t furthestX = 0;
+  host.onProcessEvents = [&] { furthestX = std::max(furthestX, system->job.MachinePosition.x); };
+  runner().Start();
+  EXPECT_TRUE(logged("---- Simulation start ----"));
+  EXPECT_TRUE(logged("Finish work OK"));
+  EXPECT_FALSE(logged("Save : LastGood"));
+  EXPECT_EQ(system->job.CurrentContour, 2);
+  EXPECT_EQ(furthestX, system->job.ProjectOriginX + 11000) << "the shown tool went round the second square";
+  EXPECT_EQ(system->job.MachinePosition.x, system->job.ProjectOriginX + 8000);
+  EXPECT_EQ(system->job.MachinePosition.y, system->job.ProjectOriginY);
+}
+
+}  // namespace
+}  // namespace corvane::testing
