@@ -50,6 +50,7 @@ class System {
   bool loading = true;        // settings are being loaded
   bool Busy = false;          // a job or machine motion is running
   bool StopRequested = true;  // the one stop flag
+  std::int32_t ContourState = 0;  // the running contour's process stage; 200: arc confirmed
   bool StatisticsChanged = false;
 
   // Main window creation: data folders, the day's log, the profile, the caption
