@@ -5,32 +5,19 @@
 #include <string>
 #include <vector>
 
-#include "link/ControllerLink.h"
-#include "link/PtyDevice.h"
-#include "machine/Connection.h"
-#include "machine/MachineCommands.h"
-#include "support/SimulatorProcess.h"
-#include "support/SystemFixture.h"
+#include "support/PtyProgram.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
 
 namespace corvane::testing {
 namespace {
 
-// The whole program side on real time, talking to corvane-sim in a child
-// process over its pseudo-terminal.
-struct PtyLinkTest : ::testing::Test {
-  static Paths TestPaths(const TempDir& dir) {
-    Paths paths;
-    paths.programFolder = std::string(CORVANE_TEST_DATA_DIR) + "/";
-    paths.dataRoot = dir.path() + "Quorvatek/";
-    return paths;
-  }
+// The program's controller side on real time, with its settings loaded, and
+// corvane-sim in a child process behind the terminal.
+struct PtyLinkTest : ::testing::Test, PtyProgram {
+  PtyLinkTest() : PtyProgram(CORVANE_SIM_EXE) { system.loading = false; }
   void SetUp() override { ASSERT_TRUE(simulator.ready()) << ReadFileText(dir.file("sim.out")); }
 
-  bool logged(const std::string& line) const {
-    return std::find(host.logPane.begin(), host.logPane.end(), line) != host.logPane.end();
-  }
   // Log lines that contain `part`.
   std::vector<std::string> logLinesWith(const std::string& part) const {
     std::vector<std::string> found;
@@ -38,19 +25,6 @@ struct PtyLinkTest : ::testing::Test {
                  [&](const std::string& line) { return line.find(part) != std::string::npos; });
     return found;
   }
-
-  TempDir dir;
-  SteadyClock clock;
-  RecordingHost host;
-  Paths paths = TestPaths(dir);
-  System system{clock, host, paths};
-  SimulatorProcess simulator{CORVANE_SIM_EXE, dir};
-  PtyDevice device{simulator.link(), simulator.controlPath()};
-  ConnectionIndicator indicator;
-  D2XXUnit unit{device, host, system.log};
-  ControllerLink link{unit, clock, host, system.log, indicator, system.StatisticsChanged};
-  MachineCommands commands{system, link};
-  Connection connection{system, link, commands};
 };
 
 TEST_F(PtyLinkTest, ConnectsToTheSimulatorProcessAndNoticesItGoing) {
