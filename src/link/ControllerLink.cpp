@@ -41,20 +41,26 @@ void ControllerLink::Drain() {
   reply = wire::DecodeReply(replyBytes_);
 }
 
+// The time is taken after each queue query, not before it: a device whose
+// query waits a little for bytes on their way (the pty backend) must not
+// stretch the window, so whatever a query brings in past it is late.
 ControllerLink::Wait ControllerLink::WaitForReply() {
   if (raisePriorityWhileWaiting) priority_.Raise();
   const std::int64_t t0 = clock_.nowMicros();
+  Wait result = Wait::Arrived;
   for (;;) {
-    const std::int64_t t1 = clock_.nowMicros();
     if (unit_.QueryReceiveQueue() != ftstatus::kOk) {
-      priority_.Normal();
-      return Wait::DeviceLost;
+      result = Wait::DeviceLost;
+      break;
+    }
+    if (clock_.nowMicros() - t0 > replyTimeoutMicros) {
+      result = Wait::TimedOut;
+      break;
     }
     if (unit_.receiveQueueCount >= kLength) break;
-    if (t1 - t0 > replyTimeoutMicros) break;
   }
   priority_.Normal();
-  return Wait::Arrived;
+  return result;
 }
 
 // Reads what came; true when it was exactly one well-formed, accepted reply.
@@ -109,8 +115,10 @@ bool ControllerLink::Exchange() {
     replyBytes_[wire::kAlarmByte] = 0;
     reply = wire::DecodeReply(replyBytes_);
 
-    if (WaitForReply() == Wait::DeviceLost) return false;
-    if (!ReadReply()) good = false;
+    const Wait wait = WaitForReply();
+    if (wait == Wait::DeviceLost) return false;
+    // A late reply is still read, so that its bytes do not meet the next attempt.
+    if (!ReadReply() || wait == Wait::TimedOut) good = false;
 
     if (good) TakeQueueFill();
     TakeAlarm();

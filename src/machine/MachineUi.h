@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace corvane {
 
@@ -29,6 +30,18 @@ struct MachineUi {
   std::function<void()> redrawStatusPanel;
   // ContourSpeedClass of the cutting process goes back to its start.
   std::function<void()> resetContourSpeedClass;
+  // What the main window's error label shows now.
+  std::function<std::string()> errorLabelText;
+  // The main window's Z- jog button is held down.
+  std::function<bool()> zMinusHeld;
+  // The material height a probe found, as the job origin Z in 0.01 mm (field xZM).
+  std::function<void(std::int32_t originZ)> showMaterialOrigin;
+  // The external start/stop input starts or stops the job; without a stop
+  // hook the input stops all motion.
+  std::function<void()> startJob;
+  std::function<void()> stopJob;
+  // The path view's tool marker after a status A read.
+  std::function<void()> redrawToolMarker;
 
   template <typename... Args, typename F>
   static void Call(const F& hook, Args... args) {

@@ -75,7 +75,7 @@ Point2 SnapOntoSegment(const Point64& p, const ContourPoint& a, const ContourPoi
           static_cast<std::int32_t>(std::lround(dy * t) + a.y)};
 }
 
-void SplitLastSegment(TAcncp& records, const PlannedRecord& prev) {
+void SplitLastSegment(TAcncp& records, PlannedRecord prev) {
   if (records.empty()) return;
   const PlannedRecord last = records.back();
   const std::int64_t dx = std::int64_t{last.x} - prev.x;

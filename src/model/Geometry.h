@@ -79,7 +79,8 @@ bool NearSegment(const Point64& p, const Point64& a, const Point64& b, double to
 Point2 SnapOntoSegment(const Point64& p, const ContourPoint& a, const ContourPoint& b);
 
 // Splits the final record into equal pieces of at most 60 units of X travel from `prev`.
-void SplitLastSegment(TAcncp& records, const PlannedRecord& prev);
+// `prev` is a copy: callers pass a record of `records`, which the pieces may move.
+void SplitLastSegment(TAcncp& records, PlannedRecord prev);
 
 // A copy of the contour with the same header and its vertices in reverse order.
 CNCpath ReverseContour(const CNCpath& contour);

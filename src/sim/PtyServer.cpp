@@ -50,7 +50,6 @@ PtyServer::~PtyServer() {
     ::close(listen_);
     ::unlink(options_.controlPath.c_str());
   }
-  if (!options_.linkPath.empty()) ::unlink(options_.linkPath.c_str());
   closeTerminal();
 }
 
@@ -82,7 +81,10 @@ bool PtyServer::openTerminal(std::string& error) {
   return true;
 }
 
+// The link goes with the terminal: the terminal's number is free again, and a
+// link left behind would lead a client to whatever program gets it next.
 void PtyServer::closeTerminal() {
+  if (master_ >= 0 && !options_.linkPath.empty()) ::unlink(options_.linkPath.c_str());
   if (slave_ >= 0) ::close(slave_);
   if (master_ >= 0) ::close(master_);
   slave_ = master_ = -1;
@@ -90,8 +92,8 @@ void PtyServer::closeTerminal() {
 }
 
 // A pulled cable makes the terminal vanish, as a USB serial device does: the
-// client's next read or write fails. Plugged back in, the board comes up on a
-// new terminal (the link follows it).
+// client's next read or write fails, and the link is gone. Plugged back in,
+// the board comes up on a new terminal and the link is made again.
 void PtyServer::followCable() {
   if (board_.unplugged() && master_ >= 0) {
     closeTerminal();
@@ -177,6 +179,7 @@ bool PtyServer::readStdinLines() {
     stdinBuffer_.erase(0, end + 1);
     board_.advanceTo(elapsedMicros());
     if (console_.execute(line) == Console::Result::Quit) return false;
+    followCable();
   }
   return true;
 }
@@ -200,6 +203,8 @@ bool PtyServer::serveControl(ControlClient& client) {
     const Console::Result result =
         console_.executeTo(line, [&reply](const std::string& text) { reply += text + "\n"; });
     if (result == Console::Result::Quit) quit_ = true;
+    // An "unplug" or "plug" has taken effect by the time the client reads "ok".
+    followCable();
     reply += result == Console::Result::Error ? "error\n" : "ok\n";
     WriteAll(client.fd, reply);
     pumpBoard();

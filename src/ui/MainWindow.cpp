@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <clocale>
 
+#include "machine/ArcMonitor.h"
 #include "model/ContourNavigation.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
@@ -37,6 +38,8 @@ MainWindow::MainWindow(System& system, SplashScreen* splash)
   buildPanels();
   createTimers();
 }
+
+MainWindow::~MainWindow() = default;
 
 void MainWindow::buildPanels() {
   errorLabel_ = new QLabel(this);
@@ -146,7 +149,9 @@ void MainWindow::createTimers() {
   addTimer("Timer3", 500, false);
   addTimer("Timer4", 200, true);
   addTimer("Timer5", 10, true);
-  addTimer("Timer6", 250, false)->start();
+  QTimer* arcWatch = addTimer("Timer6", 250, false);
+  connect(arcWatch, &QTimer::timeout, this, &MainWindow::onTimer6);
+  arcWatch->start();
   addTimer("Timer7", 25, false);
   addTimer("Timer8", 1, true);
   QTimer* startLock = addTimer("TStop", 1000, true);
@@ -250,6 +255,12 @@ void MainWindow::restartProgram() {
 
 void MainWindow::attachController(Controller* controller) {
   controller_ = controller;
+  arcMonitor_.reset();
+  if (controller_) {
+    controller_->commands.ui.errorLabelText = [this] { return errorLabel_->text().toStdString(); };
+    arcMonitor_ =
+        std::make_unique<ArcMonitor>(system_, controller_->commands, controller_->link.state);
+  }
   showConnectionState();
 }
 
@@ -303,17 +314,30 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
+// The refresh runs while a job runs too: the job lets the window breathe
+// between exchanges, and that is when its alarms must reach the operator.
 void MainWindow::onTimer1() {
-  if (!controller_ || system_.Busy || !controller_->link.state.LinkConnected) return;
-  controller_->commands.PollStatus();
+  if (!controller_) return;
+  QTimer* timer = timers_.value("Timer1");
+  // A stop inside the refresh lets the window breathe: no second refresh then.
+  timer->stop();
+  const bool wasConnected = controller_->link.state.LinkConnected;
+  controller_->commands.RefreshStatus();
   // A lost board shows at once: the exchange disconnects and the label turns red.
-  if (!controller_->link.state.LinkConnected) showConnectionState();
+  if (wasConnected != controller_->link.state.LinkConnected) showConnectionState();
+  if (!closed_) timer->start(20);
 }
 
 void MainWindow::onTimer2() {
   if (!controller_ || system_.Busy) return;
+  CheckEStop(system_, controller_->commands, controller_->link,
+             controller_->connection.fields().autoConnect);
   controller_->indicator.Blink(controller_->link.state.LinkConnected);
   showConnectionState();
+}
+
+void MainWindow::onTimer6() {
+  if (arcMonitor_) arcMonitor_->Tick();
 }
 
 void MainWindow::openProject() {

@@ -7,8 +7,10 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
+#include <memory>
 
 namespace corvane {
+class ArcMonitor;
 class System;
 struct Controller;
 }  // namespace corvane
@@ -23,6 +25,7 @@ class MainWindow final : public QWidget {
   Q_OBJECT
  public:
   MainWindow(System& system, SplashScreen* splash);
+  ~MainWindow() override;
 
   // Window creation: folders, log, profile, caption. False when the data root
   // cannot be written; the caller then ends the program.
@@ -70,11 +73,13 @@ class MainWindow final : public QWidget {
   void showProgress();
   void onTimer1();
   void onTimer2();
+  void onTimer6();
   void openProject();
   void saveProject();
 
   System& system_;
   Controller* controller_ = nullptr;
+  std::unique_ptr<ArcMonitor> arcMonitor_;
   SplashScreen* splash_;
   class PathView* drawingPanel_ = nullptr;
   QFrame* parameterPanel_ = nullptr;

@@ -1,5 +1,7 @@
 #include "virtual/ControllerFields.h"
 
+#include <cstdio>
+
 #include "store/FieldValues.h"
 #include "system/System.h"
 #include "system/Version.h"
@@ -43,11 +45,39 @@ CommandFields ReadCommandFields(const System& s) {
   c.feedMinXY = FieldInteger(s, kConfig, "xFeedMinXY");
   c.feedMinZ = FieldInteger(s, kConfig, "xFeedMinZ");
   c.feedMinA = FieldInteger(s, kConfig, "xFeedMinA");
-  constexpr int kIn2ArcOk = 2;
   c.in2ArcOk = f.choiceIndex(kConfig, "cIn2") == kIn2ArcOk;
   c.out1 = OutputModeOf(f.choiceIndex(kConfig, "cOut1"));
   c.out2 = OutputModeOf(f.choiceIndex(kConfig, "cOut2"));
   return c;
+}
+
+SetSpeed ReadSetSpeed(const System& s, Window window, std::string_view name) {
+  const std::string& text = s.fields.text(window, name);
+  return {s.parser.ParseFloat2(text), s.parser.ParseInt2(text)};
+}
+
+SetSpeeds ReadSetSpeeds(const System& s) {
+  return {ReadSetSpeed(s, kMain, "xFeed"), ReadSetSpeed(s, kMain, "xFeed2"),
+          ReadSetSpeed(s, kConfig, "xFeedMaxXY"), ReadSetSpeed(s, kConfig, "xFeedMinXY"),
+          ReadSetSpeed(s, kConfig, "xFeedhXY")};
+}
+
+InputModes ReadInputModes(const System& s) {
+  return {s.fields.choiceIndex(kConfig, "cIn1"), s.fields.choiceIndex(kConfig, "cIn2")};
+}
+
+ArcFields ReadArcFields(const System& s) {
+  const auto& f = s.fields;
+  return {f.checked(kConfig, "cInterface"), f.checked(kConfig, "cArcOk"),
+          f.choiceIndex(kConfig, "cIn2") == kIn2ArcOk};
+}
+
+// The origin Z in the "Material / Project position" field, in the operator's units.
+std::string OriginZText(std::int32_t originZ, bool imperial) {
+  if (!imperial) return NumberParser::FloatToText(originZ / 100.0);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", originZ / 2540.0);
+  return text;
 }
 
 ConnectionFields ReadConnectionFields(const System& s) {
@@ -71,6 +101,12 @@ void BindControllerFields(System& system, Controller& controller) {
   System* s = &system;
   controller.commands.thcFields = [s] { return ReadThcFields(*s); };
   controller.commands.commandFields = [s] { return ReadCommandFields(*s); };
+  controller.commands.setSpeeds = [s] { return ReadSetSpeeds(*s); };
+  controller.commands.inputModes = [s] { return ReadInputModes(*s); };
+  controller.commands.arcFields = [s] { return ReadArcFields(*s); };
+  controller.commands.ui.showMaterialOrigin = [s](std::int32_t originZ) {
+    s->fields.setText(Window::Main, "xZM", OriginZText(originZ, s->parser.imperial));
+  };
   controller.connection.fields = [s] { return ReadConnectionFields(*s); };
   controller.connection.ui.setCRef = [s](bool on) {
     s->fields.setChecked(Window::Configuration, "cRef", on);

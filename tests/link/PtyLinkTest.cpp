@@ -1,41 +1,34 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
+#include <vector>
 
-#include "link/ControllerLink.h"
-#include "link/PtyDevice.h"
-#include "machine/Connection.h"
-#include "machine/MachineCommands.h"
-#include "support/SimulatorProcess.h"
-#include "support/SystemFixture.h"
+#include "support/PtyProgram.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
 
 namespace corvane::testing {
 namespace {
 
-TEST(PtyLinkTest, ConnectsToTheSimulatorProcessAndNoticesItGoing) {
-  TempDir dir;
-  SteadyClock clock;
-  RecordingHost host;
-  Paths paths;
-  paths.programFolder = std::string(CORVANE_TEST_DATA_DIR) + "/";
-  paths.dataRoot = dir.path() + "Quorvatek/";
-  System system(clock, host, paths);
-  SimulatorProcess simulator(CORVANE_SIM_EXE, dir);
-  ASSERT_TRUE(simulator.ready());
+// The program's controller side on real time, with its settings loaded, and
+// corvane-sim in a child process behind the terminal.
+struct PtyLinkTest : ::testing::Test, PtyProgram {
+  PtyLinkTest() : PtyProgram(CORVANE_SIM_EXE) { system.loading = false; }
+  void SetUp() override { ASSERT_TRUE(simulator.ready()) << ReadFileText(dir.file("sim.out")); }
 
-  PtyDevice device(simulator.link(), simulator.controlPath());
-  ConnectionIndicator indicator;
-  D2XXUnit unit(device, host, system.log);
-  ControllerLink link(unit, clock, host, system.log, indicator, system.StatisticsChanged);
-  MachineCommands commands(system, link);
-  Connection connection(system, link, commands);
+  // Log lines that contain `part`.
+  std::vector<std::string> logLinesWith(const std::string& part) const {
+    std::vector<std::string> found;
+    std::copy_if(host.logPane.begin(), host.logPane.end(), std::back_inserter(found),
+                 [&](const std::string& line) { return line.find(part) != std::string::npos; });
+    return found;
+  }
+};
 
+TEST_F(PtyLinkTest, ConnectsToTheSimulatorProcessAndNoticesItGoing) {
   connection.Connect();
-  auto logged = [&](const std::string& line) {
-    return std::find(host.logPane.begin(), host.logPane.end(), line) != host.logPane.end();
-  };
   ASSERT_TRUE(link.state.LinkConnected);
   EXPECT_TRUE(logged("found : Corvane CNC"));
   EXPECT_TRUE(logged("FirmwareVer 1.2 1"));
@@ -60,6 +53,31 @@ TEST(PtyLinkTest, ConnectsToTheSimulatorProcessAndNoticesItGoing) {
   EXPECT_TRUE(logged("FT_GetQueueStatus - General IO error...")) << "a lost device, not 15 timeouts";
   EXPECT_FALSE(link.state.LinkConnected);
   EXPECT_EQ(indicator.colour, IndicatorColour::Red);
+}
+
+TEST_F(PtyLinkTest, ReconnectingToTheSameBoardReportsNoFailure) {
+  // The terminal keeps its settings between clients but holds no parity, so
+  // the second identical set-up meets settings that already match.
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    connection.Connect();
+    ASSERT_TRUE(link.state.LinkConnected);
+    link.Disconnect();
+  }
+  EXPECT_EQ(logLinesWith("FT_"), std::vector<std::string>{});
+  EXPECT_EQ(host.beeps, 0);
+}
+
+TEST_F(PtyLinkTest, ReplyPastTheWindowFailsItsAttempt) {
+  connection.Connect();
+  ASSERT_TRUE(link.state.LinkConnected);
+  // The simulator answers this request 12 ms after it came; the window is
+  // 10 ms of the clock, however long one queue query may wait.
+  ASSERT_NE(simulator.control("fault late at 1").find("ok"), std::string::npos);
+  const auto retriesBefore = link.state.RetryCount;
+  ASSERT_TRUE(commands.ReadStatusB());
+  EXPECT_GE(link.state.RetryCount - retriesBefore, 1) << "the late reply was taken";
+  EXPECT_TRUE(link.state.LinkConnected);
 }
 
 }  // namespace

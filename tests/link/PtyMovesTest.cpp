@@ -25,6 +25,7 @@ TEST(PtyMovesTest, MovesReachTheirTargetsOnTheSimulatorProcess) {
   ASSERT_TRUE(program.link.state.LinkConnected);
 
   system.StopRequested = false;
+  system.loading = false;
   system.fields.setText(Window::Configuration, "eAccXY", "5");
   system.fields.setText(Window::Configuration, "eAccZ", "5");
   commands.SetPosition(0, 0, 2000, 0);

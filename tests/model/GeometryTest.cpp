@@ -107,6 +107,42 @@ TEST(Geometry, SplitLastSegmentMakesEqualPieces) {
   }
 }
 
+TEST(Geometry, SplitLastSegmentMayTakeItsStartFromTheGrowingVector) {
+  // The start is the record before the last in the very vector the pieces go
+  // into; every piece pushed may move it.
+  for (const std::int32_t dx : {61, 600, -601, 6000, 60000}) {
+    SCOPED_TRACE(dx);
+    PlannedRecord start, end;
+    start.x = 1000, start.y = -400;
+    end.x = start.x + dx, end.y = start.y + dx / 3, end.length = 7.0 * std::abs(dx);
+    end.speed = 500;
+    TAcncp records{start, end};
+    records.shrink_to_fit();
+    SplitLastSegment(records, records.front());
+
+    const std::int64_t dy = std::int64_t{end.y} - start.y;
+    const std::size_t pieces = static_cast<std::size_t>(std::abs(dx) / 60 + 1);
+    ASSERT_EQ(records.size(), pieces + 1);
+    EXPECT_EQ(records.front().x, start.x);
+    EXPECT_EQ(records.front().y, start.y);
+    EXPECT_EQ(records.back().x, end.x);
+    EXPECT_EQ(records.back().y, end.y);
+    double total = 0;
+    for (std::size_t i = 1; i < records.size(); ++i) {
+      const PlannedRecord& r = records[i];
+      const std::int64_t step = std::int64_t{r.x} - records[i - 1].x;
+      EXPECT_LE(std::abs(step), 60) << i;
+      EXPECT_EQ(step > 0, dx > 0) << i;
+      // On the segment, to within the rounding of one coordinate.
+      const std::int64_t off = (std::int64_t{r.x} - start.x) * dy - (std::int64_t{r.y} - start.y) * dx;
+      EXPECT_LE(std::abs(off), std::abs(dx) + std::abs(dy)) << i;
+      EXPECT_EQ(r.speed, end.speed);
+      total += r.length;
+    }
+    EXPECT_NEAR(total, end.length, 1e-6);
+  }
+}
+
 TEST(Geometry, ReversedCopies) {
   const CNCpath c = Contour({{1, 1}, {2, 2}, {3, 3}}, kKindMarker);
   EXPECT_EQ(ReverseContour(c), Contour({{3, 3}, {2, 2}, {1, 1}}, kKindMarker));

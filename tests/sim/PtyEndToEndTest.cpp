@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -78,7 +79,6 @@ TEST(CorvaneSim, ServesFramesOnItsTerminalAndResetsThroughTheControlSocket) {
   // Pulling the cable makes the terminal vanish under the client; plugged
   // back in, the board answers on a new terminal behind the same link.
   EXPECT_NE(sim.control("unplug").find("ok"), std::string::npos);
-  sim.control("state");  // one more turn of the server loop
   std::uint8_t byte = 0;
   pollfd p{fd, POLLIN, 0};
   ASSERT_EQ(::poll(&p, 1, 2000), 1);
@@ -91,6 +91,35 @@ TEST(CorvaneSim, ServesFramesOnItsTerminalAndResetsThroughTheControlSocket) {
   ASSERT_EQ(::write(again, request.data(), request.size()), 24);
   EXPECT_EQ(ReadExactly(again, 24).size(), 24u);
   ::close(again);
+}
+
+// Where the link points, or nothing when there is no link.
+std::string LinkTarget(const std::string& link) {
+  char target[256];
+  const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+TEST(CorvaneSim, LinkNamesATerminalOnlyWhileThePlugIsIn) {
+  TempDir dir;
+  SimulatorProcess sim(CORVANE_SIM_EXE, dir);
+  ASSERT_TRUE(sim.ready()) << testing::ReadFileText(dir.file("sim.out"));
+  const auto request = wire::EncodeRequest({{1, 1, 1, 1, 100}, wire::cmd::kStatusB, 1, 1});
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    SCOPED_TRACE(cycle);
+    const std::string terminal = LinkTarget(sim.link());
+    ASSERT_EQ(terminal.rfind("/dev/", 0), 0u) << terminal;
+    ASSERT_NE(sim.control("unplug").find("ok"), std::string::npos);
+    struct stat info {};
+    EXPECT_NE(::lstat(sim.link().c_str(), &info), 0) << "still pointing at " << terminal;
+
+    ASSERT_NE(sim.control("plug").find("ok"), std::string::npos);
+    const int fd = OpenRaw(sim.link());
+    ASSERT_GE(fd, 0) << "the link is not made again";
+    ASSERT_EQ(::write(fd, request.data(), request.size()), 24);
+    EXPECT_EQ(ReadExactly(fd, 24).size(), 24u) << "the board answers behind the new link";
+    ::close(fd);
+  }
 }
 
 TEST(CorvaneSim, Stm32flashWritesVerifiesAndStartsAnImage) {

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "sim/VirtualBoard.h"
 #include "support/SystemFixture.h"
 #include "ui/MainWindow.h"
 #include "ui/PathView.h"
@@ -53,6 +54,18 @@ struct OpenWindow : UiSystem {
   }
   ui::MainWindow window;
   bool created = false;
+};
+
+// An OpenWindow talking to the in-process virtual board; closed while its
+// controller still exists, as the program's closing needs it.
+struct VirtualBoardWindow : OpenWindow {
+  VirtualBoardWindow()
+      : controller(MakeController(*system, ParseCommandLine({"--device=virtual"}))) {
+    BindControllerFields(*system, *controller);
+    window.attachController(controller.get());
+  }
+  ~VirtualBoardWindow() { window.close(); }
+  std::unique_ptr<Controller> controller;
 };
 
 TEST(MainWindow, StartsWithCaptionTimersAndLogLines) {
@@ -184,11 +197,9 @@ TEST(PathView, DrawsTheRestoredJobFromTheDisplayList) {
 }
 
 TEST(ConnectionLabel, TheVirtualBoardConnectsAtFirstShowAndTheLabelTurnsGreen) {
-  OpenWindow u;
+  VirtualBoardWindow u;
   ASSERT_TRUE(u.created);
-  const auto controller = MakeController(*u.system, ParseCommandLine({"--device=virtual"}));
-  BindControllerFields(*u.system, *controller);
-  u.window.attachController(controller.get());
+  const auto& controller = u.controller;
   ASSERT_TRUE(u.showAndWait());
   EXPECT_TRUE(controller->link.state.LinkConnected);
   auto* label = u.window.findChild<QLabel*>("ConnectText");
@@ -201,6 +212,29 @@ TEST(ConnectionLabel, TheVirtualBoardConnectsAtFirstShowAndTheLabelTurnsGreen) {
   u.window.close();
   // Closing stored the controller's counters and ended normally.
   EXPECT_NE(testing::ReadFileText(u.system->log.path()).find("CloseApp"), std::string::npos);
+}
+
+// The 20 ms refresh brings a board's alarm to the operator, also while a job
+// runs, and writes it to the log once.
+TEST(ConnectionLabel, AnEStopOnTheBoardReachesTheErrorLabelAndTheLogWhileAJobRuns) {
+  VirtualBoardWindow u;
+  ASSERT_TRUE(u.created && u.showAndWait() && u.controller->link.state.LinkConnected);
+  // The alarm texts need the plasma interface answering.
+  u.system->fields.setChecked(Window::Configuration, "cInterface", true);
+  u.controller->commands.SendThcSettings();
+
+  u.system->Busy = true;
+  u.controller->device.board->board().setInput(sim::Input::EStop, true);
+  auto* label = u.window.findChild<QLabel*>("ErrorLabel");
+  ASSERT_NE(label, nullptr);
+  QTRY_COMPARE_WITH_TIMEOUT(label->text(), QString("E-STOP !!!               "), 2000);
+  QTest::qWait(200);
+  u.system->Busy = false;
+  const std::string log = testing::ReadFileText(u.system->log.path());
+  const auto first = log.find("Alarm 100: E-STOP !!!");
+  EXPECT_NE(first, std::string::npos);
+  EXPECT_EQ(first, log.rfind("Alarm 100: E-STOP !!!")) << "once, not every refresh";
+  EXPECT_TRUE(u.system->StopRequested) << "the board's stop bit";
 }
 
 TEST(PathView, SteppingToAContourShowsItsPlannedPath) {

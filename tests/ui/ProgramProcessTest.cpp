@@ -7,6 +7,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "support/SimulatorProcess.h"
 #include "support/TempDir.h"
 #include "ui/QtApp.h"
 
@@ -67,6 +68,31 @@ TEST(Program, TerminationSignalClosesLikeTheExitButtonAndASecondInstanceEndsSile
   const std::string settings = testing::ReadFileText(root + "CorvaneCNC/Plasma/STORE/store.fms");
   EXPECT_NE(settings.find("cClose\r\n1\r\n"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(root + "CorvaneCNC/Plasma/STORE/temp.cnc"));
+}
+
+// The program on corvane-sim's terminal: an E-stop pressed on the board's
+// console reaches the program's log through the 20 ms status refresh.
+TEST(Program, AnEStopPressedOnTheSimulatorReachesTheProgramsLog) {
+  const std::string simulator = std::string(CORVANE_BIN_DIR) + "/corvane-sim";
+  ASSERT_TRUE(std::filesystem::exists(simulator)) << "build corvane-sim first";
+  testing::TempDir dir;
+  testing::SimulatorProcess board(simulator, dir);
+  ASSERT_TRUE(board.ready());
+  const std::string root = dir.path() + "root/";
+  std::filesystem::create_directories(dir.path() + "run");
+  ProgramProcess program(root, dir.path() + "run");
+  program.process.setArguments({QString::fromStdString("--device=pty:" + board.link())});
+  program.process.start();
+  ASSERT_TRUE(program.process.waitForStarted());
+  ASSERT_TRUE(WaitForLog(root, "Communication OK", 20000)) << TodaysLog(root);
+
+  EXPECT_NE(board.control("input estop on").find("ok"), std::string::npos);
+  EXPECT_TRUE(WaitForLog(root, "Alarm 100: E-STOP !!!", 5000)) << TodaysLog(root);
+
+  ::kill(static_cast<pid_t>(program.process.processId()), SIGTERM);
+  ASSERT_TRUE(program.process.waitForFinished(10000));
+  const std::string log = TodaysLog(root);
+  EXPECT_EQ(log.find("Alarm 100: E-STOP !!!"), log.rfind("Alarm 100: E-STOP !!!"));
 }
 
 TEST(Program, AnUnwritableDataRootEndsWithoutAMainWindow) {
