@@ -36,7 +36,8 @@ ThcFields ReadThcFields(const System& s) {
 }
 
 OutputMode OutputModeOf(int index) {
-  return index >= 0 && index <= 3 ? static_cast<OutputMode>(index) : OutputMode::Off;
+  return index >= 0 && index <= static_cast<int>(OutputMode::ScriberMarker) ? static_cast<OutputMode>(index)
+                                                                          : OutputMode::Off;
 }
 
 CommandFields ReadCommandFields(const System& s) {
