@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev
   libftdi1-dev libpolyclipping-dev libzip-dev libpugixml-dev libsdl2-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth stm32flash
+  xvfb xauth openbox xdotool stm32flash
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -29,9 +29,9 @@ constexpr Entry kTexts[] = {
 
 }  // namespace
 
-std::string AlarmText(int code, std::uint32_t statusWord) {
+std::string AlarmText(int code, std::uint32_t statusWord, bool interfaceEnabled) {
   if (code == 0) return {};
-  if ((statusWord & wire::status::kRs485Answering) == 0) code = wire::alarm::kRs485Error;
+  if (interfaceEnabled && (statusWord & wire::status::kRs485Answering) == 0) code = wire::alarm::kRs485Error;
   for (const Entry& entry : kTexts)
     if (entry.code == code) return entry.text;
   return std::to_string(code);

@@ -49,8 +49,8 @@ std::int32_t SnapToSetSpeed(std::int32_t speed, const SetSpeeds& speeds) {
 }
 
 void AlarmReport::Update(Host& host, ProgramLog& log, std::uint8_t code, std::uint32_t statusWord,
-                         const std::function<std::string()>& labelText) {
-  const std::string text = AlarmText(code, statusWord);
+                         bool interfaceEnabled, const std::function<std::string()>& labelText) {
+  const std::string text = AlarmText(code, statusWord, interfaceEnabled);
   // The log names the alarm itself, whatever the plasma interface answers.
   if (code != code_ && code != 0)
     log.WriteLog("Alarm " + std::to_string(code) + ": " +
@@ -92,7 +92,7 @@ void MachineCommands::RefreshStatus() {
   PollStatus();
   if (!link_.state.LinkConnected) link_.state.StatusWord = 0;
   alarms.Update(system_.host, system_.log, link_.state.StatusCode, link_.state.StatusWord,
-                ui.errorLabelText);
+                arcFields().interfaceEnabled, ui.errorLabelText);
 }
 
 void MachineCommands::ApplyStatusA() {

@@ -53,7 +53,7 @@ class AlarmReport {
  public:
   // labelText reads what the error label shows now; unset means "unknown".
   void Update(Host& host, ProgramLog& log, std::uint8_t code, std::uint32_t statusWord,
-              const std::function<std::string()>& labelText);
+              bool interfaceEnabled, const std::function<std::string()>& labelText);
 
  private:
   std::uint8_t code_ = 0;

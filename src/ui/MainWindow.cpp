@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <clocale>
 
@@ -260,8 +261,51 @@ void MainWindow::attachController(Controller* controller) {
     controller_->commands.ui.errorLabelText = [this] { return errorLabel_->text().toStdString(); };
     arcMonitor_ =
         std::make_unique<ArcMonitor>(system_, controller_->commands, controller_->link.state);
+    bindJob();
   }
   showConnectionState();
+}
+
+void MainWindow::bindJob() {
+  Controller& c = *controller_;
+  c.commands.ui.redrawToolMarker = [this] { drawingPanel_->update(); };
+  c.commands.ui.redrawStatusPanel = [this] { drawingPanel_->update(); };
+  c.commands.ui.startJob = [this] { runJob(JobStart::Start); };
+  drawingPanel_->setSpeedSource([this] { return controller_ ? controller_->commands.status.ActualSpeed : 0; });
+  c.runner.ui.shiftHeld = [] { return (QApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0; };
+  c.runner.ui.statusTimer = [this](bool running) {
+    if (running)
+      timers_.value("Timer1")->start(20);
+    else
+      timers_.value("Timer1")->stop();
+  };
+  c.runner.ui.highlightContour = [this](int, Rgb, int) {
+    showProgress();
+    requestRedraw();
+  };
+  const auto key = [this](QKeySequence sequence, auto action) {
+    auto* shortcut = new QShortcut(sequence, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, action);
+  };
+  key(QKeySequence(Qt::Key_F5), [this] { runJob(JobStart::Start); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_F5), [this] { runJob(JobStart::Reversed); });
+  key(QKeySequence(Qt::Key_F6), [this] { runJob(JobStart::Resume); });
+  key(QKeySequence(Qt::Key_Escape), [this] {
+    // The operator's stop: no automatic arc restart after it.
+    system_.ContourState = 200;
+    controller_->commands.StopMotion();
+  });
+}
+
+void MainWindow::runJob(JobStart how) {
+  if (!controller_ || system_.Busy) return;
+  JobRunner& runner = controller_->runner;
+  if (how == JobStart::Start) runner.Start();
+  if (how == JobStart::Resume) runner.Resume();
+  if (how == JobStart::Reversed) runner.CutReversed();
+  showProgress();
+  requestRedraw();
 }
 
 void MainWindow::showConnectionState() {

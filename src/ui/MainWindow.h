@@ -74,6 +74,11 @@ class MainWindow final : public QWidget {
   void onTimer1();
   void onTimer2();
   void onTimer6();
+  // The job runner's operator entries: F5 Start (Ctrl+F5 the reversed cut),
+  // F6 Resume, Esc stop; the external start input arrives here too.
+  enum class JobStart { Start, Resume, Reversed };
+  void bindJob();
+  void runJob(JobStart how);
   void openProject();
   void saveProject();
 

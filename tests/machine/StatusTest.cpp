@@ -70,6 +70,9 @@ TEST(AlarmText, TableTextsUnknownCodesAndTheRs485Override) {
   }
   for (int code : {1, 2, 3, 4, 9, 10, 100, 101, 102, 103, 104, 105, 106, 200})
     EXPECT_EQ(AlarmText(code, answering).size(), 25u) << code;
+  // Without the plasma interface nothing answers on RS485: the alarm is itself.
+  EXPECT_EQ(AlarmText(100, 0, false), "E-STOP !!!               ");
+  EXPECT_EQ(AlarmText(103, 0, false), "LIMIT SWITCH X !         ");
 }
 
 // The board reports the surface a probe found; its height becomes the job's

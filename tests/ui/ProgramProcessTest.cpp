@@ -2,9 +2,11 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <csignal>
+#include <unistd.h>
 #include <filesystem>
 
 #include "support/SimulatorProcess.h"
@@ -103,6 +105,80 @@ TEST(Program, AnUnwritableDataRootEndsWithoutAMainWindow) {
   program.process.start();
   ASSERT_TRUE(program.process.waitForFinished(15000));
   EXPECT_EQ(program.process.exitCode(), 1);
+}
+
+
+// A display of our own with a window manager, so that keys reach the program
+// the way an operator's do: through the window manager's focus.
+class RealDisplay {
+ public:
+  RealDisplay() : name(":" + std::to_string(70 + ::getpid() % 200)) {
+    server.start("Xvfb", {QString::fromStdString(name), "-screen", "0", "1280x900x24", "-nolisten", "tcp"});
+    server.waitForStarted();
+    QThread::msleep(500);
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromStdString(name));
+    manager.setProcessEnvironment(env);
+    manager.start("openbox", {});
+    manager.waitForStarted();
+  }
+  ~RealDisplay() {
+    manager.kill();
+    manager.waitForFinished();
+    server.kill();
+    server.waitForFinished();
+  }
+  // Runs xdotool on this display; its standard output.
+  std::string xdotool(const QStringList& arguments, int millis = 10000) {
+    QProcess tool;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromStdString(name));
+    tool.setProcessEnvironment(env);
+    tool.start("xdotool", arguments);
+    tool.waitForFinished(millis);
+    return tool.readAllStandardOutput().trimmed().toStdString();
+  }
+  std::string name;
+  QProcess server, manager;
+};
+
+// F5 starts the job, Esc stops it and F6 resumes it, pressed as keys on the
+// focused main window of the real program against the built-in board.
+TEST(Program, StartStopAndResumeFromTheKeyboardThroughTheWindowManager) {
+  for (const char* tool : {"Xvfb", "openbox", "xdotool"})
+    ASSERT_FALSE(QStandardPaths::findExecutable(tool).isEmpty()) << tool << " (scripts/install-deps.sh installs it)";
+  RealDisplay display;
+  testing::TempDir dir;
+  const std::string root = dir.path() + "root/";
+  std::filesystem::create_directories(dir.path() + "run");
+  ProgramProcess program(root, dir.path() + "run");
+  auto env = program.process.processEnvironment();
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  env.insert("DISPLAY", QString::fromStdString(display.name));
+  program.process.setProcessEnvironment(env);
+  program.process.setArguments({"--device=virtual"});
+  program.process.start();
+  ASSERT_TRUE(program.process.waitForStarted());
+  ASSERT_TRUE(WaitForLog(root, "Communication OK", 15000)) << TodaysLog(root);
+  const std::string window = display.xdotool({"search", "--sync", "--name", "Corvane CNC v"});
+  ASSERT_FALSE(window.empty());
+  const QString id = QString::fromStdString(window.substr(0, window.find('\n')));
+  display.xdotool({"windowactivate", "--sync", id});
+  QThread::msleep(1500);  // past the start lock after the program's start
+
+  display.xdotool({"key", "F5"});
+  ASSERT_TRUE(WaitForLog(root, "---- Work start ----", 5000)) << TodaysLog(root);
+  QThread::msleep(1500);
+  display.xdotool({"key", "Escape"});
+  ASSERT_TRUE(WaitForLog(root, "Working stopped", 5000)) << TodaysLog(root);
+  QThread::msleep(1200);
+  display.xdotool({"key", "F6"});
+  QThread::msleep(1500);
+  const std::string log = TodaysLog(root);
+  EXPECT_NE(log.find("---- Work start ----"), log.rfind("---- Work start ----")) << "resumed: a second start";
+
+  ::kill(static_cast<pid_t>(program.process.processId()), SIGTERM);
+  EXPECT_TRUE(program.process.waitForFinished(15000));
 }
 
 }  // namespace
