@@ -25,7 +25,15 @@ std::int32_t MachineCommands::ToSteps(double hundredths, double scale) {
 
 bool MachineCommands::Send(std::uint8_t code) {
   link_.request.command = code;
-  return link_.Exchange();
+  const bool wasConnected = link_.state.LinkConnected;
+  const bool sent = link_.Exchange();
+  // A board lost in the middle of a job stops the job where it is: carrying on
+  // as a simulation would report a sheet as cut that never was.
+  if (wasConnected && !link_.state.LinkConnected && system_.Busy && !system_.StopRequested) {
+    system_.StopRequested = true;
+    system_.log.WriteLog("Controller lost: job stopped");
+  }
+  return sent;
 }
 
 bool MachineCommands::bit20() const {
@@ -183,6 +191,10 @@ void MachineCommands::WaitIdle() {
   }
   system_.clock.sleepMillis(2);
   ReadStatusA();
+  // An alarm empties the board's queue at once, so the wait can end on an empty
+  // queue before a status B has shown the board's stop request: read it now,
+  // or a job would go on to its next contour on a board in alarm.
+  ReadStatusB();
   Dwell(2);
 }
 

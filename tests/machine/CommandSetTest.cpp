@@ -274,7 +274,8 @@ TEST_F(CommandSetTest, WaitIdleReturnsWhenTheBoardQueueIsEmpty) {
   EXPECT_LT(clock.nowMicros() - start, 450000) << "polled every 5 ms";
   const auto codes = tap.commandCodes();
   EXPECT_EQ(codes[1], cmd::kSequenceEnd);
-  EXPECT_EQ(codes[codes.size() - 2], cmd::kStatusA);
+  EXPECT_EQ(codes[codes.size() - 3], cmd::kStatusA);
+  EXPECT_EQ(codes[codes.size() - 2], cmd::kStatusB) << "the board's stop request is read before returning";
   EXPECT_EQ(codes.back(), cmd::kDwell) << "the closing 2 ms dwell";
 }
 
