@@ -351,6 +351,22 @@ void JobRunner::Start() {
   FinishRun();
 }
 
+void JobRunner::ChangeSpeed(int delta) {
+  if (!system_.Busy || commands_.status.ActualSpeed <= 10) return;
+  commands_.ChangeFeedOverride(delta);
+  const char* field = cutting_.ContourSpeedClass == 2 ? "xFeed2" : "xFeed";
+  const std::string text = system_.fields.text(kMain, field);
+  if (text.find('%') != std::string::npos) return;
+  const double value = system_.parser.ParseFloat(text);
+  const double changed = delta > 0 ? value * 1.02 : value / 1.02;
+  char out[32];
+  if (system_.parser.imperial)
+    std::snprintf(out, sizeof out, "%.2f", changed);
+  else
+    std::snprintf(out, sizeof out, "%ld", std::lround(changed));
+  system_.fields.setText(kMain, field, out);
+}
+
 void JobRunner::Resume() {
   JobState& job = system_.job;
   if (job.StopPoint == Point2{0, 0}) return;

@@ -48,6 +48,9 @@ class JobRunner {
   void Resume();
   // Cuts the current contour from its end to its start.
   void CutReversed();
+  // Numeric-pad + / − while cutting: one 2 % step faster or slower, sent to
+  // the board and kept in the speed field the contour uses.
+  void ChangeSpeed(int delta);
   // The one-second start lock after every stop and job end (and program start).
   bool StartLocked() const;
   PreflightReport Preflight() const;

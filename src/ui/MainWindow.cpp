@@ -291,6 +291,8 @@ void MainWindow::bindJob() {
   key(QKeySequence(Qt::Key_F5), [this] { runJob(JobStart::Start); });
   key(QKeySequence(Qt::CTRL | Qt::Key_F5), [this] { runJob(JobStart::Reversed); });
   key(QKeySequence(Qt::Key_F6), [this] { runJob(JobStart::Resume); });
+  key(QKeySequence(Qt::KeypadModifier | Qt::Key_Plus), [this] { controller_->runner.ChangeSpeed(+1); });
+  key(QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), [this] { controller_->runner.ChangeSpeed(-1); });
   key(QKeySequence(Qt::Key_Escape), [this] {
     // The operator's stop: no automatic arc restart after it.
     system_.ContourState = 200;

@@ -233,5 +233,27 @@ TEST_F(JobRunnerTest, OfflineTheJobRunsAsASimulation) {
   EXPECT_EQ(system->job.MachinePosition.y, system->job.ProjectOriginY);
 }
 
+
+TEST_F(JobRunnerTest, SpeedStepsDuringACutReachTheBoardAndTheSpeedField) {
+  Connect();
+  system->Busy = true;
+  controller->commands.status.ActualSpeed = 2000;
+  controller->cutting.ContourSpeedClass = 1;
+  runner().ChangeSpeed(+1);
+  EXPECT_EQ(system->fields.text(kMain, "xFeed"), "2040");
+  EXPECT_EQ(board().board().feedOverrideSteps(), 1);
+  runner().ChangeSpeed(-1);
+  EXPECT_EQ(system->fields.text(kMain, "xFeed"), std::to_string(std::lround(2040 / 1.02)));
+  EXPECT_EQ(board().board().feedOverrideSteps(), 0);
+
+  controller->cutting.ContourSpeedClass = 2;
+  set(kMain, "xFeed2", "50%");
+  runner().ChangeSpeed(+1);
+  EXPECT_EQ(system->fields.text(kMain, "xFeed2"), "50%") << "a percentage follows the cutting speed";
+  controller->commands.status.ActualSpeed = 5;
+  runner().ChangeSpeed(+1);
+  EXPECT_EQ(board().board().feedOverrideSteps(), 1) << "not while standing";
+}
+
 }  // namespace
 }  // namespace corvane::testing
