@@ -1,9 +1,11 @@
 #include "cli/ReadCommand.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 
+#include "cli/ReportFormat.h"
 #include "import/DrawingFile.h"
 #include "model/NumberParser.h"
 #include "ports/Clock.h"
@@ -13,22 +15,33 @@
 namespace corvane {
 namespace {
 
-// Log lines of the readers go to the error stream, one per line.
+// Log lines of the readers go to the error stream, one per line; with several
+// files each line names the file it is about.
 class StreamLogHost : public SilentHost {
  public:
   explicit StreamLogHost(std::ostream& err) : err_(err) {}
-  void appendLogPane(const std::string& message) override { err_ << "log: " << message << "\n"; }
+  void appendLogPane(const std::string& message) override {
+    err_ << "log: " << file_ << message << "\n";
+  }
+  void setFile(const std::string& file) { file_ = file.empty() ? file : file + ": "; }
 
  private:
   std::ostream& err_;
+  std::string file_;
 };
 
+// Exit codes beyond 0 (every file gave paths) and 2 (bad arguments).
+constexpr int kExitNoPaths = 1;
+constexpr int kExitTruncated = 3;
+
 struct ReadRequest {
-  std::string file;
+  std::vector<std::string> files;
   ImportOptions options;
   std::optional<DrawingFormat> format;
   bool preview = false;
   bool summaryOnly = false;
+  bool report = false;
+  bool json = false;
 };
 
 // Parses the arguments after "read"; error text when they make no sense.
@@ -74,14 +87,18 @@ std::optional<ReadRequest> ParseReadArguments(const std::vector<std::string>& ar
       request.preview = true;
     } else if (arg == "--summary") {
       request.summaryOnly = true;
-    } else if (arg.rfind("--", 0) == 0 || !request.file.empty()) {
+    } else if (arg == "--report") {
+      request.report = true;
+    } else if (arg == "--json") {
+      request.json = true;
+    } else if (arg.rfind("--", 0) == 0) {
       error = "unexpected argument " + arg;
       return std::nullopt;
     } else {
-      request.file = arg;
+      request.files.push_back(arg);
     }
   }
-  if (request.file.empty()) {
+  if (request.files.empty()) {
     error = "no file given";
     return std::nullopt;
   }
@@ -99,12 +116,62 @@ void PrintPaths(const TPaths& paths, std::ostream& out) {
   }
 }
 
+void PrintSummary(const FileReading& reading, std::ostream& out) {
+  char time[32];
+  std::snprintf(time, sizeof time, "%.1f", reading.milliseconds);
+  out << "summary: paths " << reading.paths << ", vertices " << reading.vertices;
+  const ImportExtents& box = reading.extents;
+  if (box.any)
+    out << ", extents X " << box.minX << " .. " << box.maxX << ", Y " << box.minY << " .. "
+        << box.maxY;
+  out << " (0.01 mm), " << time << " ms\n";
+}
+
+// Reads one file and prints what the request asks for; its exit code.
+int ReadOne(const ReadRequest& request, const std::string& file, const NumberParser& parser,
+            ProgramLog& log, std::ostream& out, std::ostream& err) {
+  FileReading reading;
+  reading.file = file;
+  reading.format = request.format.value_or(DrawingFormatFor(file));
+  const auto started = std::chrono::steady_clock::now();
+  TPaths paths;
+  TDXF dxf;
+  reading.load = ReadDrawingFile(file, reading.format, request.options, parser, log, paths, dxf,
+                                 !request.preview);
+  reading.milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  reading.paths = paths.size();
+  reading.vertices = VertexCountOf(paths);
+  reading.extents = ExtentsOf(paths);
+  if (request.json) {
+    out << ReportJson(reading) << "\n";
+  } else {
+    if (request.files.size() > 1) out << "file: " << file << "\n";
+    if (!request.summaryOnly) PrintPaths(paths, out);
+    PrintSummary(reading, out);
+    if (request.report) out << ReportText(reading);
+  }
+  int code = 0;
+  if (!reading.load.ok) {
+    err << "corvane-cli: " << file << ": " << reading.load.error << "\n";
+    code = kExitNoPaths;
+  }
+  if (reading.load.report.truncated) {
+    err << "corvane-cli: " << file
+        << ": the file ends before its drawing does (truncated); only what came before the "
+           "break was read\n";
+    code = kExitTruncated;
+  }
+  return code;
+}
+
 }  // namespace
 
 std::string ReadCommandUsage() {
-  return "usage: corvane-cli read FILE [--format gcode|hpgl|dxf|2d]\n"
+  return "usage: corvane-cli read FILE... [--format gcode|hpgl|dxf|2d]\n"
          "         [--scale-hpgl X] [--scale-dxf X] [--scale-tap X] [--force-mm] [--force-inch]\n"
-         "         [--fast] [--mcode-on CODE] [--mcode-off CODE] [--close-dxf] [--preview] [--summary]\n";
+         "         [--fast] [--mcode-on CODE] [--mcode-off CODE] [--close-dxf] [--preview] [--summary]\n"
+         "         [--report] [--json]\n";
 }
 
 int RunReadCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -118,28 +185,12 @@ int RunReadCommand(const std::vector<std::string>& arguments, std::ostream& out,
     err << "corvane-cli: " << error << "\n" << ReadCommandUsage();
     return 2;
   }
-  const DrawingFormat format = request->format.value_or(DrawingFormatFor(request->file));
-  const auto started = std::chrono::steady_clock::now();
-  TPaths paths;
-  TDXF dxf;
-  const DrawingLoad load = ReadDrawingFile(request->file, format, request->options, parser, log,
-                                           paths, dxf, !request->preview);
-  const double milliseconds =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-  if (!request->summaryOnly) PrintPaths(paths, out);
-  const ImportExtents box = ExtentsOf(paths);
-  char time[32];
-  std::snprintf(time, sizeof time, "%.1f", milliseconds);
-  out << "summary: paths " << paths.size() << ", vertices " << VertexCountOf(paths);
-  if (box.any)
-    out << ", extents X " << box.minX << " .. " << box.maxX << ", Y " << box.minY << " .. "
-        << box.maxY;
-  out << " (0.01 mm), " << time << " ms\n";
-  if (!load.ok) {
-    err << "corvane-cli: " << request->file << ": " << load.error << "\n";
-    return 1;
+  int code = 0;
+  for (const auto& file : request->files) {
+    if (request->files.size() > 1) host.setFile(file);
+    code = std::max(code, ReadOne(*request, file, parser, log, out, err));
   }
-  return 0;
+  return code;
 }
 
 }  // namespace corvane

@@ -18,6 +18,14 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// A contour is closed when its last vertex is its first, exactly as the
+// import window's cleaning tells them apart; a lone point counts as open.
+std::size_t OpenContoursOf(const TPaths& paths) {
+  return static_cast<std::size_t>(std::count_if(paths.begin(), paths.end(), [](const TPath& path) {
+    return path.size() < 4 || path[1] != path.back();
+  }));
+}
+
 }  // namespace
 
 DrawingFormat DrawingFormatNamed(const std::string& name) {
@@ -45,8 +53,8 @@ DrawingLoad ReadDrawing(std::string_view bytes, DrawingFormat format, const Impo
                         bool fullQuality) {
   DrawingLoad load;
   switch (format) {
-    case DrawingFormat::Gcode: ReadGcode(bytes, options, parser, log, paths); break;
-    case DrawingFormat::Hpgl: ReadHpgl(bytes, options, parser, log, paths); break;
+    case DrawingFormat::Gcode: ReadGcode(bytes, options, parser, log, paths, &load.report); break;
+    case DrawingFormat::Hpgl: ReadHpgl(bytes, options, parser, log, paths, &load.report); break;
     case DrawingFormat::Dxf:
       if (ReadDxf(bytes, options, log, dxf, paths, load.error) && fullQuality)
         dxf.Render(true, options, log, paths);
@@ -56,6 +64,7 @@ DrawingLoad ReadDrawing(std::string_view bytes, DrawingFormat format, const Impo
       break;
     case DrawingFormat::Unknown: load.error = "unknown drawing format"; return load;
   }
+  load.report.openContours = OpenContoursOf(paths);
   if (load.error.empty() && paths.empty()) load.error = "no paths in the drawing";
   load.ok = load.error.empty();
   return load;
@@ -65,7 +74,11 @@ DrawingLoad ReadDrawingFile(const std::string& fileName, DrawingFormat format,
                             const ImportOptions& options, const NumberParser& parser,
                             ProgramLog& log, TPaths& paths, TDXF& dxf, bool fullQuality) {
   const auto bytes = ReadWholeFile(fileName);
-  if (!bytes) return {false, "cannot read " + fileName};
+  if (!bytes) {
+    DrawingLoad load;
+    load.error = "cannot read " + fileName;
+    return load;
+  }
   return ReadDrawing(*bytes, format, options, parser, log, paths, dxf, fullQuality);
 }
 

@@ -3,18 +3,25 @@
 
 #include "import/ImportOptions.h"
 #include "import/ImportPaths.h"
+#include "import/ImportReport.h"
 
 namespace corvane {
 
 class NumberParser;
 class ProgramLog;
 
-// Reads the HPGL subset of cutting drawings (PU, PD, PA, SP) into the import
-// path list (emptied first); every pen-down stroke is one path on the selected
-// pen's layer. Coordinates scale by eScaleHPGL x 2.5 (one plotter unit is 0.025 mm).
-// PU, PD and PA with several coordinate pairs act once per pair, in order.
-// True when at least one path was made.
+// Reads the HPGL of cutting drawings (PU, PD, PA, SP, and the arcs AA, AR, CI)
+// into the import path list (emptied first); every pen-down stroke is one path
+// on the selected pen's layer. Coordinates scale by eScaleHPGL x 2.5 (one
+// plotter unit is 0.025 mm). PU, PD and PA with several coordinate pairs act
+// once per pair, in order. Arcs are flattened like DXF arcs of the same radius;
+// AA x,y,sweep and AR dx,dy,sweep turn about an absolute or relative centre from
+// the current point (sweep in degrees, positive counter-clockwise), drawing only
+// with the pen down; CI r draws a whole circle round the current point whatever
+// the pen, and the pen comes back to the centre. Chord angles are not needed.
+// True when at least one path was made. When report is given it lists the
+// commands passed over and the arcs flattened.
 bool ReadHpgl(std::string_view text, const ImportOptions& options, const NumberParser& parser,
-              ProgramLog& log, TPaths& paths);
+              ProgramLog& log, TPaths& paths, ImportReport* report = nullptr);
 
 }  // namespace corvane

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "job/CuttingSpeeds.h"
 #include "link/ControllerLink.h"
 #include "machine/MachineCommands.h"
 #include "machine/Moves.h"
@@ -24,14 +25,6 @@ constexpr std::int32_t kNoThc = 100000;  // a threshold no move reaches
 constexpr std::int64_t kPointingSquare = 200;  // 2 mm: small enough to point instead of cut
 constexpr std::int32_t kArcRestart = 100;
 constexpr std::int32_t kMillingLiftSlack = 100, kMillingApproach = 50, kMillingLastPass = 5;
-
-// "Cutting speed 2": mm/min, or with "%" a percentage of the cutting speed.
-std::int32_t CuttingSpeed2(const System& s, std::int32_t feed) {
-  std::string text = s.fields.text(kMain, "xFeed2");
-  if (text.find('%') == std::string::npos) return FieldSpeed(s, kMain, "xFeed2");
-  std::erase(text, '%');
-  return static_cast<std::int32_t>(std::int64_t{feed} * s.parser.ParseInt1(text) / 100);
-}
 
 }  // namespace
 

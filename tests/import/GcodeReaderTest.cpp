@@ -57,7 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
         GcodeCase{"RapidWithTorchOnKeepsThePathOpen", "M3\nG1 X1\nG0 X5\nG1 X6\nM5\n",
                   {{{0, 1}, {0, 0}, {100, 0}, {600, 0}}}},
         GcodeCase{"ShortLinesAreSkipped", "M3\n \n1\nG1 X2\nM5\n", {{{0, 1}, {0, 0}, {200, 0}}}},
-        GcodeCase{"NoTorchNoPath", "G0 X1\nG1 X2 Y3\nG2 X0 Y0 I1 J0\n", {}}),
+        GcodeCase{"NoTorchNoPath", "G0 X1\nG1 X2 Y3\nG2 X0 Y0 I1 J0\n", {}},
+        GcodeCase{"ToolIndexAfterTheTorchCodes",
+                  "G0 X1 Y2\nM3 $0 S1\nG1 X3 Y2\nm5 $0\nG1 X9 Y9\nM03 $1 S1 (scribe)\nG1 X9 Y8\nM05 $1\n",
+                  {{{0, 1}, {100, 200}, {300, 200}}, {{0, 1}, {900, 900}, {900, 800}}}},
+        GcodeCase{"MovesWithParametersOrExpressionsAreSkipped",
+                  "G0 X1\nM3\nG1 X[#1*2] Y5\nG1 Y2\nX#5\nG2 I[#4*#1]\nM5\n",
+                  {{{0, 1}, {100, 0}, {100, 200}}}}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(Gcode, OperatorsOwnCodesOpenLayerTwoAndClose) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 #include "ReaderHarness.h"
+#include "import/DrawingFile.h"
 #include "import/HpglReader.h"
 #include "import/HpglWriter.h"
 #include "support/TempDir.h"
@@ -77,6 +81,165 @@ TEST_F(Hpgl, OverlongNumbersStayShortInTheLog) {
   Read("PU100,100;PD" + digits + ",100;PD300,300;");
   for (const auto& line : host.logPane) EXPECT_LT(line.size(), 200u);
 }
+
+// An arc read from a small drawing, and what its geometry says it must give.
+// One plotter unit is 2.5 units of 0.01 mm, so 100 plotter units are 250.
+struct HpglArcCase {
+  const char* name;
+  const char* text;
+  double cx, cy, r;
+  ClipperLib::IntPoint first, last;
+  ClipperLib::cInt minX, minY, maxX, maxY;
+  int turn;  // +1 counter-clockwise, -1 clockwise
+};
+
+class HpglArcs : public ::testing::TestWithParam<HpglArcCase>, public HpglReading {};
+
+TEST_P(HpglArcs, LieOnTheirCircleFromTheirStartToTheirEnd) {
+  const auto& c = GetParam();
+  const TPaths paths = Read(c.text);
+  ASSERT_EQ(paths.size(), 1u);
+  const TPath& path = paths[0];
+  ASSERT_GT(path.size(), 8u);
+  EXPECT_EQ(path[1], c.first);
+  EXPECT_EQ(path.back(), c.last);
+  for (std::size_t i = 1; i < path.size(); ++i)
+    EXPECT_NEAR(DistanceTo(path[i], c.cx, c.cy), c.r, 0.75) << i;
+  const ImportExtents box = ExtentsOf(paths);
+  EXPECT_NEAR(static_cast<double>(box.minX), static_cast<double>(c.minX), 1);
+  EXPECT_NEAR(static_cast<double>(box.minY), static_cast<double>(c.minY), 1);
+  EXPECT_NEAR(static_cast<double>(box.maxX), static_cast<double>(c.maxX), 1);
+  EXPECT_NEAR(static_cast<double>(box.maxY), static_cast<double>(c.maxY), 1);
+  // Every step turns the same way about the centre.
+  for (std::size_t i = 1; i + 1 < path.size(); ++i) {
+    const double ax = static_cast<double>(path[i].X) - c.cx, ay = static_cast<double>(path[i].Y) - c.cy;
+    const double bx = static_cast<double>(path[i + 1].X) - c.cx, by = static_cast<double>(path[i + 1].Y) - c.cy;
+    EXPECT_GT(c.turn * (ax * by - ay * bx), 0) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reading, HpglArcs,
+    ::testing::Values(
+        HpglArcCase{"AbsoluteCentreQuarterTurn", "PU100,0;PD;AA0,0,90;", 0, 0, 250,
+                    {250, 0}, {0, 250}, 0, 0, 250, 250, 1},
+        HpglArcCase{"NegativeSweepTurnsClockwise", "PU100,0;PD;AA0,0,-90,5;", 0, 0, 250,
+                    {250, 0}, {0, -250}, 0, -250, 250, 0, -1},
+        HpglArcCase{"RelativeCentreHalfTurn", "PU100,0;PD;AR-100,0,180;", 0, 0, 250,
+                    {250, 0}, {-250, 0}, -250, 0, 250, 250, 1},
+        HpglArcCase{"ThreeQuartersRoundTheLongWay", "PU0,100;PD;AA0,0,270;", 0, 0, 250,
+                    {0, 250}, {250, 0}, -250, -250, 250, 250, 1},
+        HpglArcCase{"FullTurnCloses", "PU100,0;PD;AA0,0,360;", 0, 0, 250,
+                    {250, 0}, {250, 0}, -250, -250, 250, 250, 1},
+        HpglArcCase{"MoreThanAFullTurnIsOne", "PU100,0;PD;AA0,0,-900;", 0, 0, 250,
+                    {250, 0}, {250, 0}, -250, -250, 250, 250, -1},
+        HpglArcCase{"CircleRoundThePenWithItUp", "PU100,100;CI40;", 250, 250, 100,
+                    {350, 250}, {350, 250}, 150, 150, 350, 350, 1},
+        HpglArcCase{"NegativeRadiusStartsOpposite", "PU100,100;PD;CI-40;PU;", 250, 250, 100,
+                    {150, 250}, {150, 250}, 150, 150, 350, 350, 1}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(Hpgl, ArcWithThePenUpOnlyMovesThePen) {
+  EXPECT_EQ(Read("PU100,0;AA0,0,90;PD0,200;"), (TPaths{{{0, 0}, {0, 250}, {0, 500}}}));
+  EXPECT_EQ(Read("PU100,0;AR-100,0,-90;PD0,-200;"), (TPaths{{{0, 0}, {0, -250}, {0, -500}}}));
+}
+
+TEST_F(Hpgl, ArcsContinueTheStrokeAndThePenGoesOnFromTheirEnd) {
+  const TPaths paths = Read("SP2;PU100,0;PD200,0;AA100,0,180;PD-100,0;");
+  ASSERT_EQ(paths.size(), 1u);
+  EXPECT_EQ(paths[0][0].Y, 2);
+  EXPECT_EQ(paths[0][1], ClipperLib::IntPoint(250, 0));
+  EXPECT_EQ(paths[0][2], ClipperLib::IntPoint(500, 0));
+  EXPECT_EQ(paths[0][paths[0].size() - 2], ClipperLib::IntPoint(0, 0));
+  EXPECT_EQ(paths[0].back(), ClipperLib::IntPoint(-250, 0));
+  for (std::size_t i = 2; i + 1 < paths[0].size(); ++i) EXPECT_NEAR(DistanceTo(paths[0][i], 250, 0), 250, 0.75);
+}
+
+TEST_F(Hpgl, CircleLeavesThePenAtItsCentreInItsOldState) {
+  const TPaths paths = Read("PU100,100;PD;CI40;PD200,100;");
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_TRUE(IsClosed(paths[0]));
+  EXPECT_EQ(paths[1], (TPath{{0, 0}, {250, 250}, {500, 250}}));
+}
+
+TEST_F(Hpgl, ArcsWithoutTheirNumbersArePassedOverWithALogLine) {
+  EXPECT_EQ(Read("PU100,0;PD;AA0,0;CI;PD200,0;"), (TPaths{{{0, 0}, {250, 0}, {500, 0}}}));
+  EXPECT_TRUE(Logged("HPGL: AA without a centre and a sweep angle is passed over"));
+  EXPECT_TRUE(Logged("HPGL: CI without a radius is passed over"));
+}
+
+// Steps per half turn n = 10 r (r in mm) between 24 and 360, with "Fast
+// Processing" 3 r between 18 and 180: a circle has 2n steps.
+struct StepCase {
+  int plotterRadius;
+  bool fast;
+  std::size_t vertices;
+};
+
+class HpglCircleSteps : public ::testing::TestWithParam<StepCase>, public HpglReading {};
+
+TEST_P(HpglCircleSteps, FollowTheRadiusAndMatchDxfCircles) {
+  const auto [radius, fast, vertices] = GetParam();
+  ImportOptions options;
+  options.fastCalc = fast;
+  TPaths hpgl, dxfPaths;
+  ASSERT_TRUE(ReadHpgl("CI" + std::to_string(radius) + ";", options, parser, log, hpgl));
+  ASSERT_EQ(hpgl.size(), 1u);
+  EXPECT_EQ(hpgl[0].size() - 1, vertices);
+  const double mm = radius * 0.025;
+  const std::string circle = "0\nSECTION\n2\nENTITIES\n0\nCIRCLE\n8\n0\n10\n0\n20\n0\n40\n" +
+                             std::to_string(mm) + "\n0\nENDSEC\n0\nEOF\n";
+  TDXF dxf;
+  ASSERT_TRUE(ReadDrawing(circle, DrawingFormat::Dxf, options, parser, log, dxfPaths, dxf, true).ok);
+  ASSERT_EQ(dxfPaths.size(), 1u);
+  EXPECT_EQ(dxfPaths[0].size(), hpgl[0].size());
+}
+
+INSTANTIATE_TEST_SUITE_P(StepRule, HpglCircleSteps,
+                         ::testing::Values(StepCase{40, false, 49}, StepCase{40, true, 37},
+                                           StepCase{400, false, 201}, StepCase{400, true, 61},
+                                           StepCase{4000, false, 721}, StepCase{8000, true, 361}));
+
+// The peak resident memory of this process in kB. A child started by
+// EXPECT_EXIT begins with its peak at what it holds, so the rise in the child
+// is what the statement itself needed.
+std::size_t PeakKilobytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtoull(line.c_str() + 6, nullptr, 10);
+  return 0;
+}
+
+struct LongCommandCase {
+  const char* name;
+  const char* command;
+  const char* end;
+};
+
+class HpglLongCommands : public ::testing::TestWithParam<LongCommandCase>, public HpglReading {};
+
+// Sixteen megabytes of numbers in one command once took some thirty times that.
+TEST_P(HpglLongCommands, ReadInMemoryThatDoesNotGrowWithTheirLength) {
+  std::string text = GetParam().command;
+  text.reserve(16'000'100);
+  while (text.size() < 16'000'000) text += "1,1,";
+  text += GetParam().end;
+  EXPECT_EXIT(
+      {
+        const std::size_t before = PeakKilobytes();
+        TPaths paths;
+        ReadHpgl(text, {}, parser, log, paths);
+        std::exit(PeakKilobytes() - before < 64 * 1024 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, HpglLongCommands,
+    ::testing::Values(LongCommandCase{"PenUpPairs", "PU", ";PU;"},
+                      LongCommandCase{"CommandOutsideTheReadSet", "XT", ";"},
+                      LongCommandCase{"CommandWithoutItsSemicolon", "PD", "\nPU;"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(HpglWriter, WritesUnchosenLayersWithPenEightThenTheCuttingContours) {
   const TPaths unchosen{{{0, 5}, {2500, 625}, {0, 0}}};
