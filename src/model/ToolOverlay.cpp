@@ -34,10 +34,13 @@ DisplayList ToolOverlay(const JobState& job, const ViewTransform& view, std::int
   const ScreenPoint c = view.ToScreen(x, y);
   list.items.push_back(DisplayPolyline{{{c.x - kArm, c.y}, {c.x + kArm, c.y}}, colours::kRed, 2, false});
   list.items.push_back(DisplayPolyline{{{c.x, c.y - kArm}, {c.x, c.y + kArm}}, colours::kRed, 2, false});
-  list.items.push_back(DisplayText{{5, 20}, "X" + FormatPosition(x, imperial), colours::kBlack, kPositionPointSize});
-  list.items.push_back(DisplayText{{5, 40}, "Y" + FormatPosition(y, imperial), colours::kBlack, kPositionPointSize});
-  list.items.push_back(DisplayText{{5, 60}, "Z" + FormatPosition(z, imperial), colours::kBlack, kPositionPointSize});
-  list.items.push_back(DisplayText{{5, 80}, FormatActualSpeed(actualSpeed, imperial), colours::kNavy, kSpeedPointSize});
+  // The readout sits in the lower left corner, clear of the texts commands
+  // write at the top of the view.
+  const int bottom = view.height;
+  list.items.push_back(DisplayText{{5, bottom - 66}, "X" + FormatPosition(x, imperial), colours::kBlack, kPositionPointSize});
+  list.items.push_back(DisplayText{{5, bottom - 46}, "Y" + FormatPosition(y, imperial), colours::kBlack, kPositionPointSize});
+  list.items.push_back(DisplayText{{5, bottom - 26}, "Z" + FormatPosition(z, imperial), colours::kBlack, kPositionPointSize});
+  list.items.push_back(DisplayText{{5, bottom - 8}, FormatActualSpeed(actualSpeed, imperial), colours::kNavy, kSpeedPointSize});
   return list;
 }
 

@@ -17,6 +17,7 @@
 #include "system/System.h"
 #include "system/Version.h"
 #include "ui/MainWindow.h"
+#include "ui/AnalysisGraphWindow.h"
 #include "ui/QtHost.h"
 #include "ui/SecondaryWindows.h"
 #include "ui/SplashScreen.h"
@@ -71,10 +72,11 @@ int RunProgram(int argc, char** argv) {
   host.setMainWindow(&mainWindow);
   std::unique_ptr<QWidget> importWindow(CreateImportWindow(system.fields));
   std::unique_ptr<QWidget> configurationWindow(CreateConfigurationWindow(system.fields));
-  std::unique_ptr<QWidget> analysisWindow(CreateAnalysisWindow());
+  std::unique_ptr<QWidget> analysisWindow(CreateAnalysisWindow(system));
   if (!mainWindow.create()) return 1;
   const std::unique_ptr<Controller> controller = MakeController(system, line);
   BindControllerFields(system, *controller);
+  mainWindow.setAnalysisWindow(static_cast<AnalysisGraphWindow*>(analysisWindow.get()));
   mainWindow.attachController(controller.get());
 
   // "Advanced.txt": the file is read only at start, so open it and end normally.

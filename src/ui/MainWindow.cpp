@@ -12,18 +12,22 @@
 #include <QVBoxLayout>
 #include <clocale>
 
+#include "job/Analysis.h"
+#include "job/AnalysisGraph.h"
 #include "machine/ArcMonitor.h"
 #include "model/ContourNavigation.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
 #include "system/FieldSettings.h"
 #include "system/System.h"
+#include "ui/AnalysisGraphWindow.h"
 #include "ui/FieldPanel.h"
 #include "ui/PathView.h"
 #include "ui/PresetBox.h"
 #include "ui/SplashScreen.h"
 #include "ui/UiWait.h"
 #include "virtual/ControllerSetup.h"
+#include "wire/Codes.h"
 
 #ifdef CORVANE_HAVE_MULTIMEDIA
 #include <QSoundEffect>
@@ -87,10 +91,16 @@ void MainWindow::buildPanels() {
     button->setObjectName(name);
     connect(button, &QPushButton::clicked, this, slot);
     buttons->addWidget(button);
+    return button;
   };
   addButton("OpenProject", "Open Project", &MainWindow::openProject);
   addButton("SaveProject", "Save Project", &MainWindow::saveProject);
   addButton("ExitButton", "Exit", &QWidget::close);
+  column->addLayout(buttons);
+  buttons = new QHBoxLayout;
+  analyseButton_ = addButton("Analise", "Analise", &MainWindow::analyseJob);
+  analyseButton_->installEventFilter(this);
+  buttons->addStretch(1);
   column->addLayout(buttons);
   logPane_ = new QPlainTextEdit(parameterPanel_);
   logPane_->setObjectName("LogPane");
@@ -289,6 +299,17 @@ void MainWindow::bindJob() {
     connect(shortcut, &QShortcut::activated, this, action);
   };
   key(QKeySequence(Qt::Key_F5), [this] { runJob(JobStart::Start); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_L), [this] {
+    logPane_->setVisible(!logPane_->isVisible());
+    if (analysisWindow_) analysisWindow_->show();
+  });
+  if (analysisWindow_)
+    analysisWindow_->setSampler([this] {
+      const Controller& k = *controller_;
+      const bool arc = (k.link.state.StatusWord & wire::status::kTorch) != 0;
+      RecordAnalysisSample(system_.job, k.commands.status.ActualSpeed,
+                           arc ? k.commands.status.ArcVoltage * 10 : kAnalysisGap, kAnalysisGraphWidth);
+    });
   key(QKeySequence(Qt::CTRL | Qt::Key_F5), [this] { runJob(JobStart::Reversed); });
   key(QKeySequence(Qt::Key_F6), [this] { runJob(JobStart::Resume); });
   key(QKeySequence(Qt::KeypadModifier | Qt::Key_Plus), [this] { controller_->runner.ChangeSpeed(+1); });
@@ -298,6 +319,13 @@ void MainWindow::bindJob() {
     system_.ContourState = 200;
     controller_->commands.StopMotion();
   });
+}
+
+void MainWindow::analyseJob() {
+  if (system_.Busy) return;
+  AnalysisResult result = AnalyseJob(system_, analysisShown_);
+  drawingPanel_->showPicture(std::move(result.picture));
+  analysisShown_ = true;
 }
 
 void MainWindow::runJob(JobStart how) {
@@ -325,6 +353,10 @@ void MainWindow::showConnectionState() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == analyseButton_) {
+    if (event->type() == QEvent::Leave) analysisShown_ = false;
+    return QWidget::eventFilter(watched, event);
+  }
   if (watched == progressBar_) {
     const bool pressOrDrag = event->type() == QEvent::MouseButtonPress ||
                              (event->type() == QEvent::MouseMove &&

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
@@ -32,6 +33,8 @@ class MainWindow final : public QWidget {
   bool create();
   // The controller behind the connection label; connected at the first show.
   void attachController(Controller* controller);
+  // The graph window Ctrl+L shows; it samples the controller while shown.
+  void setAnalysisWindow(class AnalysisGraphWindow* window) { analysisWindow_ = window; }
   // Shows the connection label's model: text, colour and size.
   void showConnectionState();
 
@@ -79,11 +82,16 @@ class MainWindow final : public QWidget {
   enum class JobStart { Start, Resume, Reversed };
   void bindJob();
   void runJob(JobStart how);
+  // "Analise": the job planned and coloured by speed with its estimate.
+  void analyseJob();
   void openProject();
   void saveProject();
 
   System& system_;
   Controller* controller_ = nullptr;
+  class AnalysisGraphWindow* analysisWindow_ = nullptr;
+  QPushButton* analyseButton_ = nullptr;
+  bool analysisShown_ = false;  // a second press in place adds the zone colours
   std::unique_ptr<ArcMonitor> arcMonitor_;
   SplashScreen* splash_;
   class PathView* drawingPanel_ = nullptr;

@@ -21,6 +21,12 @@ class PathView final : public QFrame {
   // The next paint rebuilds the picture from the job.
   void invalidate();
   const std::optional<DisplayList>& displayList() const { return list_; }
+  // Shows a picture built elsewhere (the analysis) until the next invalidate().
+  void showPicture(DisplayList picture) {
+    picture_ = std::move(picture);
+    update();
+  }
+  const std::optional<DisplayList>& picture() const { return picture_; }
   // Where the overlay reads the tool's actual speed (none: 0).
   void setSpeedSource(std::function<std::int32_t()> source) { speed_ = std::move(source); }
 
@@ -33,6 +39,7 @@ class PathView final : public QFrame {
   std::optional<DisplayList> list_;
   bool stale_ = true;
   std::function<std::int32_t()> speed_;
+  std::optional<DisplayList> picture_;
 };
 
 }  // namespace corvane::ui

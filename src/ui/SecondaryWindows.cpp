@@ -2,6 +2,7 @@
 
 #include <QVBoxLayout>
 
+#include "ui/AnalysisGraphWindow.h"
 #include "ui/FieldPanel.h"
 
 namespace corvane::ui {
@@ -30,6 +31,6 @@ QWidget* CreateConfigurationWindow(FieldStore& fields) {
   return window;
 }
 
-QWidget* CreateAnalysisWindow() { return CreateWindow("AnalysisWindow", "Analysis", {800, 500}); }
+QWidget* CreateAnalysisWindow(System& system) { return new AnalysisGraphWindow(system); }
 
 }  // namespace corvane::ui

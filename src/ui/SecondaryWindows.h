@@ -3,6 +3,7 @@
 
 namespace corvane {
 class FieldStore;
+class System;
 }
 
 namespace corvane::ui {
@@ -11,6 +12,6 @@ namespace corvane::ui {
 // hidden, so that their fields can be bound and their settings loaded.
 QWidget* CreateImportWindow(FieldStore& fields);
 QWidget* CreateConfigurationWindow(FieldStore& fields);
-QWidget* CreateAnalysisWindow();
+QWidget* CreateAnalysisWindow(System& system);
 
 }  // namespace corvane::ui

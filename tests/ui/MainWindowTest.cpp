@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QToolButton>
@@ -261,6 +262,31 @@ TEST(PathView, SteppingToAContourShowsItsPlannedPath) {
             u.system->job.CurrentContour);
   u.window.findChild<QToolButton*>("sRev")->click();
   EXPECT_EQ(u.system->job.CurrentContour, -1);
+}
+
+
+// "Analise" puts the planned, speed-coloured job with its estimate on the
+// path view until the next redraw.
+TEST(PathView, AnalyseShowsTheEstimateUntilTheNextRedraw) {
+  VirtualBoardWindow u;
+  ASSERT_TRUE(u.created && u.showAndWait());
+  auto* button = u.window.findChild<QPushButton*>("Analise");
+  ASSERT_NE(button, nullptr);
+  QTest::mouseClick(button, Qt::LeftButton);
+  auto* view = u.window.findChild<ui::PathView*>("PathView");
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(view->picture().has_value());
+  std::vector<std::string> texts;
+  for (const auto& item : view->picture()->items)
+    if (const auto* t = std::get_if<DisplayText>(&item)) texts.push_back(t->text);
+  const auto has = [&](const std::string& start) {
+    return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.starts_with(start); });
+  };
+  EXPECT_TRUE(has("Piercing       : " + std::to_string(u.system->job.Job.size())));
+  EXPECT_TRUE(has("Total Length   : "));
+  EXPECT_TRUE(has("Estimated Time : "));
+  u.window.requestRedraw();
+  EXPECT_FALSE(view->picture().has_value());
 }
 
 }  // namespace

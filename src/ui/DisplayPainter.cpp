@@ -1,0 +1,59 @@
+#include "ui/DisplayPainter.h"
+
+#include <QPolygon>
+
+namespace corvane::ui {
+namespace {
+
+QColor ToQt(Rgb colour) { return QColor(colour.r, colour.g, colour.b); }
+
+QPolygon ToPolygon(const std::vector<ScreenPoint>& points) {
+  QPolygon polygon;
+  polygon.reserve(int(points.size()));
+  for (const ScreenPoint& p : points) polygon << QPoint(p.x, p.y);
+  return polygon;
+}
+
+// Paints one item of the display list.
+struct ItemPainter {
+  QPainter& p;
+  void operator()(const DisplayPolygon& item) const {
+    p.setPen(ToQt(item.outline));
+    p.setBrush(ToQt(item.fill));
+    p.drawPolygon(ToPolygon(item.points));
+  }
+  void operator()(const DisplayPolyline& item) const {
+    QPen pen(ToQt(item.colour), item.width);
+    pen.setStyle(item.dashed ? Qt::DashLine : Qt::SolidLine);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(ToPolygon(item.points));
+  }
+  void operator()(const DisplayDot& item) const {
+    p.setPen(Qt::NoPen);
+    p.setBrush(ToQt(item.colour));
+    p.drawEllipse(QPoint(item.centre.x, item.centre.y), item.diameter / 2, item.diameter / 2);
+  }
+  void operator()(const DisplayText& item) const {
+    QFont font = p.font();
+    font.setPointSize(item.pointSize);
+    p.setFont(font);
+    p.setPen(ToQt(item.colour));
+    p.drawText(QPoint(item.at.x, item.at.y), QString::fromStdString(item.text));
+  }
+};
+
+}  // namespace
+
+void PaintDisplayList(QPainter& painter, const DisplayList& list) {
+  painter.setRenderHint(QPainter::Antialiasing);
+  const ItemPainter paint{painter};
+  for (const DisplayItem& item : list.items) std::visit(paint, item);
+}
+
+void PaintDisplayListOn(QPainter& painter, const QRect& area, const DisplayList& list) {
+  painter.fillRect(area, ToQt(list.background));
+  PaintDisplayList(painter, list);
+}
+
+}  // namespace corvane::ui
