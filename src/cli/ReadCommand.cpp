@@ -151,18 +151,17 @@ int ReadOne(const ReadRequest& request, const std::string& file, const NumberPar
     PrintSummary(reading, out);
     if (request.report) out << ReportText(reading);
   }
-  int code = 0;
-  if (!reading.load.ok) {
-    err << "corvane-cli: " << file << ": " << reading.load.error << "\n";
-    code = kExitNoPaths;
-  }
+  const std::string& error = reading.load.error;
   if (reading.load.report.truncated) {
-    err << "corvane-cli: " << file
-        << ": the file ends before its drawing does (truncated); only what came before the "
-           "break was read\n";
-    code = kExitTruncated;
+    err << "corvane-cli: " << file << ": truncated, only what came before the break was read"
+        << (error.empty() ? "" : " (" + error + ")") << "\n";
+    return kExitTruncated;
   }
-  return code;
+  if (!reading.load.ok) {
+    err << "corvane-cli: " << file << ": " << error << "\n";
+    return kExitNoPaths;
+  }
+  return 0;
 }
 
 }  // namespace

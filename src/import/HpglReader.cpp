@@ -266,7 +266,7 @@ class HpglReading {
     const double turn = std::min(std::fabs(sweep), 2 * kPi);
     const std::size_t before = sink_.last().size() - 1;
     if (!(radius * turn >= kShortestArc)) {
-      sink_.Append(end);
+      if (end != position_) sink_.Append(end);
       return end;
     }
     // A full turn starts and ends at one point, which the flattening takes for

@@ -155,6 +155,12 @@ TEST_F(Hpgl, ArcsContinueTheStrokeAndThePenGoesOnFromTheirEnd) {
   for (std::size_t i = 2; i + 1 < paths[0].size(); ++i) EXPECT_NEAR(DistanceTo(paths[0][i], 250, 0), 250, 0.75);
 }
 
+TEST_F(Hpgl, ArcsTooSmallToTurnAreAStepOrNothing) {
+  // Radius zero, and an arc of 0.01 mm: neither can show which way it turns.
+  EXPECT_EQ(Read("PU100,0;PD200,0;AA200,0,90;CI0;PD300,0;"), (TPaths{{{0, 0}, {250, 0}, {500, 0}, {750, 0}}}));
+  EXPECT_EQ(Read("PU0,0;PU100,0;PD;AA0,0,0.2;"), (TPaths{{{0, 0}, {250, 0}, {250, 1}}}));
+}
+
 TEST_F(Hpgl, CircleLeavesThePenAtItsCentreInItsOldState) {
   const TPaths paths = Read("PU100,100;PD;CI40;PD200,100;");
   ASSERT_EQ(paths.size(), 2u);
