@@ -82,11 +82,11 @@ struct Bench {
     RecomputeAxisScales(*system);
     DeviceChoice choice;
     choice.kind = DeviceChoice::Kind::Virtual;
-    ProgramDevice made = MakeUsbDevice(choice, clock);
-    inner = std::move(made.device);
-    auto counting = std::make_unique<CountingDevice>(*inner);
-    device = counting.get();
-    made.device = std::move(counting);
+    ProgramDevice made = WrapDevice(MakeUsbDevice(choice, clock), [this](UsbDevice& inner) {
+      auto counting = std::make_unique<CountingDevice>(inner);
+      device = counting.get();
+      return counting;
+    });
     controller = std::make_unique<Controller>(*system, std::move(made));
     BindControllerFields(*system, *controller);
   }
@@ -115,8 +115,6 @@ struct Bench {
   FakeClock clock;
   SilentHost host;
   std::unique_ptr<System> system;
-  // The device under the counter outlives the controller, which may close it on the way out.
-  std::unique_ptr<UsbDevice> inner;
   std::unique_ptr<Controller> controller;
   CountingDevice* device = nullptr;
 };

@@ -24,4 +24,11 @@ ProgramDevice MakeUsbDevice(const DeviceChoice& choice, Clock& clock) {
   return made;
 }
 
+ProgramDevice WrapDevice(ProgramDevice made,
+                         const std::function<std::unique_ptr<UsbDevice>(UsbDevice& inner)>& wrap) {
+  made.underneath = std::move(made.device);
+  made.device = wrap(*made.underneath);
+  return made;
+}
+
 }  // namespace corvane

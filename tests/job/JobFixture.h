@@ -28,11 +28,11 @@ struct JobFixture : SystemFixture {
     RecomputeAxisScales(*system);
     DeviceChoice choice;
     choice.kind = DeviceChoice::Kind::Virtual;
-    ProgramDevice made = MakeUsbDevice(choice, clock);
-    inner = std::move(made.device);
-    auto wire = std::make_unique<WireTap>(*inner);
-    tap = wire.get();
-    made.device = std::move(wire);
+    ProgramDevice made = WrapDevice(MakeUsbDevice(choice, clock), [this](UsbDevice& inner) {
+      auto wire = std::make_unique<WireTap>(inner);
+      tap = wire.get();
+      return wire;
+    });
     controller = std::make_unique<Controller>(*system, std::move(made));
     BindControllerFields(*system, *controller);
     board().board().recordExecuted(true);
@@ -88,9 +88,7 @@ struct JobFixture : SystemFixture {
     return CheckStream(stream, executed(), rules);
   }
 
-  // The controller is declared first so that the device under the tap goes first.
   std::unique_ptr<Controller> controller;
-  std::unique_ptr<UsbDevice> inner;
   WireTap* tap = nullptr;
   std::vector<StreamEvent> stream;
 };
