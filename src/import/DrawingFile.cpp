@@ -56,8 +56,8 @@ DrawingLoad ReadDrawing(std::string_view bytes, DrawingFormat format, const Impo
     case DrawingFormat::Gcode: ReadGcode(bytes, options, parser, log, paths, &load.report); break;
     case DrawingFormat::Hpgl: ReadHpgl(bytes, options, parser, log, paths, &load.report); break;
     case DrawingFormat::Dxf:
-      if (ReadDxf(bytes, options, log, dxf, paths, load.error) && fullQuality)
-        dxf.Render(true, options, log, paths);
+      ReadDxf(bytes, options, log, dxf, paths, load.error, fullQuality);
+      load.report = dxf.report;
       break;
     case DrawingFormat::Companion:
       ReadCompanionDrawing(bytes, options, parser, log, paths, load.error);

@@ -2,12 +2,14 @@
 #include <bitset>
 #include <cstddef>
 #include <numbers>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "import/ImportOptions.h"
 #include "import/ImportPaths.h"
+#include "import/ImportReport.h"
 
 namespace corvane {
 
@@ -55,7 +57,9 @@ struct TEntry {
   std::bitset<128> seen;   // group codes below 128 read successfully
 
   double x = 0, y = 0;     // 10, 20: start, centre or insertion point
+  double z = 0;            // 30 (38 of an LWPOLYLINE): height in the entity's own plane
   double x2 = 0, y2 = 0;   // 11, 21: LINE end, ELLIPSE major axis end relative to the centre
+  double z2 = 0;           // 31: ELLIPSE major axis Z
   double radius = 0;       // 40: ARC and CIRCLE radius, ELLIPSE minor/major ratio
   double angle0 = 0;       // 50: ARC start angle, INSERT rotation (degrees)
   double angle1 = 0;       // 51: ARC end angle
@@ -76,9 +80,12 @@ struct TEntry {
   int declaredKnots = 0, declaredControls = 0, declaredFits = 0;  // 72, 73, 74
   std::vector<double> knots;                  // 40
   std::vector<DxfPoint> controls;             // 10, 20
-  std::vector<DxfPoint> fits;                 // 11, 21
+  std::vector<double> weights;                // 41, one per control point or none
+  std::vector<DxfPoint> fits;                 // 11, 21 (empty once a curve was fitted through them)
 
   bool Seen(int code) const { return code >= 0 && code < 128 && seen.test(code); }
+  // LINE, ARC and CIRCLE are drawn only from the groups they cannot do without.
+  bool HasRequiredGroups() const;
 };
 
 // Millimetres per drawing unit of a unit code ($INSUNITS, block insertion units).
@@ -93,15 +100,21 @@ class TDXF {
   std::vector<TBlock> blocks;
 
   double unitFactor = 1.0;      // mm per drawing unit, from the header
+  int insUnits = -1;            // $INSUNITS, -1 when the header has none
   double unitCorrection = 1.0;
   bool unitsOpen = true;        // $MEASUREMENT may still set the units
   bool radians = false;         // $DIMAUNIT 2: angles in radians
   double scale = 100.0;         // s: 0.01 mm per drawing unit
   std::size_t lineCounter = 0;
-  bool insertNoticeWritten = false;
+  // What this file's reading and its latest rendering skipped, scaled and approximated.
+  ImportReport report;
+  // Notices already logged for this file: rendering again (preview, then full
+  // quality, then after a change of units) repeats none of them.
+  std::set<std::string> notices;
 
   // Parses the whole text. False with the reason when a group code is not an
-  // integer; what was read before stays.
+  // integer or the file is binary DXF; what was read before stays. A file that
+  // ends before its end-of-file mark reads what it holds and sets report.truncated.
   bool Read(std::string_view text, ProgramLog& log, std::string& error);
 
   void SetScale(double x) { scale = x * 100 * unitFactor * unitCorrection; }
@@ -117,9 +130,10 @@ class TDXF {
 };
 
 // The dispatcher's DXF load: reads the text into dxf, applies the units and
-// renders the preview into paths. True when the drawing has at least one
-// entity of its own; false with error set when the file is not ASCII DXF.
+// renders it into paths (the preview unless fullQuality). True when the drawing
+// has at least one entity of its own; error is set when the file is not ASCII
+// DXF (nothing drawn) or is truncated (what it holds is drawn all the same).
 bool ReadDxf(std::string_view text, const ImportOptions& options, ProgramLog& log, TDXF& dxf,
-             TPaths& paths, std::string& error);
+             TPaths& paths, std::string& error, bool fullQuality = false);
 
 }  // namespace corvane

@@ -1,3 +1,4 @@
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cmath>
@@ -6,11 +7,16 @@
 #include <unordered_map>
 
 #include "import/DxfModel.h"
+#include "import/SplineBasis.h"
 #include "model/NumberParser.h"
 #include "ports/ProgramLog.h"
 
 namespace corvane {
 namespace {
+
+// Incomplete entities are logged one by one up to this many per file; a broken
+// file would otherwise fill the log. The report counts them all.
+constexpr std::size_t kListedProblems = 20;
 
 std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -18,14 +24,28 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
+// An integer with all spaces removed. Almost every group code and integer value
+// is a few digits with spaces at most around them, read here without a copy.
 std::optional<int> ToInt(std::string_view text) {
+  std::string_view trimmed = text;
+  while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
+  while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
+  if (!trimmed.empty() && trimmed.size() <= 9) {
+    int value = 0;
+    bool digitsOnly = true;
+    for (const char c : trimmed) {
+      digitsOnly = digitsOnly && c >= '0' && c <= '9';
+      value = value * 10 + (c - '0');
+    }
+    if (digitsOnly) return value;
+  }
+  int value = 0;
   std::string digits;
   for (const char c : text)
     if (c != ' ') digits.push_back(c);
-  int value = 0;
-  const char* end = digits.data() + digits.size();
-  const auto [ptr, ec] = std::from_chars(digits.data(), end, value);
-  if (ec != std::errc() || ptr != end || digits.empty()) return std::nullopt;
+  const char* digitsEnd = digits.data() + digits.size();
+  const auto [ptr, ec] = std::from_chars(digits.data(), digitsEnd, value);
+  if (ec != std::errc() || ptr != digitsEnd || digits.empty()) return std::nullopt;
   return value;
 }
 
@@ -35,6 +55,27 @@ bool EqualsUpper(std::string_view value, std::string_view upper) {
   for (std::size_t i = 0; i < value.size(); ++i)
     if (std::toupper(static_cast<unsigned char>(value[i])) != upper[i]) return false;
   return true;
+}
+
+std::string UnitName(int code) {
+  static const char* const kNames[] = {"", "inch", "feet", "mile", "mm", "cm", "m", "km",
+                                       "microinch", "mil"};
+  if (code >= 0 && code <= 9) return kNames[code];
+  return "unit code " + std::to_string(code);
+}
+
+const char* KindName(DxfKind kind) {
+  switch (kind) {
+    case DxfKind::Line: return "LINE";
+    case DxfKind::Arc: return "ARC";
+    case DxfKind::Circle: return "CIRCLE";
+    case DxfKind::Ellipse: return "ELLIPSE";
+    case DxfKind::Polyline: return "POLYLINE";
+    case DxfKind::LwPolyline: return "LWPOLYLINE";
+    case DxfKind::Insert: return "INSERT";
+    case DxfKind::Spline: return "SPLINE";
+  }
+  return "";
 }
 
 // The group pairs of a DXF text, one at a time, with one pair of look-back.
@@ -48,9 +89,12 @@ class DxfPairs {
       held_ = false;
       return true;
     }
-    if (failed_) return false;
+    if (failed_ || ended_) return false;
     std::string_view codeLine;
-    if (!TakeLine(codeLine) || !TakeLine(value)) return false;
+    if (!TakeLine(codeLine) || !TakeLine(value)) {
+      ended_ = true;
+      return false;
+    }
     lines_ += 2;
     const auto parsed = ToInt(codeLine);
     if (!parsed) {
@@ -63,18 +107,25 @@ class DxfPairs {
   }
   // Makes the next Next() return the current pair again.
   void Hold() { held_ = true; }
-  bool IsEntityStart() const { return code == 0; }
   bool Is(int wantedCode, std::string_view upper) const {
     return code == wantedCode && EqualsUpper(value, upper);
   }
-  // Passes over pairs up to the next code 0, which stays current.
-  void SkipToNextEntity() {
+  // Passes over pairs up to the next code 0, which stays current. False when
+  // the text ended first.
+  bool SkipToNextEntity() {
     while (Next())
       if (code == 0) {
         Hold();
-        return;
+        return true;
       }
+    return false;
   }
+  // The text ran out (rather than a group code failing).
+  bool ended() const { return ended_; }
+  // Nothing follows the current pair.
+  bool atTextEnd() const { return at_ >= text_.size(); }
+  // The line of the current pair's group code.
+  std::size_t line() const { return lines_ - 1; }
 
   int code = 0;
   std::string_view value;
@@ -96,27 +147,49 @@ class DxfPairs {
   std::size_t at_ = 0;
   bool held_ = false;
   bool failed_ = false;
+  bool ended_ = false;
 };
 
 class DxfParsing {
  public:
   DxfParsing(TDXF& dxf, std::string_view text, ProgramLog& log)
-      : dxf_(dxf), pairs_(text, dxf.lineCounter), log_(log) {}
+      : dxf_(dxf), report_(dxf.report), pairs_(text, dxf.lineCounter), log_(log) {}
 
   bool Run(std::string& error) {
+    bool endOfFile = false;
+    bool stopped = false;
     while (pairs_.Next()) {
-      if (pairs_.Is(0, "EOF")) break;
+      if (pairs_.Is(0, "EOF")) {
+        endOfFile = true;
+        break;
+      }
       if (!pairs_.Is(0, "SECTION")) continue;
-      if (!pairs_.Next() || pairs_.code != 2) break;
+      if (!pairs_.Next()) break;
+      // A section that cannot be read ends the reading; the text's last line
+      // cut short only looks like one.
+      if (pairs_.code != 2) {
+        stopped = !pairs_.atTextEnd();
+        break;
+      }
       const std::string_view name = Trimmed(pairs_.value);
       if (name == "HEADER") ReadHeader();
       else if (name == "CLASSES" || name == "OBJECTS") SkipSection();
       else if (name == "TABLES") ReadTables();
       else if (name == "BLOCKS") ReadBlocks();
       else if (name == "ENTITIES") ReadEntities(dxf_.entities, -1);
-      else break;
+      else {
+        stopped = !pairs_.atTextEnd();
+        break;
+      }
     }
     error = pairs_.error;
+    if (error.empty() && !endOfFile && !stopped) {
+      report_.truncated = true;
+      log_.WriteLog("DXF file truncated: it ends at line " + std::to_string(dxf_.lineCounter) +
+                    " without its end-of-file mark; what it holds is drawn, the entity cut off "
+                    "is not");
+    }
+    WriteSummaries();
     return error.empty();
   }
 
@@ -128,7 +201,18 @@ class DxfParsing {
   }
 
   std::optional<double> Real() {
-    const auto value = NumberParser::ConvertInvariant(std::string(pairs_.value));
+    // Plain decimals, nearly every value of a drawing, are read in place; the
+    // shared conversion decides everything else the same way it always does.
+    const std::string_view trimmed = Trimmed(pairs_.value);
+    const char first = trimmed.empty() ? ' ' : trimmed[0];
+    if (std::isdigit(static_cast<unsigned char>(first)) || first == '-' || first == '.') {
+      double fast = 0;
+      const char* end = trimmed.data() + trimmed.size();
+      const auto [ptr, ec] = std::from_chars(trimmed.data(), end, fast);
+      if (ec == std::errc() && ptr == end && std::isfinite(fast)) return fast;
+    }
+    number_.assign(pairs_.value);
+    const auto value = NumberParser::ConvertInvariant(number_);
     if (!value) log_.WriteLog("DXF err real: line: " + std::to_string(dxf_.lineCounter));
     return value;
   }
@@ -156,17 +240,25 @@ class DxfParsing {
         if (pairs_.code != 70) continue;
         if (const auto units = Int()) {
           dxf_.unitFactor = DxfUnitFactor(*units);
+          dxf_.insUnits = *units;
           dxf_.unitsOpen = false;
+          report_.units = UnitName(*units);
         }
       } else if (name == "$MEASUREMENT") {
         if (!pairs_.Next()) return;
         if (pairs_.code != 70 || !dxf_.unitsOpen) continue;
-        if (const auto measurement = Int()) dxf_.unitFactor = *measurement == 1 ? 1.0 : 25.4;
+        if (const auto measurement = Int()) {
+          dxf_.unitFactor = *measurement == 1 ? 1.0 : 25.4;
+          report_.units = *measurement == 1 ? "mm" : "inch";
+        }
       } else if (name == "$DIMUNIT") {
         if (!pairs_.Next()) return;
         if (pairs_.code != 70) continue;
         if (const auto units = Int()) {
-          if (*units == 2) dxf_.unitFactor = 1.0;
+          if (*units == 2) {
+            dxf_.unitFactor = 1.0;
+            report_.units.clear();
+          }
           dxf_.unitsOpen = false;
         }
       }
@@ -222,6 +314,7 @@ class DxfParsing {
         else if (pairs_.code == 10) base.x = Real().value_or(base.x);
         else if (pairs_.code == 20) base.y = Real().value_or(base.y);
       }
+      if (pairs_.ended()) return;
       pairs_.Hold();
       const int index = BlockIndexFor(n++, name);
       dxf_.blocks[index].baseX = base.x;
@@ -245,36 +338,98 @@ class DxfParsing {
   }
 
   // Reads entities up to ENDSEC or ENDBLK. False when a LINE, ARC or CIRCLE
-  // lacked a required group, which ends the section.
+  // lacked a required group, which ends the section. An entity the text ends
+  // in, before the pair that starts the next one, may lack anything and is dropped.
   bool ReadEntities(std::vector<TEntry>& list, int block) {
     constexpr std::size_t kNone = SIZE_MAX;
-    std::size_t open = kNone;  // the POLYLINE or INSERT that VERTEX and SEQEND belong to
+    std::size_t polyline = kNone;  // the POLYLINE that VERTEX and SEQEND belong to
+    std::size_t polylineLine = 0;
+    std::string polylineProblem;
+    bool inMesh = false;           // the VERTEX and SEQEND of a skipped mesh follow
+    auto closePolyline = [&] {
+      if (polyline != kNone && !polylineProblem.empty()) {
+        Incomplete(list[polyline], polylineLine, polylineProblem);
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(polyline));
+      }
+      polyline = kNone;
+      polylineProblem.clear();
+    };
     while (pairs_.Next()) {
       if (pairs_.code != 0) continue;
       const std::string_view name = Trimmed(pairs_.value);
-      if (name == "ENDSEC" || name == "ENDBLK") return true;
-      const auto kind = KindOf(name);
-      if (kind) {
+      if (name == "ENDSEC" || name == "ENDBLK") {
+        closePolyline();
+        return true;
+      }
+      const std::size_t line = pairs_.line();
+      if (const auto kind = KindOf(name)) {
+        closePolyline();
+        inMesh = false;
         TEntry& entry = list.emplace_back();
         entry.kind = *kind;
         entry.block = block;
-        ReadGroups(entry);
-        if (!HasRequiredGroups(entry)) {
+        if (!ReadGroups(entry)) {
+          CutOff(KindName(*kind), line);
+          list.pop_back();
+          return true;
+        }
+        if (!entry.HasRequiredGroups()) {
           log_.WriteLog("DXF " + std::string(name) + " without its coordinates: line: " +
                         std::to_string(dxf_.lineCounter));
+          ++report_.skipped[std::string(name) + " without its coordinates"];
           return false;
         }
-        if (*kind == DxfKind::Polyline || *kind == DxfKind::Insert) open = list.size() - 1;
-      } else if (name == "VERTEX" && open != kNone && list[open].kind == DxfKind::Polyline) {
-        ReadVertex(list[open].vertices.emplace_back());
+        if (*kind == DxfKind::Polyline && (entry.flags & (kPolygonMesh | kPolyfaceMesh))) {
+          ++report_.skipped[entry.flags & kPolyfaceMesh ? "polyface mesh" : "polygon mesh"];
+          ++meshes_;
+          list.pop_back();
+          inMesh = true;
+          continue;
+        }
+        if (*kind == DxfKind::Spline) FinishSpline(entry);
+        if (!problem_.empty()) {
+          Incomplete(entry, line, problem_);
+          list.pop_back();
+          continue;
+        }
+        if (entry.paperSpace) ++report_.skipped["paper space"];
+        if (*kind == DxfKind::Polyline) {
+          polyline = list.size() - 1;
+          polylineLine = line;
+        }
+      } else if (name == "VERTEX" && (inMesh || polyline != kNone)) {
+        if (inMesh) {
+          if (!pairs_.SkipToNextEntity()) return true;
+          continue;
+        }
+        DxfVertex vertex;
+        if (!ReadVertex(vertex)) break;
+        // A face record (128 without 64) names vertices of a polyface; it is none itself.
+        if ((vertex.flags & 128) && !(vertex.flags & 64)) continue;
+        if (!problem_.empty() && polylineProblem.empty()) polylineProblem = problem_;
+        list[polyline].vertices.push_back(vertex);
       } else {
-        // Attributes carry text, not geometry: they never move or rescale their insert.
-        if (name == "SEQEND") open = kNone;
-        pairs_.SkipToNextEntity();
+        if (name == "SEQEND") {
+          closePolyline();
+          inMesh = false;
+        } else if (name != "VERTEX") {
+          // Attributes carry text, not geometry: they never move or rescale their insert.
+          ++report_.skipped[std::string(name)];
+        }
+        if (!pairs_.SkipToNextEntity()) break;
       }
+    }
+    // The text ended inside the section: a polyline still waiting for its
+    // SEQEND may miss vertices.
+    if (polyline != kNone) {
+      CutOff("POLYLINE", polylineLine);
+      list.erase(list.begin() + static_cast<std::ptrdiff_t>(polyline));
     }
     return true;
   }
+
+  static constexpr int kPolygonMesh = 16;
+  static constexpr int kPolyfaceMesh = 64;
 
   static std::optional<DxfKind> KindOf(std::string_view name) {
     static const std::unordered_map<std::string_view, DxfKind> kinds{
@@ -287,41 +442,76 @@ class DxfParsing {
     return found->second;
   }
 
-  static bool HasRequiredGroups(const TEntry& entry) {
-    auto all = [&](std::initializer_list<int> codes) {
-      for (const int code : codes)
-        if (!entry.Seen(code)) return false;
-      return true;
-    };
-    switch (entry.kind) {
-      case DxfKind::Line: return all({10, 20, 11, 21});
-      case DxfKind::Arc: return all({10, 20, 40, 50, 51});
-      case DxfKind::Circle: return all({10, 20, 40});
-      default: return true;
-    }
+  // The first reason why the entity being read cannot be drawn as the file meant it.
+  void Problem(const std::string& reason) {
+    if (problem_.empty()) problem_ = reason;
   }
 
-  void ReadVertex(DxfVertex& vertex) {
+  void Incomplete(const TEntry& entry, std::size_t line, const std::string& reason) {
+    ++report_.skipped[std::string(KindName(entry.kind)) + " (incomplete)"];
+    if (++problemsListed_ <= kListedProblems)
+      log_.WriteLog("DXF " + std::string(KindName(entry.kind)) + " not drawn: " + reason +
+                    " (line " + std::to_string(line) + ")");
+  }
+
+  void CutOff(const char* kind, std::size_t line) {
+    ++report_.skipped[std::string(kind) + " (cut off)"];
+    log_.WriteLog("DXF " + std::string(kind) + " not drawn: the file ends inside it (line " +
+                  std::to_string(line) + ")");
+  }
+
+  void WriteSummaries() {
+    if (meshes_ > 0)
+      log_.WriteLog("DXF: " + std::to_string(meshes_) +
+                    " mesh POLYLINE(s) skipped: polyface and polygon meshes are surfaces, "
+                    "not contours");
+    if (problemsListed_ > kListedProblems)
+      log_.WriteLog("DXF: " + std::to_string(problemsListed_ - kListedProblems) +
+                    " more incomplete entities not drawn");
+  }
+
+  // Reads the vertex's groups. False when the text ended inside it.
+  bool ReadVertex(DxfVertex& vertex) {
+    problem_.clear();
+    bool x = false, y = false;
     while (pairs_.Next()) {
-      if (pairs_.code == 0) return pairs_.Hold();
+      if (pairs_.code == 0) {
+        pairs_.Hold();
+        if (!x || !y) Problem("a vertex without its X or Y");
+        return true;
+      }
       switch (pairs_.code) {
-        case 10: vertex.x = Real().value_or(vertex.x); break;
-        case 20: vertex.y = Real().value_or(vertex.y); break;
+        case 10: x = StoreCoordinate(vertex.x, "a vertex X that is no number"); break;
+        case 20: y = StoreCoordinate(vertex.y, "a vertex Y that is no number"); break;
         case 42: vertex.bulge = Real().value_or(vertex.bulge); break;
         case 70: vertex.flags = Int().value_or(vertex.flags); break;
         default: break;
       }
     }
+    return false;
   }
 
-  void ReadGroups(TEntry& entry) {
+  // Reads the entity's groups. False when the text ended inside it.
+  bool ReadGroups(TEntry& entry) {
+    problem_.clear();
+    pending_[0] = pending_[1] = false;
+    storingVertex_ = storingFit_ = false;
+    tangents_[0].reset();
+    tangents_[1].reset();
+    bool whole = false;
     while (pairs_.Next()) {
-      if (pairs_.code == 0) break;
+      if (pairs_.code == 0) {
+        whole = true;
+        break;
+      }
       if (ReadCommonGroup(entry) || ReadKindGroup(entry)) {
         if (pairs_.code >= 0 && pairs_.code < 128) entry.seen.set(pairs_.code);
       }
     }
+    if (!whole) return false;
     pairs_.Hold();
+    if (pending_[0] || pending_[1]) Problem("a point without its Y");
+    CheckCounts(entry);
     if (dxf_.radians) {
       constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
       if (entry.kind == DxfKind::Arc) {
@@ -331,6 +521,75 @@ class DxfParsing {
         entry.angle0 *= kDegreesPerRadian;
       }
     }
+    return true;
+  }
+
+  // What an entity declares it holds, and the groups it cannot be drawn without.
+  void CheckCounts(const TEntry& entry) {
+    auto missing = [&](std::initializer_list<int> codes) {
+      for (const int code : codes)
+        if (!entry.Seen(code)) return true;
+      return false;
+    };
+    switch (entry.kind) {
+      case DxfKind::LwPolyline:
+        if (entry.vertices.size() < static_cast<std::size_t>(std::max(entry.declaredVertices, 0)))
+          Problem("declares " + std::to_string(entry.declaredVertices) + " vertices, holds " +
+                  std::to_string(entry.vertices.size()));
+        break;
+      case DxfKind::Ellipse:
+        if (missing({10, 20, 11, 21, 40})) Problem("centre, axis or ratio missing");
+        break;
+      case DxfKind::Insert:
+        if (missing({10, 20})) Problem("insertion point missing");
+        break;
+      case DxfKind::Spline: {
+        auto short_ = [&](std::size_t held, int declared, const char* what) {
+          if (held < static_cast<std::size_t>(std::max(declared, 0)))
+            Problem("declares " + std::to_string(declared) + " " + what + ", holds " +
+                    std::to_string(held));
+        };
+        short_(entry.controls.size(), entry.declaredControls, "control points");
+        short_(entry.knots.size(), entry.declaredKnots, "knots");
+        short_(entry.fits.size(), entry.declaredFits, "fit points");
+        break;
+      }
+      default: break;
+    }
+  }
+
+  // A spline's control points must match its knots (one knot more than the
+  // degree for each) and its weights, or parts of the curve would be missing
+  // and fall towards the origin. One given only by fit points gets a curve
+  // through them.
+  void FinishSpline(TEntry& entry) {
+    if (!problem_.empty()) return;
+    if (entry.degree < 0 || entry.degree > SplineBasis::kMaxDegree)
+      return Problem("degree " + std::to_string(entry.degree));
+    if (entry.controls.empty()) {
+      if (entry.fits.size() < 2) return Problem("neither control points nor 2 fit points");
+      const DxfPoint* start = tangents_[0] ? &*tangents_[0] : nullptr;
+      const DxfPoint* end = tangents_[1] ? &*tangents_[1] : nullptr;
+      std::vector<DxfPoint> fits = entry.fits;
+      // A closed curve through fit points returns to its first one.
+      if ((entry.flags & 1) && (fits.front().x != fits.back().x || fits.front().y != fits.back().y))
+        fits.push_back(fits.front());
+      if (!SplineThroughPoints(fits, start, end, entry.degree, entry.knots, entry.controls))
+        return Problem("its fit points span no curve");
+      entry.fits.clear();
+      entry.weights.clear();
+      return;
+    }
+    const std::size_t degree = static_cast<std::size_t>(std::max(entry.degree, 0));
+    if (entry.knots.size() != entry.controls.size() + degree + 1)
+      return Problem(std::to_string(entry.knots.size()) + " knots for " +
+                     std::to_string(entry.controls.size()) + " control points of degree " +
+                     std::to_string(entry.degree));
+    if (!entry.weights.empty() && entry.weights.size() != entry.controls.size())
+      return Problem(std::to_string(entry.weights.size()) + " weights for " +
+                     std::to_string(entry.controls.size()) + " control points");
+    for (const double weight : entry.weights)
+      if (!(weight > 0)) return Problem("a weight that is not positive");
   }
 
   // Stores a real or integer group into target; true when it parsed.
@@ -343,6 +602,12 @@ class DxfParsing {
     const auto value = Int();
     if (value) target = *value;
     return value.has_value();
+  }
+  // A coordinate that does not parse leaves a point that would be made up.
+  bool StoreCoordinate(double& target, const char* problem) {
+    if (Store(target)) return true;
+    Problem(problem);
+    return false;
   }
 
   bool ReadCommonGroup(TEntry& entry) {
@@ -374,14 +639,15 @@ class DxfParsing {
         [[fallthrough]];
       case DxfKind::Circle:
         return code == 10 ? Store(entry.x) : code == 20 ? Store(entry.y)
-             : code == 40 ? Store(entry.radius) : false;
+             : code == 30 ? Store(entry.z) : code == 40 ? Store(entry.radius) : false;
       case DxfKind::Ellipse:
         return code == 10 ? Store(entry.x) : code == 20 ? Store(entry.y)
              : code == 11 ? Store(entry.x2) : code == 21 ? Store(entry.y2)
+             : code == 31 ? Store(entry.z2)
              : code == 40 ? Store(entry.radius) : code == 41 ? Store(entry.param0)
              : code == 42 ? Store(entry.param1) : false;
       case DxfKind::Polyline:
-        return code == 70 ? Store(entry.flags) : false;
+        return code == 70 ? Store(entry.flags) : code == 30 ? Store(entry.z) : false;
       case DxfKind::LwPolyline: return ReadLwPolylineGroup(entry);
       case DxfKind::Insert:
         if (code == 2) {
@@ -389,13 +655,44 @@ class DxfParsing {
           return true;
         }
         return code == 10 ? Store(entry.x) : code == 20 ? Store(entry.y)
-             : code == 41 ? Store(entry.scaleX) : code == 42 ? Store(entry.scaleY)
-             : code == 50 ? Store(entry.angle0) : code == 70 ? Store(entry.columns)
-             : code == 71 ? Store(entry.rows) : code == 44 ? Store(entry.columnSpacing)
+             : code == 30 ? Store(entry.z) : code == 41 ? Store(entry.scaleX)
+             : code == 42 ? Store(entry.scaleY) : code == 50 ? Store(entry.angle0)
+             : code == 70 ? Store(entry.columns) : code == 71 ? Store(entry.rows)
+             : code == 44 ? Store(entry.columnSpacing)
              : code == 45 ? Store(entry.rowSpacing) : false;
       case DxfKind::Spline: return ReadSplineGroup(entry);
     }
     return false;
+  }
+
+  // Starts a point of list `which` (0 vertices or control points, 1 fit points)
+  // from its X; a point whose Y never comes makes the entity incomplete.
+  template <typename Item>
+  bool StartPoint(std::vector<Item>& items, int declared, int which) {
+    double x = 0;
+    if (pending_[which]) Problem("a point without its Y");
+    pending_[which] = false;
+    if (!StoreCoordinate(x, "an X that is no number")) return false;
+    storingVertex_ = items.size() < static_cast<std::size_t>(std::max(declared, 0));
+    storingFit_ = which == 1;
+    if (storingVertex_) {
+      items.push_back({});
+      items.back().x = x;
+      pending_[which] = true;
+    }
+    return true;
+  }
+
+  template <typename Item>
+  bool StoreIntoLast(std::vector<Item>& items, double Item::*member, bool isY, int which) {
+    double value = 0;
+    if (!StoreCoordinate(value, isY ? "a Y that is no number" : "a value that is no number"))
+      return false;
+    if (storingVertex_ && storingFit_ == (which == 1) && !items.empty()) {
+      items.back().*member = value;
+      if (isY) pending_[which] = false;
+    }
+    return true;
   }
 
   // Every 10 begins the next vertex, but only as many as group 90 declared;
@@ -404,29 +701,16 @@ class DxfParsing {
     switch (pairs_.code) {
       case 90: return Store(entry.declaredVertices);
       case 70: return Store(entry.flags);
-      case 10: {
-        double x = 0;
-        if (!Store(x)) return false;
-        storingVertex_ = entry.vertices.size() < static_cast<std::size_t>(std::max(entry.declaredVertices, 0));
-        if (storingVertex_) entry.vertices.push_back({x, 0, 0, 0});
-        return true;
-      }
-      case 20: return StoreIntoLast(entry.vertices, &DxfVertex::y);
-      case 42: return StoreIntoLast(entry.vertices, &DxfVertex::bulge);
+      case 38: return Store(entry.z);
+      case 10: return StartPoint(entry.vertices, entry.declaredVertices, 0);
+      case 20: return StoreIntoLast(entry.vertices, &DxfVertex::y, true, 0);
+      case 42: return StoreIntoLast(entry.vertices, &DxfVertex::bulge, false, 0);
       default: return false;
     }
   }
 
-  template <typename Item>
-  bool StoreIntoLast(std::vector<Item>& items, double Item::*member) {
-    double value = 0;
-    if (!Store(value)) return false;
-    if (storingVertex_ && !items.empty()) items.back().*member = value;
-    return true;
-  }
-
   bool ReadSplineGroup(TEntry& entry) {
-    auto fits = [](const auto& list, int declared) {
+    auto room = [](const auto& list, int declared) {
       return list.size() < static_cast<std::size_t>(std::max(declared, 0));
     };
     switch (pairs_.code) {
@@ -435,27 +719,28 @@ class DxfParsing {
       case 72: return Store(entry.declaredKnots);
       case 73: return Store(entry.declaredControls);
       case 74: return Store(entry.declaredFits);
-      case 40: {
-        double knot = 0;
-        if (!Store(knot)) return false;
-        if (fits(entry.knots, entry.declaredKnots)) entry.knots.push_back(knot);
+      case 40: case 41: {
+        const bool knot = pairs_.code == 40;
+        auto& list = knot ? entry.knots : entry.weights;
+        double value = 0;
+        if (!StoreCoordinate(value, knot ? "a knot that is no number"
+                                         : "a weight that is no number"))
+          return false;
+        // Weights stand one for each control point, in their order.
+        if (room(list, knot ? entry.declaredKnots : entry.declaredControls))
+          list.push_back(value);
         return true;
       }
-      case 10: case 11: {
-        auto& list = pairs_.code == 10 ? entry.controls : entry.fits;
-        const int declared = pairs_.code == 10 ? entry.declaredControls : entry.declaredFits;
-        double x = 0;
-        if (!Store(x)) return false;
-        storingVertex_ = fits(list, declared);
-        if (storingVertex_) list.push_back({x, 0});
-        storingFit_ = pairs_.code == 11;
-        return true;
-      }
-      case 20: case 21: {
-        auto& list = pairs_.code == 20 ? entry.controls : entry.fits;
-        double y = 0;
-        if (!Store(y)) return false;
-        if (storingVertex_ && storingFit_ == (pairs_.code == 21) && !list.empty()) list.back().y = y;
+      case 10: return StartPoint(entry.controls, entry.declaredControls, 0);
+      case 11: return StartPoint(entry.fits, entry.declaredFits, 1);
+      case 20: return StoreIntoLast(entry.controls, &DxfPoint::y, true, 0);
+      case 21: return StoreIntoLast(entry.fits, &DxfPoint::y, true, 1);
+      case 12: case 13: case 22: case 23: {
+        double value = 0;
+        if (!Store(value)) return false;
+        auto& tangent = tangents_[pairs_.code % 10 == 2 ? 0 : 1];
+        if (!tangent) tangent = DxfPoint{};
+        (pairs_.code < 20 ? tangent->x : tangent->y) = value;
         return true;
       }
       default: return false;
@@ -463,14 +748,37 @@ class DxfParsing {
   }
 
   TDXF& dxf_;
+  ImportReport& report_;
   DxfPairs pairs_;
   ProgramLog& log_;
   std::unordered_map<std::string, int> blockByName_;
+  std::string number_;
+  // State of the entity being read.
+  std::string problem_;
+  bool pending_[2] = {false, false};
   bool storingVertex_ = false;
   bool storingFit_ = false;
+  std::optional<DxfPoint> tangents_[2];  // 12/22 at the start, 13/23 at the end
+  // Over the whole file.
+  std::size_t meshes_ = 0;
+  std::size_t problemsListed_ = 0;
 };
 
 }  // namespace
+
+bool TEntry::HasRequiredGroups() const {
+  auto all = [&](std::initializer_list<int> codes) {
+    for (const int code : codes)
+      if (!Seen(code)) return false;
+    return true;
+  };
+  switch (kind) {
+    case DxfKind::Line: return all({10, 20, 11, 21});
+    case DxfKind::Arc: return all({10, 20, 40, 50, 51});
+    case DxfKind::Circle: return all({10, 20, 40});
+    default: return true;
+  }
+}
 
 double DxfUnitFactor(int unitCode) {
   switch (unitCode) {
@@ -487,10 +795,14 @@ double DxfUnitFactor(int unitCode) {
 }
 
 bool TDXF::Read(std::string_view text, ProgramLog& log, std::string& error) {
-  lineCounter = 0;
-  unitFactor = 1.0;
-  unitCorrection = 1.0;
-  unitsOpen = true;
+  *this = TDXF();
+  constexpr std::string_view kBinarySentinel = "AutoCAD Binary DXF";
+  if (text.substr(0, kBinarySentinel.size()) == kBinarySentinel) {
+    report.skipped["binary DXF"] = 1;
+    error = "DXF line 1: binary DXF is not read; save the drawing as ASCII DXF";
+    log.WriteLog(error);
+    return false;
+  }
   DxfParsing parsing(*this, text, log);
   return parsing.Run(error);
 }
@@ -500,16 +812,24 @@ void TDXF::ApplyImportUnits(const ImportOptions& options) {
   double unit = unitFactor;
   if (options.forceMM) unit = 1.0;
   if (options.forceInch) unit = 25.4;
+  // The import window applies its unit boxes again whenever they change: one note, the latest.
+  constexpr std::string_view kForced = "units forced to ";
+  std::erase_if(report.notes, [&](const std::string& note) { return note.starts_with(kForced); });
+  if (options.forceMM || options.forceInch)
+    report.notes.push_back(std::string(kForced) + (options.forceInch ? "inch" : "mm"));
   SetUnitCorrection(unit);
   SetScale(options.scaleDXF);
 }
 
 bool ReadDxf(std::string_view text, const ImportOptions& options, ProgramLog& log, TDXF& dxf,
-             TPaths& paths, std::string& error) {
+             TPaths& paths, std::string& error, bool fullQuality) {
   dxf = TDXF();
   if (!dxf.Read(text, log, error)) return false;
   dxf.ApplyImportUnits(options);
-  dxf.Render(false, options, log, paths);
+  dxf.Render(fullQuality, options, log, paths);
+  if (dxf.report.truncated)
+    error = "DXF file truncated: it ends at line " + std::to_string(dxf.lineCounter) +
+            " without its end-of-file mark";
   return !dxf.entities.empty();
 }
 

@@ -5,7 +5,9 @@
 #include <optional>
 #include <unordered_map>
 
+#include "import/ArcFlattening.h"
 #include "import/DxfModel.h"
+#include "import/DxfPlane.h"
 #include "import/SplineBasis.h"
 #include "ports/ProgramLog.h"
 
@@ -33,6 +35,12 @@ void BoundSweep(double& from, double& to, double fullTurn) {
   if (!(std::fabs(to - from) <= fullTurn)) to = to > from ? from + fullTurn : from - fullTurn;
 }
 
+// Room for a flattened curve of about that many steps; no sweep takes more
+// than a full turn of the finest steps, and a sweep that is not a number none.
+std::size_t RoomFor(double steps) {
+  return (steps >= 0 ? static_cast<std::size_t>(std::min(steps, 720.0)) : 0) + 3;
+}
+
 double StepsPerHalfTurn(double measure, bool fastCalc) {
   return fastCalc ? std::clamp(3 * measure, 18.0, 180.0) : std::clamp(10 * measure, 24.0, 360.0);
 }
@@ -49,15 +57,29 @@ std::int64_t LayerNumberForColour(std::int64_t colour) {
   }
 }
 
+// The plane a kind's coordinates are given in. LINE, ELLIPSE and SPLINE hold
+// world coordinates, so a tilted extrusion moves none of their points; a LINE
+// or ELLIPSE seen from below is still mirrored like the plane kinds.
+DxfPlane PlaneOf(const TEntry& entry) {
+  const DxfPlane plane = DxfPlane::Of(entry);
+  if (entry.kind == DxfKind::Line && !plane.level()) return {0, 0, 1};
+  return plane;
+}
+
 class DxfRendering {
  public:
   DxfRendering(TDXF& dxf, bool fullQuality, const ImportOptions& options, ProgramLog& log,
                TPaths& paths)
-      : dxf_(dxf), full_(fullQuality), options_(options), log_(log), sink_(paths), s_(dxf.scale) {
+      : dxf_(dxf), report_(dxf.report), full_(fullQuality), options_(options), log_(log),
+        sink_(paths), s_(dxf.scale) {
     for (const auto& layer : dxf.layers)
       if (layer.colour != 0) layerColours_.emplace(layer.name, layer.colour);
     for (std::size_t i = 0; i < dxf.blocks.size(); ++i)
       blockByName_.emplace(dxf.blocks[i].name, static_cast<int>(i));
+    report_.scale = s_;
+    report_.insertsExpanded = 0;
+    report_.curvesApproximated = 0;
+    report_.worstChordError = 0;
   }
 
   void RenderDrawing() {
@@ -65,32 +87,41 @@ class DxfRendering {
       if (entry.paperSpace) continue;
       if (!RenderEntity(entry, 0)) break;
     }
-    if (sink_.exhausted()) log_.WriteLog(sink_.BudgetMessage("DXF"));
+    if (sink_.exhausted()) Notice(sink_.BudgetMessage("DXF"));
     else if (rendered_ > kMaxRenderedEntities)
-      log_.WriteLog("DXF: drawing too large, rendering stopped after " +
-                    std::to_string(kMaxRenderedEntities) + " entities");
+      Notice("DXF: drawing too large, rendering stopped after " +
+             std::to_string(kMaxRenderedEntities) + " entities");
   }
 
  private:
+  // Logs a line once per file, however often the drawing is rendered again.
+  void Notice(const std::string& line) {
+    if (dxf_.notices.insert(line).second) log_.WriteLog(line);
+  }
+
   // Draws one entity; false once a budget is spent and rendering must stop.
   bool RenderEntity(const TEntry& entry, int depth) {
     if (++rendered_ > kMaxRenderedEntities || sink_.exhausted()) return false;
+    // Left in the list without the groups it needs; drawing it would make them up.
+    if (!entry.HasRequiredGroups()) return true;
     layer_ = LayerNumberOf(entry);
     lastEndX_.reset();
-    const double e = entry.extrusionZ;
+    const DxfPlane plane = PlaneOf(entry);
     switch (entry.kind) {
-      case DxfKind::Line: Segment({entry.x, entry.y}, {entry.x2, entry.y2}, e); break;
+      case DxfKind::Line: Segment({entry.x, entry.y}, {entry.x2, entry.y2}, plane, 0); break;
       case DxfKind::Arc: {
         double end = entry.angle1;
         if (end < entry.angle0) end += 360;
-        CounterClockwiseArc(entry.radius, entry.angle0, end, {entry.x, entry.y}, e);
+        CounterClockwiseArc(entry.radius, entry.angle0, end, {entry.x, entry.y}, plane, entry.z);
         break;
       }
-      case DxfKind::Circle: CounterClockwiseArc(entry.radius, 0, 360, {entry.x, entry.y}, e); break;
-      case DxfKind::Ellipse: Ellipse(entry); break;
+      case DxfKind::Circle:
+        CounterClockwiseArc(entry.radius, 0, 360, {entry.x, entry.y}, plane, entry.z);
+        break;
+      case DxfKind::Ellipse: Ellipse(entry, plane); break;
       case DxfKind::Polyline:
-      case DxfKind::LwPolyline: Polyline(entry); break;
-      case DxfKind::Insert: Insert(entry, depth); break;
+      case DxfKind::LwPolyline: Polyline(entry, plane); break;
+      case DxfKind::Insert: Insert(entry, plane, depth); break;
       case DxfKind::Spline: Spline(entry); break;
     }
     DropTinyLastPath();
@@ -103,53 +134,70 @@ class DxfRendering {
     std::int64_t colour = entry.colour;
     if (colour == 0) {
       const auto found = layerColours_.find(entry.layer);
-      if (found != layerColours_.end()) colour = std::llabs(static_cast<std::int64_t>(found->second));
+      if (found != layerColours_.end())
+        colour = std::llabs(static_cast<std::int64_t>(found->second));
     }
     return LayerNumberForColour(colour);
   }
 
-  ClipperLib::IntPoint Scaled(DxfPoint p, double e) const {
-    return {ToImportUnits(p.x * e * s_), ToImportUnits(p.y * s_)};
+  ClipperLib::IntPoint Scaled(DxfPoint world) const {
+    return {ToImportUnits(world.x * s_), ToImportUnits(world.y * s_)};
   }
 
-  void Segment(DxfPoint from, DxfPoint to, double e) {
+  // A curve flattened with chords whose worst gap to it is error (0.01 mm,
+  // before the inserts around it enlarge it).
+  void Approximated(double error) {
+    ++report_.curvesApproximated;
+    report_.worstChordError = std::max(report_.worstChordError, error * chordScale_);
+  }
+
+  void Segment(DxfPoint from, DxfPoint to, const DxfPlane& plane, double z) {
+    const ClipperLib::IntPoint start = Scaled(plane.ToWorld(from.x, from.y, z));
     const bool sameY = lastEndY_ && *lastEndY_ == from.y;
     const bool joins =
         sameY && ((lastEndX_ && *lastEndX_ == from.x) ||
-                  (!sink_.empty() && sink_.last().size() > 1 && sink_.last().back() == Scaled(from, e)));
-    if (!joins) sink_.OpenPathAt(layer_, Scaled(from, e));
-    sink_.Append(Scaled(to, e));
+                  (!sink_.empty() && sink_.last().size() > 1 && sink_.last().back() == start));
+    if (!joins) sink_.OpenPathAt(layer_, start);
+    sink_.Append(Scaled(plane.ToWorld(to.x, to.y, z)));
     lastEndX_ = to.x;
     lastEndY_ = to.y;
   }
 
   // Arc in drawing units from one angle to the other (degrees), counter-clockwise
-  // unless clockwise is set; mirror e multiplies X. stepMeasure picks the steps
-  // per half turn: the radius in mm for arcs and circles, in drawing units for
-  // the clockwise arcs of bulges.
-  void Arc(double r, double fromDegrees, double toDegrees, DxfPoint c, double e, bool clockwise,
-           double stepMeasure) {
+  // unless clockwise is set, in the plane at height z. stepMeasure picks the
+  // steps per half turn: the radius in mm for arcs and circles, in drawing
+  // units for the clockwise arcs of bulges.
+  void Arc(double r, double fromDegrees, double toDegrees, DxfPoint c, const DxfPlane& plane,
+           double z, bool clockwise, double stepMeasure) {
     double a0 = fromDegrees * kRadiansPerDegree;
     double a1 = toDegrees * kRadiansPerDegree;
     BoundSweep(a0, a1, 2 * kPi);
-    const double delta = (clockwise ? -kPi : kPi) / StepsPerHalfTurn(stepMeasure, options_.fastCalc);
-    auto at = [&](double a) {
-      return ClipperLib::IntPoint{ToImportUnits((r * std::cos(a) + c.x) * e * s_),
-                                  ToImportUnits((r * std::sin(a) + c.y) * s_)};
-    };
+    const double perHalfTurn = StepsPerHalfTurn(stepMeasure, options_.fastCalc);
+    const double delta = (clockwise ? -kPi : kPi) / perHalfTurn;
     auto before = [&](double a) { return clockwise ? a > a1 : a < a1; };
-    sink_.OpenPathAt(layer_, at(a0));
-    for (int k = 1; before(a0 + k * delta) && !sink_.exhausted(); ++k) sink_.Append(at(a0 + k * delta));
-    sink_.Append(at(a1));
+    auto at = [&](double cosA, double sinA) {
+      return Scaled(plane.ToWorld(r * cosA + c.x, r * sinA + c.y, z));
+    };
+    AngleSteps steps(a0, delta);
+    sink_.OpenPathAt(layer_, at(steps.cos(), steps.sin()));
+    const double sweep = std::fabs(a1 - a0);
+    sink_.last().reserve(RoomFor(sweep / std::fabs(delta)));
+    for (int k = 1; before(a0 + k * delta) && !sink_.exhausted(); ++k) {
+      steps.Advance();
+      sink_.Append(at(steps.cos(), steps.sin()));
+    }
+    sink_.Append(at(std::cos(a1), std::sin(a1)));
+    Approximated(ArcChordError(r * s_, std::min(std::fabs(delta), sweep)));
   }
 
-  void CounterClockwiseArc(double r, double fromDegrees, double toDegrees, DxfPoint c, double e) {
-    Arc(r, fromDegrees, toDegrees, c, e, false, r * s_ / 100);
+  void CounterClockwiseArc(double r, double fromDegrees, double toDegrees, DxfPoint c,
+                           const DxfPlane& plane, double z) {
+    Arc(r, fromDegrees, toDegrees, c, plane, z, false, r * s_ / 100);
   }
 
-  // The arc of a bulged polyline segment. It is mirrored like the straight
-  // segments of its polyline, so that a polyline with extrusion (0, 0, -1) stays whole.
-  void BulgeArc(const DxfVertex& p1, const DxfVertex& p2, double e) {
+  // The arc of a bulged polyline segment. It lies in the plane of its polyline
+  // like the straight segments, so that a polyline seen from below stays whole.
+  void BulgeArc(const DxfVertex& p1, const DxfVertex& p2, const DxfPlane& plane, double z) {
     const double b = p1.bulge;
     const double l = (1 / b - b) / 2;
     const DxfPoint c{(p1.x + p2.x + l * (p1.y - p2.y)) / 2, (p1.y + p2.y + l * (p2.x - p1.x)) / 2};
@@ -158,74 +206,119 @@ class DxfRendering {
     double alpha2 = std::atan2(p2.y - c.y, p2.x - c.x) / kRadiansPerDegree;
     if (b > 0) {
       if (alpha2 < alpha1) alpha2 += 360;
-      CounterClockwiseArc(r, alpha1, alpha2, c, e);
+      CounterClockwiseArc(r, alpha1, alpha2, c, plane, z);
     } else {
       if (alpha1 < alpha2) alpha1 += 360;
-      Arc(r, alpha1, alpha2, c, e, true, r);
+      Arc(r, alpha1, alpha2, c, plane, z, true, r);
     }
   }
 
-  void PolylineSegment(const DxfVertex& from, const DxfVertex& to, double e) {
-    if (std::fabs(from.bulge) < 1e-6) Segment({from.x, from.y}, {to.x, to.y}, e);
-    else BulgeArc(from, to, e);
+  void PolylineSegment(const DxfVertex& from, const DxfVertex& to, const DxfPlane& plane,
+                       double z) {
+    if (std::fabs(from.bulge) < 1e-6) Segment({from.x, from.y}, {to.x, to.y}, plane, z);
+    else BulgeArc(from, to, plane, z);
   }
 
-  void Polyline(const TEntry& entry) {
+  void Polyline(const TEntry& entry, const DxfPlane& plane) {
     const auto& v = entry.vertices;
     for (std::size_t i = 1; i < v.size() && !sink_.exhausted(); ++i)
-      PolylineSegment(v[i - 1], v[i], entry.extrusionZ);
-    if ((entry.flags & 1) && v.size() > 1) PolylineSegment(v.back(), v.front(), entry.extrusionZ);
+      PolylineSegment(v[i - 1], v[i], plane, entry.z);
+    if ((entry.flags & 1) && v.size() > 1) PolylineSegment(v.back(), v.front(), plane, entry.z);
   }
 
-  // Partial ellipses run counter-clockwise from start to end parameter, through 0 when end is smaller.
-  void Ellipse(const TEntry& entry) {
+  // Partial ellipses run counter-clockwise from start to end parameter, through
+  // 0 when end is smaller. Centre and major axis are world coordinates; the
+  // minor axis stands a quarter turn on from the major one within the plane.
+  void Ellipse(const TEntry& entry, const DxfPlane& plane) {
     const double a = std::hypot(entry.x2, entry.y2);
     const double b = entry.radius * a;
     const double theta = std::atan2(entry.y2, entry.x2);
-    const double e = entry.extrusionZ;
+    const double cosTheta = std::cos(theta), sinTheta = std::sin(theta);
+    const double e = plane.mirror();
+    const DxfPoint minor = plane.NormalCross(entry.x2 * entry.radius, entry.y2 * entry.radius,
+                                             entry.z2 * entry.radius);
     double p0 = entry.param0;
     double p1 = entry.param1;
     if (p1 <= p0) p1 += 2 * kPi;
     BoundSweep(p0, p1, 2 * kPi);
     const double delta = kPi / StepsPerHalfTurn(entry.radius, options_.fastCalc);
-    auto at = [&](double t) {
-      const double ox = a * std::cos(t) * std::cos(theta) - b * std::sin(t) * std::sin(theta);
-      const double oy = a * std::cos(t) * std::sin(theta) + b * std::sin(t) * std::cos(theta);
+    auto at = [&](double cosT, double sinT) {
+      if (!plane.level())
+        return Scaled({entry.x + entry.x2 * cosT + minor.x * sinT,
+                       entry.y + entry.y2 * cosT + minor.y * sinT});
+      const double ox = a * cosT * cosTheta - b * sinT * sinTheta;
+      const double oy = a * cosT * sinTheta + b * sinT * cosTheta;
       return ClipperLib::IntPoint{ToImportUnits((ox * e + entry.x) * s_),
                                   ToImportUnits((oy + entry.y) * s_)};
     };
-    sink_.OpenPathAt(layer_, at(p0));
-    for (int k = 1; p0 + k * delta < p1 - delta && !sink_.exhausted(); ++k)
-      sink_.Append(at(p0 + k * delta));
-    sink_.Append(at(p1));
+    AngleSteps steps(p0, delta);
+    sink_.OpenPathAt(layer_, at(steps.cos(), steps.sin()));
+    sink_.last().reserve(RoomFor((p1 - p0) / delta));
+    for (int k = 1; p0 + k * delta < p1 - delta && !sink_.exhausted(); ++k) {
+      steps.Advance();
+      sink_.Append(at(steps.cos(), steps.sin()));
+    }
+    sink_.Append(at(std::cos(p1), std::sin(p1)));
+    Approximated(ArcChordError(a * s_, std::min(delta, p1 - p0)));
   }
 
   void Spline(const TEntry& entry) {
     const SplineBasis basis(entry.knots, entry.degree);
     if (!basis.usable()) {
-      log_.WriteLog("DXF SPLINE not drawn: " + basis.problem());
+      Notice("DXF SPLINE not drawn: " + basis.problem());
       return;
     }
+    // Weights of 1 leave the curve as it is without them.
+    const bool rational = std::any_of(entry.weights.begin(), entry.weights.end(),
+                                      [](double w) { return w != 1; });
+    auto evaluate = [&](double u) {
+      return rational ? basis.EvaluateRational(entry.controls, entry.weights, u)
+                      : basis.Evaluate(entry.controls, u);
+    };
     const double subdivisions = SplineSubdivisions(entry);
     const std::int64_t thinning = options_.fastCalc ? 55 : 25;
     bool opened = false;
-    std::optional<ClipperLib::IntPoint> dropped;
+    // The last point thinned away, drawn after all when its span ends on it.
+    struct {
+      bool held = false;
+      ClipperLib::IntPoint point;
+      double at = 0;
+    } dropped;
+    double lastAt = 0;  // parameter of the last vertex drawn
+    double worstGap = 0;
+    // The gap between the curve and a chord, taken at the middle of its parameters.
+    auto chord = [&](double from, double to, ClipperLib::IntPoint a, ClipperLib::IntPoint b) {
+      const DxfPoint m = evaluate((from + to) / 2);
+      const double mx = m.x * s_ - static_cast<double>(a.X);
+      const double my = m.y * s_ - static_cast<double>(a.Y);
+      const double dx = static_cast<double>(b.X - a.X), dy = static_cast<double>(b.Y - a.Y);
+      const double length = std::hypot(dx, dy);
+      const double gap = length > 0 ? std::fabs(mx * dy - my * dx) / length : std::hypot(mx, my);
+      worstGap = std::max(worstGap, gap);
+    };
+    auto append = [&](ClipperLib::IntPoint point, double u) {
+      chord(lastAt, u, sink_.last().back(), point);
+      sink_.Append(point);
+      lastAt = u;
+    };
     auto add = [&](double u) {
-      const DxfPoint p = basis.Evaluate(entry.controls, u);
+      const DxfPoint p = evaluate(u);
       const ClipperLib::IntPoint point{ToImportUnits(p.x * s_), ToImportUnits(p.y * s_)};
       if (!opened) {
         sink_.OpenPathAt(layer_, point);
         opened = true;
+        lastAt = u;
         return;
       }
       const TPath& path = sink_.last();
-      if (path.size() > 2 && !(point == path[1]) && std::llabs(point.X - path.back().X) <= thinning &&
+      if (path.size() > 2 && !(point == path[1]) &&
+          std::llabs(point.X - path.back().X) <= thinning &&
           std::llabs(point.Y - path.back().Y) <= thinning) {
-        dropped = point;
+        dropped = {true, point, u};
         return;
       }
-      dropped.reset();
-      sink_.Append(point);
+      dropped.held = false;
+      append(point, u);
     };
     // The curve is defined from knot p to knot m-p-1 (p the degree, m the number of
     // knots); for the usual clamped splines that is every knot. Beyond it the basis
@@ -249,16 +342,17 @@ class DxfRendering {
         if (i > 0 && !(u < knot)) break;
         add(u);
       }
-      if (dropped) {
-        sink_.Append(*dropped);
-        dropped.reset();
+      if (dropped.held) {
+        append(dropped.point, dropped.at);
+        dropped.held = false;
       }
       t = knot;
     }
     if (!opened) return;
-    if (!entry.fits.empty()) sink_.Append(Scaled(entry.fits.back(), 1));
+    if (!entry.fits.empty()) sink_.Append(Scaled(entry.fits.back()));
     if ((entry.flags & 1) && options_.closeDxf == 1 && sink_.last().size() > 1)
       sink_.Append(sink_.last()[1]);
+    Approximated(worstGap);
   }
 
   // Segments per knot span: finer for large splines with few control points.
@@ -281,42 +375,42 @@ class DxfRendering {
   }
 
   // Block units to drawing units. The import scale already holds the drawing's
-  // unit, so a block in the drawing's own unit (or unitless) is not scaled again.
+  // unit; a block is scaled by the ratio of the two only when both name a unit
+  // ($INSUNITS for the drawing), since a unitless side gives nothing to compare.
   double BlockFactor(const TBlock& block) const {
-    const int units = block.insertionUnits;
-    if (units < 1 || units > 9) return 1.0;
-    return DxfUnitFactor(units) / dxf_.unitFactor;
+    auto named = [](int units) { return units >= 1 && units <= 9; };
+    if (!named(block.insertionUnits) || !named(dxf_.insUnits)) return 1.0;
+    return DxfUnitFactor(block.insertionUnits) / DxfUnitFactor(dxf_.insUnits);
   }
 
-  void Insert(const TEntry& entry, int depth) {
-    if (!dxf_.insertNoticeWritten) {
-      log_.WriteLog("DXF INSERT function error");
-      dxf_.insertNoticeWritten = true;
-    }
+  void Insert(const TEntry& entry, const DxfPlane& plane, int depth) {
+    Notice("DXF INSERT function error");
     const auto found = blockByName_.find(entry.blockName);
     if (found == blockByName_.end()) return;
     if (depth >= kMaxInsertDepth) {
-      if (!depthNoticeWritten_)
-        log_.WriteLog("DXF INSERT nested deeper than " + std::to_string(kMaxInsertDepth) +
-                      " levels, not drawn: " + entry.blockName);
-      depthNoticeWritten_ = true;
+      Notice("DXF INSERT nested deeper than " + std::to_string(kMaxInsertDepth) +
+             " levels, not drawn: " + entry.blockName);
       return;
     }
+    ++report_.insertsExpanded;
     const TBlock& block = dxf_.blocks[found->second];
     const double factor = BlockFactor(block);
     const std::size_t first = sink_.paths().size();
     // Block geometry never joins a path outside the block: those vertices would miss the transform.
     lastEndX_.reset();
     lastEndY_.reset();
+    const double outerChordScale = chordScale_;
+    chordScale_ *= std::fabs(factor) * std::max(std::fabs(entry.scaleX), std::fabs(entry.scaleY));
     for (const auto& child : dxf_.blockEntities[found->second]) {
       if (child.paperSpace) continue;
       if (!RenderEntity(child, depth + 1)) break;
     }
+    chordScale_ = outerChordScale;
     lastEndX_.reset();
     lastEndY_.reset();
     // Block coordinates relative to the block's base point, scaled, shifted to
-    // their cell of a MINSERT array, rotated, then placed; an insert with
-    // extrusion (0, 0, -1) is mirrored as a whole.
+    // their cell of a MINSERT array, rotated, then placed in the insert's plane:
+    // level (mirrored as a whole when seen from below) or tilted.
     const double rho = entry.angle0 * kRadiansPerDegree;
     const double cosRho = std::cos(rho);
     const double sinRho = std::sin(rho);
@@ -324,12 +418,18 @@ class DxfRendering {
     const double baseY = block.baseY * s_;
     const double placeX = static_cast<double>(ToImportUnits(entry.x * s_));
     const double placeY = static_cast<double>(ToImportUnits(entry.y * s_));
-    const double mirror = entry.extrusionZ < 0 ? -1.0 : 1.0;
+    const double placeZ = entry.z * s_;
+    const double mirror = plane.mirror();
     auto place = [&](ClipperLib::IntPoint p, double cellX, double cellY) {
       const double x = (static_cast<double>(p.X) - baseX) * factor * entry.scaleX + cellX;
       const double y = (static_cast<double>(p.Y) - baseY) * factor * entry.scaleY + cellY;
-      return ClipperLib::IntPoint{ToImportUnits(mirror * (x * cosRho - y * sinRho + placeX)),
-                                  ToImportUnits(x * sinRho + y * cosRho + placeY)};
+      const double planeX = x * cosRho - y * sinRho + placeX;
+      const double planeY = x * sinRho + y * cosRho + placeY;
+      if (!plane.level()) {
+        const DxfPoint world = plane.ToWorld(planeX, planeY, placeZ);
+        return ClipperLib::IntPoint{ToImportUnits(world.x), ToImportUnits(world.y)};
+      }
+      return ClipperLib::IntPoint{ToImportUnits(mirror * planeX), ToImportUnits(planeY)};
     };
     auto& paths = sink_.paths();
     if (first < paths.size()) knownLargePath_ = SIZE_MAX;  // the transform may shrink them
@@ -349,6 +449,7 @@ class DxfRendering {
         for (const TPath& path : blockPaths) {
           if (!sink_.ChargeMoves(path.size())) return;
           sink_.OpenPath(path[0].Y);
+          sink_.last().reserve(path.size());
           for (std::size_t k = 1; k < path.size(); ++k) sink_.Append(place(path[k], cellX, cellY));
         }
         if (!sink_.ChargeMoves(1)) return;
@@ -361,6 +462,16 @@ class DxfRendering {
     const std::size_t index = sink_.paths().size() - 1;
     if (index == knownLargePath_) return;
     const TPath& path = sink_.last();
+    // Most paths show a vertex far enough from their first one within a few vertices.
+    auto far = [&](const ClipperLib::IntPoint& p) {
+      return std::llabs(p.X - path[1].X) > kTinyPath || std::llabs(p.Y - path[1].Y) > kTinyPath;
+    };
+    const auto farOff =
+        std::find_if(path.begin() + std::min<std::size_t>(path.size(), 2), path.end(), far);
+    if (farOff != path.end()) {
+      knownLargePath_ = index;
+      return;
+    }
     if (path.size() > 1) {
       const auto [minX, maxX] = std::minmax_element(path.begin() + 1, path.end(),
           [](const auto& a, const auto& b) { return a.X < b.X; });
@@ -375,6 +486,7 @@ class DxfRendering {
   }
 
   TDXF& dxf_;
+  ImportReport& report_;
   bool full_;
   const ImportOptions& options_;
   ProgramLog& log_;
@@ -386,7 +498,8 @@ class DxfRendering {
   std::unordered_map<std::string, int> blockByName_;
   std::size_t knownLargePath_ = SIZE_MAX;
   std::size_t rendered_ = 0;
-  bool depthNoticeWritten_ = false;
+  // How much the inserts around the entity being drawn enlarge it.
+  double chordScale_ = 1;
 };
 
 }  // namespace

@@ -3,56 +3,12 @@
 #include <cmath>
 #include <numbers>
 
-#include "ReaderHarness.h"
-#include "import/DxfModel.h"
+#include "DxfFixture.h"
 
 namespace corvane::testing {
 namespace {
 
 using ClipperLib::IntPoint;
-using Pairs = std::vector<std::pair<int, std::string>>;
-
-// A DXF text from group pairs, one pair a two-line record.
-std::string Text(const Pairs& pairs) {
-  std::string text;
-  for (const auto& [code, value] : pairs) text += std::to_string(code) + "\r\n" + value + "\r\n";
-  return text;
-}
-
-std::string Section(const std::string& name, const Pairs& body) {
-  Pairs pairs{{0, "SECTION"}, {2, name}};
-  pairs.insert(pairs.end(), body.begin(), body.end());
-  pairs.push_back({0, "ENDSEC"});
-  return Text(pairs);
-}
-
-std::string Drawing(const Pairs& entities, const Pairs& header = {}, const std::string& more = "") {
-  return Section("HEADER", header) + more + Section("ENTITIES", entities) + Text({{0, "EOF"}});
-}
-
-Pairs Line(double x1, double y1, double x2, double y2) {
-  return {{0, "LINE"}, {8, "0"},  {10, std::to_string(x1)}, {20, std::to_string(y1)},
-          {11, std::to_string(x2)}, {21, std::to_string(y2)}};
-}
-
-Pairs Join(std::initializer_list<Pairs> parts) {
-  Pairs all;
-  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
-struct Dxf : ::testing::Test, ReaderHarness {
-  ImportOptions options;
-  TDXF dxf;
-
-  TPaths Read(const std::string& text, bool fullQuality = true) {
-    TPaths paths;
-    std::string error;
-    EXPECT_TRUE(ReadDxf(text, options, log, dxf, paths, error)) << error;
-    if (fullQuality) dxf.Render(true, options, log, paths);
-    return paths;
-  }
-};
 
 TEST_F(Dxf, LinesSharingAnEndJoinIntoOnePath) {
   EXPECT_EQ(Read(Drawing(Join({Line(0, 0, 10, 0), Line(10, 0, 10, 10)}))),
@@ -162,18 +118,6 @@ TEST_F(Dxf, UnitsComeFromTheHeaderUnlessForced) {
 TEST_F(Dxf, ExtrusionMinusZMirrorsInX) {
   const auto paths = Read(Drawing(Join({Line(1, 2, 3, 2), {{230, "-1"}}})));
   EXPECT_EQ(paths, (TPaths{{{0, 1}, {-100, 200}, {-300, 200}}}));
-}
-
-std::string BlockDrawing(const Pairs& blockBody, const Pairs& inserts, const std::string& name = "B",
-                         const std::string& baseX = "0") {
-  const std::string tables = Section("TABLES", {{0, "TABLE"}, {2, "BLOCK_RECORD"},
-                                                {0, "BLOCK_RECORD"}, {2, name}, {70, "0"},
-                                                {340, "1F"}, {0, "ENDTAB"}});
-  Pairs blocks{{0, "BLOCK"}, {2, name}, {10, baseX}, {20, "0"}};
-  blocks.insert(blocks.end(), blockBody.begin(), blockBody.end());
-  blocks.push_back({0, "ENDBLK"});
-  return Section("HEADER", {}) + tables + Section("BLOCKS", blocks) + Section("ENTITIES", inserts) +
-         Text({{0, "EOF"}});
 }
 
 TEST_F(Dxf, InsertRotatesScalesAndPlacesItsBlockAboutTheBasePoint) {
@@ -303,6 +247,190 @@ TEST_F(Dxf, PreviewDrawsSplinesCoarser) {
   ASSERT_EQ(full.size(), 1u);
   EXPECT_LT(preview[0].size(), full[0].size());
   EXPECT_EQ(preview[0].back(), full[0].back());
+}
+
+// A polyface mesh (70 = 64) lists its vertices (flags 128 + 64), then face records (flag 128
+// alone) whose 10/20 are zero; a polygon mesh (70 = 16) is an M x N grid of vertices (flag 64).
+Pairs MeshPolyline(int flags) {
+  Pairs mesh{{0, "POLYLINE"}, {8, "0"}, {66, "1"}, {10, "0"}, {20, "0"}, {70, std::to_string(flags)},
+             {71, "2"}, {72, "2"}};
+  const int vertexFlags = flags == 64 ? 192 : 64;
+  for (const auto& [x, y] : {std::pair{50, 50}, {60, 50}, {60, 60}, {50, 60}})
+    mesh = Join({mesh, {{0, "VERTEX"}, {10, std::to_string(x)}, {20, std::to_string(y)},
+                        {70, std::to_string(vertexFlags)}}});
+  if (flags == 64)
+    mesh = Join({mesh, {{0, "VERTEX"}, {10, "0"}, {20, "0"}, {70, "128"}, {71, "1"}, {72, "2"},
+                        {73, "3"}, {74, "4"}}});
+  return Join({mesh, {{0, "SEQEND"}}});
+}
+
+TEST_F(Dxf, MeshPolylinesAreSkippedWithOneLogLine) {
+  TPaths paths;
+  const DrawingLoad load =
+      Load(Drawing(Join({MeshPolyline(64), MeshPolyline(16), Line(100, 100, 110, 100)})), paths);
+  EXPECT_TRUE(load.ok);
+  // Only the line is drawn: nothing from the meshes, nothing towards the origin.
+  ASSERT_EQ(paths.size(), 1u);
+  EXPECT_FALSE(AnyVertexNear(paths, 0, 0, 4000));
+  EXPECT_EQ(LinesLogged("mesh"), 1u);
+  std::size_t skipped = 0;
+  for (const auto& [kind, count] : load.report.skipped)
+    if (kind.find("mesh") != std::string::npos) skipped += count;
+  EXPECT_EQ(skipped, 2u);
+}
+
+// A drawing whose every entity lies away from the axes, so that any coordinate
+// the reader made up (a missing value read as 0) shows as a vertex on an axis.
+std::string AwayFromTheAxes() {
+  return Drawing(Join({Line(10, 10, 30, 10), Line(30, 10, 30, 30),
+                       {{0, "CIRCLE"}, {8, "0"}, {10, "50"}, {20, "50"}, {40, "5"}},
+                       {{0, "LWPOLYLINE"}, {8, "0"}, {90, "3"}, {70, "1"}, {10, "70"}, {20, "70"},
+                        {42, "0.5"}, {10, "90"}, {20, "70"}, {10, "90"}, {20, "90"}},
+                       {{0, "ARC"}, {8, "0"}, {10, "20"}, {20, "80"}, {40, "8"}, {50, "10"},
+                        {51, "200"}},
+                       Line(12, 14, 16, 18)}),
+                 {{9, "$INSUNITS"}, {70, "4"}});
+}
+
+bool OnAnAxis(const TPaths& paths) {
+  for (const auto& p : VerticesOf(paths))
+    if (std::llabs(p.X) < 100 || std::llabs(p.Y) < 100) return true;
+  return false;
+}
+
+TEST_F(Dxf, FileCutAnywhereIsReportedTruncatedAndDrawsOnlyWhatItHolds) {
+  const std::string whole = AwayFromTheAxes();
+  TPaths full;
+  ASSERT_TRUE(Load(whole, full).ok);
+  ASSERT_FALSE(OnAnAxis(full));
+  const auto fullVertices = VerticesOf(full);
+  const std::size_t eof = whole.rfind("EOF");
+  for (std::size_t cut = 1; cut < eof; ++cut) {
+    TPaths paths;
+    const DrawingLoad load = Load(whole.substr(0, cut), paths);
+    ASSERT_TRUE(load.report.truncated) << "cut at " << cut;
+    EXPECT_FALSE(load.ok) << "cut at " << cut;
+    // Whatever is drawn is part of the whole drawing: no vertex is invented.
+    for (const auto& p : VerticesOf(paths))
+      ASSERT_NE(std::find(fullVertices.begin(), fullVertices.end(), p), fullVertices.end())
+          << "cut at " << cut << ": vertex " << p.X << ", " << p.Y;
+  }
+  EXPECT_TRUE(Logged("truncated"));
+  TPaths paths;
+  EXPECT_FALSE(Load(whole, paths).report.truncated);
+}
+
+TEST_F(Dxf, LwPolylineMissingAValueOrAVertexIsNotDrawn) {
+  struct Case {
+    const char* what;
+    Pairs polyline;
+  };
+  const Case cases[] = {
+      {"vertex without Y in the middle",
+       {{0, "LWPOLYLINE"}, {90, "3"}, {10, "10"}, {20, "10"}, {10, "20"}, {10, "30"}, {20, "30"}}},
+      {"last vertex without Y",
+       {{0, "LWPOLYLINE"}, {90, "3"}, {10, "10"}, {20, "10"}, {10, "20"}, {20, "20"}, {10, "30"}}},
+      {"fewer vertices than declared",
+       {{0, "LWPOLYLINE"}, {90, "4"}, {70, "1"}, {10, "10"}, {20, "10"}, {10, "20"}, {20, "20"},
+        {10, "30"}, {20, "10"}}},
+      {"an X that is no number",
+       {{0, "LWPOLYLINE"}, {90, "3"}, {10, "10"}, {20, "10"}, {10, "2O"}, {20, "20"}, {10, "30"},
+        {20, "30"}}},
+  };
+  for (const auto& [what, polyline] : cases) {
+    TPaths paths;
+    const DrawingLoad load = Load(Drawing(Join({polyline, Line(40, 40, 50, 40)})), paths);
+    EXPECT_EQ(paths.size(), 1u) << what;
+    EXPECT_FALSE(OnAnAxis(paths)) << what;
+    EXPECT_TRUE(Logged("LWPOLYLINE")) << what;
+    EXPECT_EQ(load.report.skipped.size(), 1u) << what;
+  }
+}
+
+// A render-time problem (a spline whose knots run backwards) and a block that
+// inserts itself: the preview and the full rendering each meet them.
+TEST_F(Dxf, RenderingAgainLogsNothingAgain) {
+  const Pairs badSpline{{0, "SPLINE"}, {71, "1"}, {72, "4"}, {73, "2"}, {40, "0"}, {40, "1"},
+                        {40, "0"}, {40, "1"}, {10, "0"}, {20, "0"}, {10, "10"}, {20, "10"}};
+  const Pairs body = Join({Line(0, 0, 1, 0), {{0, "INSERT"}, {2, "B"}, {10, "1"}, {20, "0"}}});
+  Read(BlockDrawing(body, Join({badSpline, {{0, "INSERT"}, {2, "B"}, {10, "0"}, {20, "0"}}})));
+  TPaths paths;
+  dxf.Render(true, options, log, paths);
+  EXPECT_EQ(LinesLogged("DXF SPLINE not drawn"), 1u);
+  EXPECT_EQ(LinesLogged("DXF INSERT nested deeper"), 1u);
+  EXPECT_EQ(LinesLogged("DXF INSERT function error"), 1u);
+}
+
+TEST_F(Dxf, ReportTellsWhatWasSkippedExpandedAndApproximated) {
+  const Pairs text{{0, "TEXT"}, {10, "0"}, {20, "0"}, {40, "5"}, {1, "PLATE"}};
+  // A clockwise bulge gets its steps from its radius in drawing units: in an
+  // inch drawing a half circle of radius 2 inch gets only 24 steps, whose chords
+  // stay well inside it.
+  const Pairs bulge{{0, "LWPOLYLINE"}, {90, "2"}, {10, "0"}, {20, "0"}, {42, "-1"}, {10, "4"}, {20, "0"}};
+  const Pairs entities = Join({text, text, {{0, "HATCH"}, {2, "SOLID"}}, {{0, "DIMENSION"}, {70, "0"}},
+                               {{0, "INSERT"}, {2, "B"}, {10, "10"}, {20, "0"}},
+                               {{0, "INSERT"}, {2, "B"}, {10, "20"}, {20, "0"}, {41, "2"}, {42, "2"}},
+                               bulge});
+  const Pairs circle{{0, "CIRCLE"}, {10, "0"}, {20, "0"}, {40, "1"}};
+  TPaths paths;
+  const DrawingLoad load =
+      Load(BlockDrawing(circle, entities, "B", "0", "0", {{9, "$INSUNITS"}, {70, "1"}}), paths);
+  ASSERT_TRUE(load.ok) << load.error;
+  const ImportReport& report = load.report;
+  EXPECT_EQ(report.skipped.at("TEXT"), 2u);
+  EXPECT_EQ(report.skipped.at("HATCH"), 1u);
+  EXPECT_EQ(report.skipped.at("DIMENSION"), 1u);
+  EXPECT_EQ(report.insertsExpanded, 2u);
+  EXPECT_EQ(report.curvesApproximated, 3u);
+  EXPECT_FALSE(report.truncated);
+  // The worst chord error is the one found on the drawn half circle (centre
+  // (2, 0) inch, radius 2 inch): the largest gap between a chord's middle and the circle.
+  ASSERT_EQ(paths.size(), 3u);
+  const TPath& half = paths[2];
+  double worst = 0;
+  for (std::size_t i = 1; i + 1 < half.size(); ++i) {
+    const double mx = (static_cast<double>(half[i].X) + static_cast<double>(half[i + 1].X)) / 2;
+    const double my = (static_cast<double>(half[i].Y) + static_cast<double>(half[i + 1].Y)) / 2;
+    worst = std::max(worst, 5080 - std::hypot(mx - 5080, my));
+  }
+  EXPECT_GT(worst, 5);
+  EXPECT_NEAR(report.worstChordError, worst, 1.0);
+}
+
+TEST_F(Dxf, ReportNamesTheUnitsAndTheScale) {
+  struct Case {
+    Pairs header;
+    const char* units;
+    double scale;
+  };
+  const Case cases[] = {{{}, "", 100},
+                        {{{9, "$INSUNITS"}, {70, "4"}}, "mm", 100},
+                        {{{9, "$INSUNITS"}, {70, "1"}}, "inch", 2540},
+                        {{{9, "$MEASUREMENT"}, {70, "0"}}, "inch", 2540},
+                        {{{9, "$INSUNITS"}, {70, "6"}}, "m", 100000}};
+  for (const auto& [header, units, scale] : cases) {
+    TPaths paths;
+    const DrawingLoad load = Load(Drawing(Line(0, 0, 1, 0), header), paths);
+    EXPECT_EQ(load.report.units, units);
+    EXPECT_DOUBLE_EQ(load.report.scale, scale) << units;
+  }
+  // A forced unit replaces the file's and says so, once however often it is applied.
+  options.forceInch = true;
+  TPaths paths;
+  Load(Drawing(Line(0, 0, 1, 0), {{9, "$INSUNITS"}, {70, "4"}}), paths);
+  dxf.ApplyImportUnits(options);
+  dxf.Render(true, options, log, paths);
+  EXPECT_EQ(dxf.report.units, "mm");
+  EXPECT_DOUBLE_EQ(dxf.report.scale, 2540);
+  EXPECT_EQ(dxf.report.notes, std::vector<std::string>{"units forced to inch"});
+}
+
+TEST_F(Dxf, BinaryDxfFailsClearlyAndIsReported) {
+  TPaths paths;
+  const DrawingLoad load = Load(std::string("AutoCAD Binary DXF\r\n\x1a\0\0\0", 24), paths);
+  EXPECT_FALSE(load.ok);
+  EXPECT_NE(load.error.find("binary"), std::string::npos) << load.error;
+  EXPECT_EQ(load.report.skipped.count("binary DXF"), 1u);
 }
 
 }  // namespace
