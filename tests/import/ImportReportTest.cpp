@@ -430,6 +430,24 @@ TEST_F(ReadCommand, FilesWithoutPathsExitWithOneAndStillGiveTheirReport) {
   EXPECT_EQ(RunRead({"--json"}).code, 2);
 }
 
+TEST_F(ReadCommand, TruncatedDrawingExitsWithThreeAndSaysSoOnce) {
+  // A LINE whole, then one cut off before its end point: no end-of-file mark.
+  const std::string file = dir.file("cut.dxf");
+  WriteFileText(file, "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n"
+                      "0\nLINE\n8\n0\n10\n0\n20\n");
+  const CliRun text = RunRead({file, "--summary"});
+  EXPECT_EQ(text.code, 3);
+  EXPECT_NE(text.out.find("summary: paths 1, vertices 2"), std::string::npos) << text.out;
+  std::size_t mentions = 0;
+  for (const auto& line : Lines(text.err)) mentions += line.rfind("corvane-cli: " + file + ": truncated", 0) == 0;
+  EXPECT_EQ(mentions, 1u) << text.err;
+  const CliRun json = RunRead({file, "--json"});
+  EXPECT_EQ(json.code, 3);
+  const auto doc = ParseJson(json.out);
+  ASSERT_TRUE(doc) << json.out;
+  EXPECT_TRUE((*doc)["report"]["truncated"].boolean);
+}
+
 TEST_F(ReadCommand, JsonStaysValidWhateverTheFileIsCalled) {
   // A quote, a backslash, a tab and a byte that is no UTF-8.
   const std::string file = dir.file("odd \"name\"\\\t\xff.plt");
