@@ -138,6 +138,7 @@ class HpglReading {
     std::vector<std::string> kept;
     std::string x;
     ForEachNumber(text, [&](const std::string& number) {
+      if (sink_.exhausted()) return;  // nothing more is stored, nor worth a log line
       if (!pairs) {
         if (kept.size() < kMaxKeptNumbers) kept.push_back(number);
       } else if (x.empty()) {
@@ -299,20 +300,26 @@ class HpglReading {
     return ToImportUnits(static_cast<double>(parser_.ParseInt1(text)) * scale_);
   }
 
-  // Says which lost commands change the drawing, beyond their counts.
+  // Says which lost commands change the drawing, beyond their counts; the
+  // log gets the losses an operator would otherwise find only on the table.
   void NoteWhatWasLost() {
     std::set<std::string> drawing, scaling;
-    bool unterminated = false;
+    std::size_t unterminated = 0;
     for (const auto& [name, count] : report_.skipped) {
       const std::string mnemonic = name.substr(0, 2);
       if (Draws(mnemonic)) drawing.insert(mnemonic);
       if (Scales(mnemonic)) scaling.insert(mnemonic);
-      unterminated = unterminated || name.ends_with(" without ;");
+      if (name.ends_with(" without ;")) unterminated += count;
     }
-    if (unterminated)
+    if (unterminated > 0) {
       report_.notes.push_back("commands are read only when a \";\" ends them on their line");
-    if (!drawing.empty())
+      log_.WriteLog("HPGL: " + std::to_string(unterminated) +
+                    " commands without a closing \";\" on their line were not read");
+    }
+    if (!drawing.empty()) {
       report_.notes.push_back("not drawn: " + Joined(drawing) + " (outside the commands read)");
+      log_.WriteLog("HPGL: not drawn: " + Joined(drawing) + " (outside the commands read)");
+    }
     if (!scaling.empty())
       report_.notes.push_back("not applied: " + Joined(scaling) +
                               " (coordinates are read as plotter units)");

@@ -242,6 +242,8 @@ TEST_F(Report, HpglListsTheCommandsPassedOverTheUnitsAndTheArcs) {
   EXPECT_TRUE(AnyNoteHas(report, "PR"));
   EXPECT_TRUE(AnyNoteHas(report, "SC"));
   EXPECT_TRUE(AnyNoteHas(report, "\";\""));
+  EXPECT_TRUE(Logged("HPGL: 1 commands without a closing \";\" on their line were not read"));
+  EXPECT_TRUE(Logged("HPGL: not drawn: LB, PR"));
 }
 
 TEST_F(Report, GcodeListsUnitsWhatWasPassedOverAndTheArcs) {
