@@ -1,9 +1,16 @@
-// Reading speed of the drawing readers: the largest corpus file of each format,
-// a generated DXF of 200 000 entities, and 1x/4x/16x inputs to show that the
-// time grows linearly with the file. Prints MB/s and entities per second.
+// Reading speed of the drawing readers: the corpus's large generated DXF grid
+// (time, peak memory against the output's size, and the speed-up over an
+// independent Python reader when one is installed), the largest corpus file of
+// each format, a generated DXF of 200 000 entities, and 1x/4x/16x inputs to show
+// that the time grows linearly with the file. Prints MB/s and entities per second.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -152,11 +159,120 @@ void Scaling(Context& context, const std::string& name, const std::function<std:
   }
 }
 
+// Peak resident memory of this process so far, in MB (Linux counts it in kB).
+double PeakResidentMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+struct OneRead {
+  std::size_t vertices = 0;
+  double peakMegabytes = 0;
+  double baseMegabytes = 0;
+};
+
+// One full-quality read with extents in a child process, so that the peak
+// memory is that read's own and not the benchmark's.
+bool ReadOnceInAChild(const std::string& file, OneRead& figures) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) return false;
+  const pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    close(pipeEnds[0]);
+    OneRead read;
+    read.baseMegabytes = PeakResidentMegabytes();
+    Context context;
+    TPaths paths;
+    TDXF dxf;
+    if (const auto text = ReadWholeFile(file)) {
+      ReadDrawing(*text, DrawingFormat::Dxf, ImportOptions{}, context.parser, context.log, paths, dxf, true);
+      (void)ExtentsOf(paths);
+      read.vertices = VertexCountOf(paths);
+    }
+    read.peakMegabytes = PeakResidentMegabytes();
+    const bool written = write(pipeEnds[1], &read, sizeof read) == static_cast<ssize_t>(sizeof read);
+    _exit(written ? 0 : 1);
+  }
+  close(pipeEnds[1]);
+  const bool got = read(pipeEnds[0], &figures, sizeof figures) == static_cast<ssize_t>(sizeof figures);
+  close(pipeEnds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return got && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Seconds the independent Python DXF reader takes to read the file and find
+// its extents, timed inside Python; negative when it is not installed.
+double IndependentReaderSeconds(const std::string& file) {
+  const std::string python = std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+  if (std::system((python + " -c 'import ezdxf' >/dev/null 2>&1").c_str()) != 0) return -1;
+  const std::string command = python +
+      " -c 'import sys, time, ezdxf; from ezdxf import bbox; t = time.perf_counter(); "
+      "doc = ezdxf.readfile(sys.argv[1]); bbox.extents(doc.modelspace()); "
+      "print(time.perf_counter() - t)' '" + file + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  double seconds = -1;
+  if (std::fscanf(pipe, "%lf", &seconds) != 1) seconds = -1;
+  pclose(pipe);
+  return seconds;
+}
+
+// The large generated grid: read and render times, peak memory against twice
+// the output's vertex payload plus 30 MB, and the speed-up over the Python reader.
+void BigGrid(Context& context, const std::string& file) {
+  const auto text = ReadWholeFile(file);
+  if (!text) {
+    std::printf("%s: corpus not found\n", file.c_str());
+    return;
+  }
+  std::printf("Large generated DXF: %s\n", std::filesystem::path(file).filename().string().c_str());
+  OneRead once;
+  if (ReadOnceInAChild(file, once)) {
+    const double payload = static_cast<double>(once.vertices * sizeof(ClipperLib::IntPoint)) / (1024.0 * 1024.0);
+    const double bound = 2 * payload + 30;
+    std::printf("  peak memory %.1f MB (%.1f MB before reading); vertex payload %.1f MB, bound 2 x payload + 30 = "
+                "%.1f MB: %s\n",
+                once.peakMegabytes, once.baseMegabytes, payload, bound,
+                once.peakMegabytes <= bound ? "within" : "OVER");
+  } else {
+    std::printf("  peak memory: the child read failed\n");
+  }
+  TPaths paths;
+  TDXF dxf;
+  ImportOptions options;
+  const double parse = SecondsPerRead([&] {
+    std::string error;
+    dxf.Read(*text, context.log, error);
+  });
+  dxf.ApplyImportUnits(options);
+  const double render = SecondsPerRead([&] { dxf.Render(true, options, context.log, paths); });
+  const double whole = SecondsPerRead([&] {
+    ReadDrawing(*text, DrawingFormat::Dxf, options, context.parser, context.log, paths, dxf, true);
+    (void)ExtentsOf(paths);
+  });
+  std::printf("  read + render + extents %.1f ms (parse %.1f ms, render %.1f ms), %zu vertices\n", whole * 1e3,
+              parse * 1e3, render * 1e3, VertexCountOf(paths));
+  const double python = IndependentReaderSeconds(file);
+  if (python < 0) {
+    std::printf("  independent reader: python3-ezdxf not installed, no speed-up measured "
+                "(apt-get install python3-ezdxf)\n");
+    return;
+  }
+  std::printf("  independent reader (python3-ezdxf, read + extents) %.2f s: %.0f times faster (target 50)\n",
+              python, python / whole);
+}
+
 }  // namespace
 
 int main() {
   Context context;
   const std::string corpus = std::string(CORVANE_CORPUS_DIR);
+  // First, while the process is small: the child's peak memory starts from here.
+  BigGrid(context, corpus + "/generated/gen_r2000_big_grid.dxf");
+  std::printf("\n");
   std::printf("Largest corpus files\n");
   const std::vector<std::pair<std::string, DrawingFormat>> folders{
       {corpus + "/dxf", DrawingFormat::Dxf},
