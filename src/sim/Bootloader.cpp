@@ -42,6 +42,10 @@ void Bootloader::loadFlash(const std::vector<std::uint8_t>& image) {
   std::copy_n(image.begin(), std::min<std::size_t>(image.size(), flash_.size()), flash_.begin());
 }
 
+void Bootloader::armWriteNack(int n) {
+  if (n >= 1) nackAt_.insert(writes_ + n);
+}
+
 void Bootloader::expect(State state, std::size_t count) {
   state_ = state;
   collected_.clear();
@@ -183,6 +187,8 @@ void Bootloader::onCollected(std::vector<std::uint8_t>& out) {
         needed_ = 1 + count + 1;
         return;
       }
+      ++writes_;
+      if (nackAt_.erase(writes_) > 0) return nack();
       std::uint8_t* target = memory(address_, count);
       if (Xor(frame.data(), count + 1) != frame.back() || !target) return nack();
       const bool isFlash = address_ >= kFlashBase && address_ < kFlashBase + kFlashSize;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace corvane::sim {
@@ -35,6 +36,14 @@ class Bootloader {
   // Loads an image at the start of flash (for rehearsals of a flashed board).
   void loadFlash(const std::vector<std::uint8_t>& image);
 
+  // Write Memory data blocks received so far, refused ones included.
+  std::int64_t writesReceived() const { return writes_; }
+  // Injected fault: the n-th data block from now (n = 1: the next) is
+  // refused with NACK and leaves the flash as it was, as a failed
+  // programming step of the real chip does.
+  void armWriteNack(int n);
+  void clearFaults() { nackAt_.clear(); }
+
  private:
   enum class State : std::uint8_t {
     WaitSync,
@@ -67,6 +76,8 @@ class Bootloader {
   std::vector<std::uint8_t> ram_;
   std::vector<std::uint8_t> optionBytes_;
   std::optional<std::uint32_t> go_;
+  std::int64_t writes_ = 0;
+  std::set<std::int64_t> nackAt_;
 };
 
 }  // namespace corvane::sim

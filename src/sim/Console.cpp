@@ -71,6 +71,9 @@ wiring NC-BITS                 inputs wired normally closed (bit 0 X ... bit 7 I
 fault KIND PROBABILITY         KIND: lose checksum late error; probability 0..1
 fault KIND at N                hit the N-th request from now
 fault seed N | clear
+fault boot-silent on|off       the bootloader answers nothing
+fault boot-nack at N           the bootloader refuses the N-th flash write block from now
+fault boot-drop at N           the cable is pulled as the N-th flash write block arrives
 unplug | plug                  pull or put back the USB cable
 powerup                        power cycle: positions lost, 1234/1234 mark
 oldfirmware on|off             answer only the 20-byte frame of old firmware
@@ -184,6 +187,22 @@ Console::Result Console::execute(const std::string& line) {
     Faults& faults = board_.faults();
     if (w.size() == 2 && w[1] == "clear") {
       faults.clear();
+      board_.clearBootFaults();
+      return Result::Ok;
+    }
+    if (w.size() == 3 && w[1] == "boot-silent") {
+      const auto on = OnOff(w[2]);
+      if (!on) return fail("expected on or off, got " + w[2]);
+      board_.setBootSilent(*on);
+      return Result::Ok;
+    }
+    if (w.size() == 4 && (w[1] == "boot-nack" || w[1] == "boot-drop") && w[2] == "at") {
+      const auto n = Number(w[3]);
+      if (!n || *n < 1) return fail("bad block count " + w[3]);
+      if (w[1] == "boot-nack")
+        board_.bootloader().armWriteNack(static_cast<int>(*n));
+      else
+        board_.armBootDrop(static_cast<int>(*n));
       return Result::Ok;
     }
     if (w.size() == 3 && w[1] == "seed") {

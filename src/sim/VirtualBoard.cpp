@@ -62,7 +62,16 @@ bool VirtualBoard::write(std::span<const std::uint8_t> bytes) {
   if (unplugged_) return false;
   if (inBootloader_) {
     std::vector<std::uint8_t> out;
-    for (std::uint8_t b : bytes) bootloader_.receive(b, out);
+    for (std::uint8_t b : bytes) {
+      bootloader_.receive(b, out);
+      if (dropAtWrite_ && bootloader_.writesReceived() >= *dropAtWrite_) {
+        dropAtWrite_.reset();
+        note("fault: cable pulled during a flash write");
+        unplug();
+        return true;
+      }
+    }
+    if (bootSilent_) out.clear();
     if (!out.empty()) send(std::move(out), now_);
     if (bootloader_.takeGo()) {
       note("bootloader: go, application starts");
@@ -151,6 +160,16 @@ bool VirtualBoard::setBitMode(std::uint8_t mask, std::uint8_t mode) {
     }
   }
   return true;
+}
+
+void VirtualBoard::armBootDrop(int n) {
+  if (n >= 1) dropAtWrite_ = bootloader_.writesReceived() + n;
+}
+
+void VirtualBoard::clearBootFaults() {
+  bootSilent_ = false;
+  dropAtWrite_.reset();
+  bootloader_.clearFaults();
 }
 
 void VirtualBoard::enterBootloader() {

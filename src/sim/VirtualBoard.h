@@ -55,6 +55,13 @@ class VirtualBoard {
   void setOldFirmware(bool on);
   bool oldFirmware() const { return oldFirmware_; }
   void scheduleInput(std::int64_t atMicros, Input input, bool on);
+  // Faults of the bootloader dialogue: a bootloader that answers nothing,
+  // and a cable pulled as the n-th Write Memory data block from now arrives,
+  // before its answer. A NACKed block is the bootloader's own (armWriteNack).
+  void setBootSilent(bool on) { bootSilent_ = on; }
+  bool bootSilent() const { return bootSilent_; }
+  void armBootDrop(int n);
+  void clearBootFaults();
   void setLogSink(LogSink sink) { log_ = std::move(sink); }
 
   Board& board() { return board_; }
@@ -92,6 +99,8 @@ class VirtualBoard {
   std::vector<Pending> pending_;
   std::vector<InputChange> schedule_;
   std::optional<std::int64_t> resetAssertedAt_;
+  bool bootSilent_ = false;
+  std::optional<std::int64_t> dropAtWrite_;
   LogSink log_;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "SimClient.h"
+#include "sim/Console.h"
 #include "wire/Bootloader.h"
 #include "wire/Commands.h"
 
@@ -143,6 +144,50 @@ TEST_F(BootFixture, FirmwareUpdateSequenceOfTheProgram) {
   EXPECT_EQ(flash[300], 0xFF);
   SimClient pc(board);
   EXPECT_EQ(pc.must(wire::cmd::kStatusA).r[0], 1234);  // the new firmware starts from power-up
+}
+
+// The faults a failed firmware update is rehearsed with, armed by console
+// lines as the control socket takes them.
+TEST_F(BootFixture, InjectedFaultsSilenceNackAndPullTheCable) {
+  std::vector<std::string> said;
+  Console console(board, [&said](const std::string& line) { said.push_back(line); });
+  Bytes data(257, 0x5A);
+  data[0] = 0xFF;  // 256 bytes follow
+  const Bytes block = WithXor(data);
+  auto writeBlock = [&](std::uint8_t j) {
+    Bytes answers = command(kWriteMemory);
+    for (auto b : talk(Address(kFlashBase + j * 256u))) answers.push_back(b);
+    for (auto b : talk(block)) answers.push_back(b);
+    return answers;
+  };
+  board.enterBootloader();
+
+  ASSERT_EQ(console.execute("fault boot-silent on"), Console::Result::Ok);
+  EXPECT_TRUE(talk({kSync}).empty());
+  EXPECT_TRUE(command(kGet).empty());
+  ASSERT_EQ(console.execute("fault boot-silent off"), Console::Result::Ok);
+  EXPECT_EQ(command(kGetId).front(), kAck) << "it took the sync all along";
+
+  ASSERT_EQ(console.execute("fault boot-nack at 2"), Console::Result::Ok);
+  EXPECT_EQ(writeBlock(0), (Bytes{kAck, kAck, kAck}));
+  EXPECT_EQ(writeBlock(1), (Bytes{kAck, kAck, kNack}));
+  EXPECT_EQ(board.bootloader().flash()[256], 0xFF) << "a refused block writes nothing";
+  EXPECT_EQ(writeBlock(1), (Bytes{kAck, kAck, kAck})) << "armed once";
+  EXPECT_EQ(board.bootloader().flash()[256], 0x5A);
+
+  ASSERT_EQ(console.execute("fault boot-drop at 1"), Console::Result::Ok);
+  EXPECT_EQ(writeBlock(2), (Bytes{kAck, kAck})) << "no answer to the block";
+  EXPECT_TRUE(board.unplugged());
+  board.plugIn();
+  pulse(300000);
+  EXPECT_EQ(talk({kSync}), Bytes{kAck}) << "a reset pulse brings the bootloader back";
+
+  ASSERT_EQ(console.execute("fault boot-nack at 1"), Console::Result::Ok);
+  ASSERT_EQ(console.execute("fault boot-silent on"), Console::Result::Ok);
+  ASSERT_EQ(console.execute("fault clear"), Console::Result::Ok);
+  EXPECT_EQ(writeBlock(3), (Bytes{kAck, kAck, kAck})) << "clear disarms every boot fault";
+  for (const char* bad : {"fault boot-nack at 0", "fault boot-drop 0.5", "fault boot-silent maybe"})
+    EXPECT_EQ(console.execute(bad), Console::Result::Error) << bad;
 }
 
 TEST_F(BootFixture, PlainEraseOfPagesAndWholeFlash) {
