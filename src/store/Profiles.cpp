@@ -2,7 +2,10 @@
 
 #include <filesystem>
 
+#include "ports/Clock.h"
+#include "ports/Host.h"
 #include "ports/ProgramLog.h"
+#include "store/StagingFolder.h"
 #include "system/Paths.h"
 
 namespace fs = std::filesystem;
@@ -19,30 +22,70 @@ fs::path StoreFolderOf(const fs::path& folder) {
   return {};
 }
 
+// The profile's content, put together in `staging`; the reason when a copy failed.
+std::string FillProfile(const fs::path& templateFolder, const fs::path& staging) {
+  std::error_code error;
+  const fs::path store = staging / "STORE";
+  if (const fs::path source = StoreFolderOf(templateFolder); !source.empty())
+    fs::copy(source, store, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
+             error);
+  else
+    fs::create_directory(store, error);
+  if (error)
+    return "Cannot copy the store of \"" + templateFolder.string() + "\": " + error.message();
+  if (const fs::path logo = templateFolder / "logo.bmp"; fs::exists(logo, error)) {
+    fs::copy_file(logo, staging / "logo.bmp", error);
+    if (error) return "Cannot copy \"" + logo.string() + "\": " + error.message();
+  }
+  return {};
+}
+
 }  // namespace
 
+bool IsUsableProfileName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (const char c : name)
+    if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+  return true;
+}
+
 bool CreateProfile(const Paths& paths, ProgramLog& log) {
+  if (!IsUsableProfileName(paths.profileName)) {
+    log.WriteLog("Profile name not usable: \"" + paths.profileName + "\"");
+    return false;
+  }
   std::error_code error;
-  const fs::path plasma = fs::path(paths.corvaneFolder()) / "Plasma";
+  const fs::path profiles = paths.corvaneFolder();
+  fs::create_directories(profiles, error);
+  const fs::path plasma = profiles / "Plasma";
   const fs::path templateFolder =
       fs::is_directory(plasma, error) ? plasma : fs::path(paths.programFolder);
-  const fs::path profile = paths.profileFolder();
-  const fs::path store = paths.storeFolder();
-  if (!fs::create_directories(store, error) && error) return false;
 
-  if (const fs::path source = StoreFolderOf(templateFolder); !source.empty()) {
-    for (const auto& entry : fs::directory_iterator(source, error)) {
-      if (!entry.is_regular_file(error)) continue;
-      fs::copy_file(entry.path(), store / entry.path().filename(),
-                    fs::copy_options::overwrite_existing, error);
-    }
+  const StagingFolder staging(profiles.string(), paths.profileName + ".new");
+  std::string failure =
+      staging.empty() ? staging.error() : FillProfile(templateFolder, staging.path());
+  // Both without their trailing "/", so that the rename names the folders themselves.
+  const fs::path profile = fs::path(paths.profileFolder()).parent_path();
+  if (failure.empty()) {
+    fs::rename(fs::path(staging.path()).parent_path(), profile, error);
+    if (error) failure = "Cannot create \"" + profile.string() + "\": " + error.message();
   }
-  if (!fs::exists(profile / "logo.bmp", error) && fs::exists(templateFolder / "logo.bmp", error))
-    fs::copy_file(templateFolder / "logo.bmp", profile / "logo.bmp", error);
-
+  if (!failure.empty()) {
+    log.WriteLog(failure);
+    return false;
+  }
   log.WriteLog("Created : \"" + paths.profileName + "\" profile in:");
-  log.WriteLog(profile.string());
-  return fs::is_directory(profile, error);
+  log.WriteLog(paths.profileFolder());
+  return true;
+}
+
+void OpenProfilesFolder(const Paths& paths, Host& host, Clock& clock,
+                        const std::function<void(const std::string& folder)>& showFolder) {
+  showFolder(paths.corvaneFolder());
+  for (int i = 0; i < 4; ++i) {
+    host.processEvents();
+    clock.sleepMillis(500);
+  }
 }
 
 }  // namespace corvane

@@ -22,6 +22,7 @@
 #include "system/System.h"
 #include "ui/AnalysisGraphWindow.h"
 #include "ui/FieldPanel.h"
+#include "ui/Manual.h"
 #include "ui/PathView.h"
 #include "ui/PresetBox.h"
 #include "ui/SplashScreen.h"
@@ -65,6 +66,7 @@ void MainWindow::buildPanels() {
   connect(help, &QToolButton::clicked, this, [this] {
     if (splash_) splash_->toggleAbout();
   });
+  AddManualButton(this, system_)->setGeometry(685, 10, 60, 26);
 
   logo_ = new QLabel(this);
   logo_->setObjectName("Logo");
