@@ -201,6 +201,16 @@ INSTANTIATE_TEST_SUITE_P(
                       {CNCpath{}, Contour(kKindCut, {}), Contour(kKindCut, {{700, 700}}),
                        Square(0, 0, 5000), Contour(kKindDisabled, {{900, 900}})},
                       Join({kStart, kSquareAt30, {"150 M30"}})},
+        NumberingCase{"DisabledContourIsWrittenLikeAnyOther",
+                      {},
+                      {},
+                      {Square(0, 0, 5000, kKindDisabled)},
+                      Join({kStart, kSquareAt30, {"150 M30"}})},
+        NumberingCase{"MarkerContourIsWrittenLikeAnyOther",
+                      {},
+                      {},
+                      {Square(0, 0, 5000, kKindMarker)},
+                      Join({kStart, kSquareAt30, {"150 M30"}})},
         NumberingCase{"EmptyJobStillStartsAndEnds", {}, {}, {}, Join({kStart, {"30 M30"}})}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
