@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QLayout>
+#include <QGridLayout>
 #include <QPushButton>
 #include <QSessionManager>
 #include <QUrl>
@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "machine/ConfigurationActions.h"
 #include "system/CommandLine.h"
 #include "system/Paths.h"
 #include "system/SingleInstance.h"
@@ -18,6 +19,8 @@
 #include "system/Version.h"
 #include "ui/MainWindow.h"
 #include "ui/AnalysisGraphWindow.h"
+#include "ui/ConfigurationLinks.h"
+#include "ui/ConfigurationWindow.h"
 #include "ui/QtHost.h"
 #include "ui/SecondaryWindows.h"
 #include "ui/SplashScreen.h"
@@ -71,18 +74,24 @@ int RunProgram(int argc, char** argv) {
   MainWindow mainWindow(system, &splash);
   host.setMainWindow(&mainWindow);
   std::unique_ptr<QWidget> importWindow(CreateImportWindow(system.fields));
-  std::unique_ptr<QWidget> configurationWindow(CreateConfigurationWindow(system.fields));
+  std::unique_ptr<ConfigurationWindow> configurationWindow(new ConfigurationWindow(system.fields));
   std::unique_ptr<QWidget> analysisWindow(CreateAnalysisWindow(system));
   if (!mainWindow.create()) return 1;
   const std::unique_ptr<Controller> controller = MakeController(system, line);
   BindControllerFields(system, *controller);
   mainWindow.setAnalysisWindow(static_cast<AnalysisGraphWindow*>(analysisWindow.get()));
   mainWindow.attachController(controller.get());
+  ConfigurationActions configuration(system, controller->commands, controller->connection,
+                                     controller->link.state);
+  configuration.Install();
+  configurationWindow->attach(system, *controller, configuration);
+  BindConfiguration(mainWindow, *configurationWindow, system, *controller, configuration);
 
   // "Advanced.txt": the file is read only at start, so open it and end normally.
-  auto* advancedButton = new QPushButton("Advanced.txt", configurationWindow.get());
+  auto* files = configurationWindow->findChild<QWidget*>("ProgramFiles");
+  auto* advancedButton = new QPushButton("Advanced.txt", files);
   advancedButton->setObjectName("AdvancedTxt");
-  configurationWindow->layout()->addWidget(advancedButton);
+  static_cast<QGridLayout*>(files->layout())->addWidget(advancedButton, 0, 2);
   QObject::connect(advancedButton, &QPushButton::clicked, &mainWindow,
                    [advancedButton, &system, &mainWindow] {
                      advancedButton->setEnabled(false);

@@ -3,6 +3,7 @@
 #include <QVBoxLayout>
 
 #include "ui/AnalysisGraphWindow.h"
+#include "ui/ConfigurationWindow.h"
 #include "ui/FieldPanel.h"
 
 namespace corvane::ui {
@@ -25,11 +26,7 @@ QWidget* CreateImportWindow(FieldStore& fields) {
   return window;
 }
 
-QWidget* CreateConfigurationWindow(FieldStore& fields) {
-  QWidget* window = CreateWindow("ConfigurationWindow", "Configuration", {900, 650});
-  window->layout()->addWidget(CreateFieldPanel(fields, Window::Configuration, window));
-  return window;
-}
+QWidget* CreateConfigurationWindow(FieldStore& fields) { return new ConfigurationWindow(fields); }
 
 QWidget* CreateAnalysisWindow(System& system) { return new AnalysisGraphWindow(system); }
 

@@ -138,8 +138,35 @@ class RealDisplay {
     tool.waitForFinished(millis);
     return tool.readAllStandardOutput().trimmed().toStdString();
   }
+  // Waits for the first window whose title matches and gives it the focus;
+  // its id, or an empty text when none came.
+  QString activate(const QString& title) {
+    const std::string found = xdotool({"search", "--sync", "--name", title});
+    if (found.empty()) return {};
+    const QString id = QString::fromStdString(found.substr(0, found.find('\n')));
+    xdotool({"windowactivate", "--sync", id});
+    return id;
+  }
   std::string name;
   QProcess server, manager;
+};
+
+// The real program on a display of its own against the built-in board,
+// started, with its own data root.
+struct ProgramOnDisplay {
+  ProgramOnDisplay() {
+    auto env = program.process.processEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("DISPLAY", QString::fromStdString(display.name));
+    program.process.setProcessEnvironment(env);
+    program.process.setArguments({"--device=virtual"});
+    program.process.start();
+  }
+  RealDisplay display;
+  testing::TempDir dir;
+  std::string root = dir.path() + "root/";
+  bool runtimeFolder = std::filesystem::create_directories(dir.path() + "run");
+  ProgramProcess program{root, dir.path() + "run"};
 };
 
 // F5 starts the job, Esc stops it and F6 resumes it, pressed as keys on the
@@ -147,23 +174,13 @@ class RealDisplay {
 TEST(Program, StartStopAndResumeFromTheKeyboardThroughTheWindowManager) {
   for (const char* tool : {"Xvfb", "openbox", "xdotool"})
     ASSERT_FALSE(QStandardPaths::findExecutable(tool).isEmpty()) << tool << " (scripts/install-deps.sh installs it)";
-  RealDisplay display;
-  testing::TempDir dir;
-  const std::string root = dir.path() + "root/";
-  std::filesystem::create_directories(dir.path() + "run");
-  ProgramProcess program(root, dir.path() + "run");
-  auto env = program.process.processEnvironment();
-  env.insert("QT_QPA_PLATFORM", "xcb");
-  env.insert("DISPLAY", QString::fromStdString(display.name));
-  program.process.setProcessEnvironment(env);
-  program.process.setArguments({"--device=virtual"});
-  program.process.start();
+  ProgramOnDisplay run;
+  RealDisplay& display = run.display;
+  const std::string& root = run.root;
+  ProgramProcess& program = run.program;
   ASSERT_TRUE(program.process.waitForStarted());
   ASSERT_TRUE(WaitForLog(root, "Communication OK", 15000)) << TodaysLog(root);
-  const std::string window = display.xdotool({"search", "--sync", "--name", "Corvane CNC v"});
-  ASSERT_FALSE(window.empty());
-  const QString id = QString::fromStdString(window.substr(0, window.find('\n')));
-  display.xdotool({"windowactivate", "--sync", id});
+  ASSERT_FALSE(display.activate("Corvane CNC v").isEmpty());
   QThread::msleep(1500);  // past the start lock after the program's start
 
   display.xdotool({"key", "F5"});
@@ -179,6 +196,41 @@ TEST(Program, StartStopAndResumeFromTheKeyboardThroughTheWindowManager) {
 
   ::kill(static_cast<pid_t>(program.process.processId()), SIGTERM);
   EXPECT_TRUE(program.process.waitForFinished(15000));
+}
+
+// The configuration window from the main window's button: the Machine page
+// reached with Ctrl+Tab, a gear typed into its first field, the window closed
+// through the window manager; the program's closing saves what was typed.
+TEST(Program, ConfigurationTypedThroughTheWindowManagerIsSaved) {
+  for (const char* tool : {"Xvfb", "openbox", "xdotool"})
+    ASSERT_FALSE(QStandardPaths::findExecutable(tool).isEmpty()) << tool;
+  ProgramOnDisplay run;
+  RealDisplay& display = run.display;
+  const std::string& root = run.root;
+  ProgramProcess& program = run.program;
+  ASSERT_TRUE(program.process.waitForStarted());
+  ASSERT_TRUE(WaitForLog(root, "Communication OK", 15000)) << TodaysLog(root);
+  const QString mainId = display.activate("Corvane CNC v");
+  ASSERT_FALSE(mainId.isEmpty());
+  // The "Configuration" button of the main window's top bar.
+  display.xdotool({"mousemove", "--window", mainId, "798", "23", "click", "1"});
+  ASSERT_FALSE(display.activate("^Configuration$").isEmpty());
+  QThread::msleep(500);
+  // It opens on the Program page; two pages on is the Machine page, whose
+  // first field is the X gear.
+  display.xdotool({"key", "ctrl+Tab", "ctrl+Tab"});
+  QThread::msleep(300);
+  display.xdotool({"key", "ctrl+a"});
+  display.xdotool({"type", "42.5"});
+  QThread::msleep(300);
+  display.xdotool({"key", "alt+F4"});
+  QThread::msleep(800);
+
+  ::kill(static_cast<pid_t>(program.process.processId()), SIGTERM);
+  ASSERT_TRUE(program.process.waitForFinished(15000));
+  const std::string settings = testing::ReadFileText(root + "CorvaneCNC/Plasma/STORE/store.fms");
+  EXPECT_NE(settings.find("xMoveX\r\n42.5\r\n"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("eTabSheet\r\n1\r\n"), std::string::npos) << "closed on the Machine page";
 }
 
 }  // namespace

@@ -1,0 +1,148 @@
+#include "ui/ConfigurationLinks.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+
+#include "machine/ConfigurationActions.h"
+#include "system/System.h"
+#include "ui/ConfigurationWindow.h"
+#include "ui/MainWindow.h"
+#include "virtual/ControllerSetup.h"
+
+namespace corvane::ui {
+namespace {
+
+// The service code opens the window whatever password the operator set.
+constexpr const char* kServiceCode = "40917";
+constexpr int kPasswordTitle = 107;
+constexpr int kPasswordPrompt = 108;
+
+QString Css(RgbColour c) { return QString("rgb(%1,%2,%3)").arg(c.r).arg(c.g).arg(c.b); }
+
+// Keeps the report pane above the "Status" link wherever the layout puts it,
+// and the link wide enough for "Status : Check" with "Reset" beside it.
+class ReportPlacement final : public QObject {
+ public:
+  static constexpr int kLinkWidth = 96;
+  ReportPlacement(QLabel* link, QLabel* reset, QWidget* pane)
+      : QObject(pane), link_(link), reset_(reset), pane_(pane) {
+    link->installEventFilter(this);
+    reset->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) place();
+    return false;
+  }
+  void place() {
+    if (link_->width() < kLinkWidth) link_->resize(kLinkWidth, link_->height());
+    const int resetLeft = link_->geometry().right() + 4;
+    if (reset_->x() < resetLeft) reset_->setGeometry(resetLeft, link_->y(), 40, reset_->height());
+    const int height = 320;
+    pane_->setGeometry(link_->x(), std::max(44, link_->y() - height - 4), 400, height);
+  }
+
+ private:
+  QLabel* link_;
+  QLabel* reset_;
+  QWidget* pane_;
+};
+
+QString ReportHtml(const DiagnosticsReport& report) {
+  QString html;
+  for (const ReportLine& line : report.lines)
+    html += QString("<div style=\"color:%1\">%2</div>")
+                .arg(Css(TextColour(line.colour)), QString::fromStdString(line.text).toHtmlEscaped());
+  return html;
+}
+
+void OpenWithPassword(System& system, ConfigurationWindow& window) {
+  if (system.Busy) return;
+  const std::string& password = system.fields.text(Window::Configuration, "eSpec5");
+  const bool ctrl = (QApplication::keyboardModifiers() & Qt::ControlModifier) != 0;
+  if (!password.empty() && !ctrl) {
+    const auto answer = system.host.inputText(system.messages[kPasswordTitle],
+                                              system.messages[kPasswordPrompt], "");
+    if (!answer || (*answer != password && *answer != kServiceCode)) return;
+  }
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+QToolButton* AddButton(MainWindow& main, const char* name, const char* caption, QRect where) {
+  auto* button = new QToolButton(&main);
+  button->setObjectName(name);
+  button->setText(caption);
+  button->setGeometry(where);
+  return button;
+}
+
+}  // namespace
+
+void BindConfiguration(MainWindow& main, ConfigurationWindow& window, System& system,
+                       Controller& controller, ConfigurationActions& actions) {
+  if (system.advanced.title) main.setWindowTitle(QString::fromStdString(*system.advanced.title));
+
+  QToolButton* configure =
+      AddButton(main, "SpeedButton32", "Configuration", {750, 10, 96, 26});
+  QObject::connect(configure, &QToolButton::clicked, &main,
+                   [&system, &window] { OpenWithPassword(system, window); });
+
+  // The output buttons stay down while the output is on.
+  QToolButton* outs[] = {AddButton(main, "sOut1", "Out 1", {850, 10, 46, 26}),
+                         AddButton(main, "sOut2", "Out 2", {900, 10, 46, 26})};
+  for (int output = 1; output <= 2; ++output) {
+    QToolButton* button = outs[output - 1];
+    button->setCheckable(true);
+    button->hide();
+    QObject::connect(button, &QToolButton::clicked, &main, [&controller, output](bool down) {
+      controller.commands.SetOutputButton(output, down);
+    });
+  }
+  controller.commands.ui.releaseOutputButton = [outs](int output) {
+    if (output == 1 || output == 2) outs[output - 1]->setChecked(false);
+  };
+  actions.ui.showOutputButton = [outs](int output, bool visible) {
+    if (output == 1 || output == 2) outs[output - 1]->setVisible(visible);
+  };
+
+  auto* status = main.findChild<QLabel*>("StatusLink");
+  auto* reset = main.findChild<QLabel*>("ResetLink");
+  auto* pane = new QLabel(&main);
+  pane->setObjectName("ReportPane");
+  pane->setTextFormat(Qt::RichText);
+  pane->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  pane->setAutoFillBackground(true);
+  pane->setStyleSheet("background: white; border: 1px solid grey; padding: 6px;");
+  pane->hide();
+  (new ReportPlacement(status, reset, pane))->place();
+  const bool statusVisible = system.advanced.statusVisible;
+  status->setVisible(statusVisible);
+  reset->hide();
+
+  actions.ui.showReport = [&actions, &window, status, reset, pane, statusVisible] {
+    const DiagnosticsReport& report = actions.report();
+    const StatusSummary summary = SummaryOf(report.level);
+    status->setText(QString("<a href=\"status\" style=\"color:%1; text-decoration:none\">%2</a>")
+                        .arg(Css(TextColour(summary.colour)), QString::fromStdString(summary.text)));
+    reset->setVisible(statusVisible && report.level != 0);
+    pane->setText(ReportHtml(report));
+    window.showLamps();
+  };
+  QObject::connect(status, &QLabel::linkActivated, &main, [&actions, pane] {
+    pane->setVisible(!pane->isVisible());
+    pane->raise();
+    actions.RebuildReport();
+  });
+  QObject::connect(reset, &QLabel::linkActivated, &main, [&actions, reset] {
+    reset->hide();
+    actions.ResetStatistics();
+  });
+  controller.connection.ui.redrawDiagnostics = [&actions] { actions.RebuildReport(); };
+  QObject::connect(main.timer("Timer2"), &QTimer::timeout, &main, [&actions] { actions.Tick(); });
+}
+
+}  // namespace corvane::ui

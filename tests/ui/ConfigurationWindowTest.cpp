@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "job/JobFixture.h"
+#include "machine/ConfigurationActions.h"
+#include "store/FieldTables.h"
+#include "store/SettingsStore.h"
+#include "ui/ConfigurationLinks.h"
+#include "ui/ConfigurationWindow.h"
+#include "ui/MainWindow.h"
+#include "ui/QtApp.h"
+
+namespace corvane {
+namespace {
+
+constexpr Window kConfig = Window::Configuration;
+
+// The configuration window and the main window's links, wired as the program
+// wires them, on the controller side of a JobFixture connected to the board.
+struct WithQt {
+  WithQt() { testing::QtApp(); }
+};
+struct ConfigurationUi : WithQt, testing::JobFixture {
+  explicit ConfigurationUi(bool statusVisible = true, std::string title = {}) {
+    system->advanced.statusVisible = statusVisible;
+    if (!title.empty()) system->advanced.title = title;
+    actions.Install();
+    window.attach(*system, *controller, actions);
+    ui::BindConfiguration(main, window, *system, *controller, actions);
+    // Start-up: the settings written and read back set every list from its field.
+    SaveSettings(*system);
+    LoadSettings(*system);
+    system->loading = false;
+    Connect();
+  }
+  ~ConfigurationUi() { window.hide(); }
+  // One timeout of the main window's Timer2, from the event loop.
+  void secondTick() {
+    QTimer* timer = main.timer("Timer2");
+    timer->start(0);
+    QTest::qWait(30);
+    timer->stop();
+  }
+  template <typename W>
+  W* find(QWidget& top, const char* name) {
+    return top.findChild<W*>(name);
+  }
+  // The title of the page that holds `widget`, or "" when no page does.
+  QString pageOf(QWidget* widget) {
+    QTabWidget* tabs = window.pages();
+    for (int i = 0; i < tabs->count(); ++i)
+      if (tabs->widget(i)->isAncestorOf(widget)) return tabs->tabText(i);
+    return {};
+  }
+
+  ConfigurationActions actions{*system, controller->commands, controller->connection,
+                               controller->link.state};
+  ui::ConfigurationWindow window{system->fields};
+  ui::MainWindow main{*system, nullptr};
+};
+
+TEST(ConfigurationWindow, EveryFieldOfTheTableSitsOnItsPageAndIsBound) {
+  ConfigurationUi ui;
+  QTabWidget* tabs = ui.window.pages();
+  ASSERT_EQ(tabs->count(), 4);
+  const char* titles[] = {"Electronics", "Machine", "Functions", "Program"};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(tabs->tabText(i), titles[i]);
+
+  for (const FieldSpec& field : FieldsOf(kConfig)) {
+    const QString name = QString::fromUtf8(field.name.data(), int(field.name.size()));
+    QWidget* widget = ui.window.findChild<QWidget*>(name);
+    ASSERT_NE(widget, nullptr) << name.toStdString();
+    // A hidden field is on its page when a mode or the special panel shows it.
+    const QString page = ui.pageOf(widget);
+    if (field.state != FieldState::Hidden || !page.isEmpty()) {
+      EXPECT_EQ(page.toStdString(), field.group) << name.toStdString();
+    }
+  }
+  for (const ChoiceSpec& list : ChoiceListsOf(kConfig)) {
+    const QString name = QString::fromUtf8(list.name.data(), int(list.name.size()));
+    auto* widget = ui.window.findChild<QComboBox*>(name);
+    ASSERT_NE(widget, nullptr) << name.toStdString();
+    EXPECT_EQ(ui.pageOf(widget).toStdString(), list.page) << name.toStdString();
+  }
+
+  // Typed text reaches the store; the store's value reaches the widget.
+  auto* gear = ui.find<QLineEdit>(ui.window, "xMoveX");
+  gear->clear();
+  QTest::keyClicks(gear, "40");
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xMoveX"), "40");
+  ui.system->fields.setText(kConfig, "xFeedMaxXY", "9000");
+  EXPECT_EQ(ui.find<QLineEdit>(ui.window, "xFeedMaxXY")->text(), "9000");
+}
+
+TEST(ConfigurationWindow, TheConfigurationButtonAsksForThePasswordWhenOneIsSet) {
+  ConfigurationUi ui;
+  auto* button = ui.find<QToolButton>(ui.main, "SpeedButton32");
+  ASSERT_NE(button, nullptr);
+  const struct {
+    const char* password;
+    std::deque<std::optional<std::string>> answers;
+    bool opens;
+  } cases[] = {{"", {}, true},
+               {"abc", {std::string("wrong")}, false},
+               {"abc", {std::nullopt}, false},
+               {"abc", {std::string("abc")}, true},
+               {"abc", {std::string("40917")}, true}};
+  for (const auto& c : cases) {
+    ui.window.hide();
+    ui.system->fields.setText(kConfig, "eSpec5", c.password);
+    ui.host.inputs = c.answers;
+    const size_t asked = ui.host.prompts.size();
+    button->click();
+    EXPECT_EQ(ui.window.isVisible(), c.opens) << c.password;
+    EXPECT_EQ(ui.host.prompts.size(), asked + (*c.password ? 1 : 0));
+  }
+  ui.system->Busy = true;
+  ui.window.hide();
+  ui.system->fields.setText(kConfig, "eSpec5", "");
+  button->click();
+  EXPECT_FALSE(ui.window.isVisible()) << "refused while busy";
+}
+
+TEST(ConfigurationWindow, TheStatusLinkShowsTheSummaryAndResetClearsTheStatistics) {
+  ConfigurationUi ui;
+  auto* status = ui.find<QLabel>(ui.main, "StatusLink");
+  auto* reset = ui.find<QLabel>(ui.main, "ResetLink");
+  ui.controller->link.state.WorstAttempt = 9;
+  ui.system->StatisticsChanged = true;
+  ui.secondTick();
+  EXPECT_TRUE(status->text().contains("Status : Check")) << status->text().toStdString();
+  EXPECT_TRUE(status->text().contains("rgb(255,0,0)"));
+  EXPECT_FALSE(reset->isHidden());
+  EXPECT_TRUE(ui.find<QLabel>(ui.main, "ReportPane")->text().contains("USB Interferences : High"));
+
+  emit reset->linkActivated("reset");
+  EXPECT_TRUE(reset->isHidden());
+  EXPECT_EQ(ui.controller->link.state.WorstAttempt, 0);
+  ui.secondTick();
+  EXPECT_FALSE(status->text().contains("Check"))
+      << ui.find<QLabel>(ui.main, "ReportPane")->text().toStdString();
+
+  emit status->linkActivated("status");
+  EXPECT_FALSE(ui.find<QLabel>(ui.main, "ReportPane")->isHidden());
+}
+
+TEST(ConfigurationWindow, AdvancedOptionsHideTheStatusLinkAndReplaceTheCaption) {
+  ConfigurationUi ui(false, "Table 3 - hall B");
+  EXPECT_TRUE(ui.find<QLabel>(ui.main, "StatusLink")->isHidden());
+  EXPECT_EQ(ui.main.windowTitle(), "Table 3 - hall B");
+  ui.controller->link.state.WorstAttempt = 9;
+  ui.actions.RebuildReport();
+  EXPECT_TRUE(ui.find<QLabel>(ui.main, "ResetLink")->isHidden());
+}
+
+TEST(ConfigurationWindow, OutputButtonsAppearInButtonModeAndSwitchTheOutputs) {
+  ConfigurationUi ui;
+  auto* out1 = ui.find<QToolButton>(ui.main, "sOut1");
+  auto* list = ui.find<QComboBox>(ui.window, "cOut1");
+  EXPECT_TRUE(out1->isHidden());
+  emit list->activated(3);
+  EXPECT_FALSE(out1->isHidden());
+  out1->click();
+  EXPECT_EQ(ui.tap->commandCodes().back(), wire::cmd::kOut1On);
+  out1->click();
+  EXPECT_EQ(ui.tap->commandCodes().back(), wire::cmd::kOut1Off);
+  emit list->activated(1);
+  EXPECT_TRUE(out1->isHidden());
+}
+
+TEST(ConfigurationWindow, TheInterfaceBoxUnticksTheSensorAndEscStopsTheMachine) {
+  ConfigurationUi ui;
+  ui.window.show();
+  auto* interface = ui.find<QCheckBox>(ui.window, "cInterface");
+  auto* ohmic = ui.find<QCheckBox>(ui.window, "cOhmic");
+  interface->click();
+  EXPECT_TRUE(ohmic->isEnabled()) << "the board was told and the sensor may be used";
+  ohmic->click();
+  ASSERT_TRUE(ui.system->fields.checked(kConfig, "cOhmic"));
+  interface->click();
+  EXPECT_FALSE(ohmic->isChecked());
+  EXPECT_FALSE(ohmic->isEnabled());
+
+  const size_t stops = ui.tap->requestsWithCommand(wire::cmd::kStop).size();
+  QTest::keyClick(&ui.window, Qt::Key_Escape);
+  EXPECT_EQ(ui.tap->requestsWithCommand(wire::cmd::kStop).size(), stops + 1);
+
+  ui.window.pages()->setCurrentIndex(2);
+  ui.window.close();
+  EXPECT_EQ(ui.system->fields.text(kConfig, "eTabSheet"), "2");
+}
+
+}  // namespace
+}  // namespace corvane
