@@ -37,6 +37,7 @@ struct MessageTable {
     t[106] = "Cancel";
     t[107] = "Setup";
     t[108] = "Password";
+    t[109] = "Cut line from here";
     t[110] = "Save all settings as the defaults ?";
     return t;
   }

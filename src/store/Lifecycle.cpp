@@ -2,6 +2,7 @@
 
 #include "model/JobNormalise.h"
 #include "store/JobFile.h"
+#include "store/LanguageFile.h"
 #include "store/Presets.h"
 #include "store/SettingsStore.h"
 #include "store/StoreFiles.h"
@@ -30,6 +31,7 @@ void CheckUncleanExit(System& s) {
 
 void PrepareStore(System& s) {
   InstallStoreBehaviours(s);
+  InstallLanguageBehaviours(s);
   ReadAdvancedOptions(StoreFile(s.paths, kAdvancedFile), s.advanced, s.parser, s.log);
   if (s.firstStartOfDay()) RotateBackups(s);
   MigratePresetFiles(s);
@@ -50,6 +52,7 @@ void StartupSequence(System& s) {
     ReadJobFile(s, temp);
   else
     s.log.WriteLog("No job to restore in \"" + temp + "\"");
+  ApplyStartupLanguage(s);
   if (s.store.afterLoad.refreshMicrostepping) s.store.afterLoad.refreshMicrostepping();
   // The restored job starts at (0, 0) with fresh extents, ready to be drawn.
   NormaliseJob(s.job);

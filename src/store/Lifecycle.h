@@ -14,8 +14,9 @@ void PrepareStore(System& system);
 
 // Main window first show, the store's part: settings written when missing and
 // loaded twice, the two-strike check of an unclean previous exit, the close
-// mark cleared and saved, and the job of "temp.cnc" loaded. The loading flag
-// stays set; the caller clears it once language, drawing and link are done.
+// mark cleared and saved, the job of "temp.cnc" loaded and the language of
+// eLng applied. The loading flag stays set; the caller clears it once drawing
+// and link are done.
 void StartupSequence(System& system);
 
 // Closing, after all motion stopped: the controller's position counters (when

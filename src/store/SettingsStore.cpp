@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "store/JobFile.h"
+#include "store/LanguageFile.h"
 #include "store/SettingsFile.h"
 #include "store/StoreFiles.h"
 #include "system/System.h"
@@ -116,6 +117,7 @@ FileResult SaveSettings(System& s) {
   const std::string path = StoreFile(s.paths, kSettingsFile);
   const FileResult written = WriteFileAtomically(path, FormatSettingsFile(s.fields, s.parser));
   if (!written) s.log.WriteLog("Settings not saved: " + written.error);
+  WriteLanguageTemplate(s);
   return written;
 }
 

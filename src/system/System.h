@@ -13,6 +13,7 @@
 #include "store/FieldStore.h"
 #include "ports/MessageTable.h"
 #include "store/StoreState.h"
+#include "store/WindowTexts.h"
 #include "system/Paths.h"
 
 namespace corvane {
@@ -44,6 +45,7 @@ class System {
   FieldStore fields;
   AdvancedOptions advanced;
   MessageTable messages;
+  WindowTexts texts;  // captions and hints of the windows, in the loaded language
   StoreState store;
   PreparationState prep;  // placement, sheet angle, single-line start, path view mapping
 

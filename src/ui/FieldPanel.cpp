@@ -7,8 +7,10 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QTabWidget>
 
 #include "store/FieldStore.h"
+#include "store/WindowTexts.h"
 
 namespace corvane::ui {
 namespace {
@@ -106,6 +108,15 @@ QWidget* CreateChoiceWidget(FieldStore& fields, Window window, const ChoiceValue
   return list;
 }
 
+// The caption of a row, a label named after its field or list so that a
+// language can replace it; a field without a caption shows its name.
+QLabel* CreateRowLabel(std::string_view name, std::string_view caption, QWidget* parent) {
+  if (caption.empty()) return new QLabel(Q(name), parent);
+  auto* label = new QLabel(Q(caption), parent);
+  label->setObjectName(Q(LabelName(name)));
+  return label;
+}
+
 }  // namespace
 
 QWidget* CreateFieldPanel(FieldStore& fields, Window window, QWidget* parent) {
@@ -115,9 +126,9 @@ QWidget* CreateFieldPanel(FieldStore& fields, Window window, QWidget* parent) {
   auto* form = new QFormLayout(panel);
   form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   for (const ChoiceValue& choice : fields.choices(window)) {
-    const QString caption = choice.definition->caption.empty() ? Q(choice.definition->name)
-                                                               : Q(choice.definition->caption);
-    form->addRow(caption, CreateChoiceWidget(fields, window, choice, panel));
+    const ChoiceSpec& definition = *choice.definition;
+    form->addRow(CreateRowLabel(definition.name, definition.caption, panel),
+                 CreateChoiceWidget(fields, window, choice, panel));
   }
   for (const FieldValue& value : fields.fields(window)) {
     QWidget* widget = CreateFieldWidget(fields, window, value, panel);
@@ -127,7 +138,7 @@ QWidget* CreateFieldPanel(FieldStore& fields, Window window, QWidget* parent) {
     }
     if (value.definition->kind == FieldKind::Text) {
       const auto& definition = *value.definition;
-      form->addRow(definition.caption.empty() ? Q(definition.name) : Q(definition.caption), widget);
+      form->addRow(CreateRowLabel(definition.name, definition.caption, panel), widget);
     } else {
       form->addRow(widget);
     }
@@ -135,6 +146,39 @@ QWidget* CreateFieldPanel(FieldStore& fields, Window window, QWidget* parent) {
   new FieldBinder(fields, window, panel);
   scroll->setWidget(panel);
   return scroll;
+}
+
+void ShowWindowTexts(QWidget* top, const WindowTexts& texts, Window window) {
+  for (const ControlText& control : texts.controls(window)) {
+    QWidget* widget = top->findChild<QWidget*>(Q(control.name), Qt::FindChildrenRecursively);
+    if (!widget) continue;
+    switch (control.kind) {
+      case ControlKind::Label:
+        if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(Q(control.text));
+        break;
+      case ControlKind::CheckBox:
+      case ControlKind::Radio:
+      case ControlKind::Button:
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(Q(control.text));
+        break;
+      case ControlKind::Edit:
+        // Without a hint the field's name helps whoever reads the settings file.
+        widget->setToolTip(control.text.empty() ? Q(control.name) : Q(control.text));
+        break;
+      case ControlKind::SpeedButton:
+        widget->setToolTip(Q(control.text));
+        break;
+      case ControlKind::Page:
+        // A page's title is the text of its tab.
+        for (QWidget* up = widget->parentWidget(); up; up = up->parentWidget()) {
+          if (auto* tabs = qobject_cast<QTabWidget*>(up)) {
+            tabs->setTabText(tabs->indexOf(widget), Q(control.text));
+            break;
+          }
+        }
+        break;
+    }
+  }
 }
 
 }  // namespace corvane::ui

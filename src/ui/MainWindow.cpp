@@ -43,9 +43,11 @@ MainWindow::MainWindow(System& system, SplashScreen* splash)
   resize(1280, 800);
   buildPanels();
   createTimers();
+  textsSubscription_ = system_.texts.subscribe([this] { showTexts(); });
+  showTexts();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { system_.texts.unsubscribe(textsSubscription_); }
 
 void MainWindow::buildPanels() {
   errorLabel_ = new QLabel(this);
@@ -126,6 +128,7 @@ void MainWindow::buildNavigation() {
     auto* button = new QToolButton(this);
     button->setObjectName(b.name);
     button->setText(b.caption);
+    button->setToolTip(QString::fromStdString(system_.texts.text(Window::Main, b.name)));
     connect(button, &QToolButton::clicked, this, [this, step = b.step] {
       if (system_.Busy) return;
       step(system_.job, system_.host);
@@ -137,6 +140,18 @@ void MainWindow::buildNavigation() {
   progressBar_->setObjectName("ProgressBar");
   progressBar_->setTextVisible(false);
   progressBar_->installEventFilter(this);
+}
+
+void MainWindow::showTexts() {
+  const std::pair<const char*, Window> windows[] = {{"MainWindow", Window::Main},
+                                                    {"ImportWindow", Window::Import},
+                                                    {"ConfigurationWindow", Window::Configuration}};
+  for (QWidget* top : QApplication::topLevelWidgets())
+    for (const auto& [name, window] : windows)
+      if (top->objectName() == name) ShowWindowTexts(top, system_.texts, window);
+  // A tooltip breaks its lines at the line feed alone.
+  drawingPanel_->setToolTip(QString::fromStdString(system_.texts.pathViewHint()).remove('\r'));
+  presetBox_->setEditText(QString::fromStdString(system_.messages[kMsgPresetPlaceholder]));
 }
 
 // The bar shows how far the start contour lies into the job.

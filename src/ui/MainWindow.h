@@ -73,6 +73,8 @@ class MainWindow final : public QWidget {
   void firstShow();
   void layoutPanels();
   void buildNavigation();
+  // Every window shows the core's texts again, after a language load.
+  void showTexts();
   void showProgress();
   void onTimer1();
   void onTimer2();
@@ -108,6 +110,7 @@ class MainWindow final : public QWidget {
   QMap<QString, QTimer*> timers_;
   bool firstShowDone_ = false;
   bool closed_ = false;
+  int textsSubscription_ = 0;
 };
 
 }  // namespace corvane::ui
