@@ -41,6 +41,7 @@ void ConfigurationActions::Install() {
     MachineUi::Call(ui.showOutputButton, 1, out1);
     MachineUi::Call(ui.showOutputButton, 2, out2);
   };
+  afterLoad.setThcButton = [this](bool down) { MachineUi::Call(ui.showThcButton, down); };
   FieldStore& f = system_.fields;
   for (const char* list : {"cStepX", "cStepY", "cStepZ", "cStepP"})
     f.addClickBehaviour(kConfig, list, [this] { MicrosteppingRefresh(); });
@@ -231,5 +232,10 @@ void ConfigurationActions::Closed(int page) {
 }
 
 void ConfigurationActions::EscapePressed() { commands_.StopMotion(); }
+
+void ConfigurationActions::ThcButtonClicked(bool down) {
+  system_.fields.setText(kMain, "eTHC", down ? "on" : "off");
+  commands_.SendThcSettings();
+}
 
 }  // namespace corvane

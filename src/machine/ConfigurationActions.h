@@ -26,6 +26,8 @@ struct ConfigurationUi {
   std::function<void()> leaveTubePanel;
   // The report or the lamps changed.
   std::function<void()> showReport;
+  // The main window's THC button `bTHC` goes down or up.
+  std::function<void(bool down)> showThcButton;
 };
 
 // What the configuration window does beyond storing values: the choice lists
@@ -62,6 +64,8 @@ class ConfigurationActions {
   void Closed(int page);
   // Esc in the window.
   void EscapePressed();
+  // The main window's THC button: `eTHC` follows it and the board is told.
+  void ThcButtonClicked(bool down);
 
   bool RotaryMode = false;
   bool ScriberMode = false;

@@ -85,6 +85,7 @@ int RunProgram(int argc, char** argv) {
                                      controller->link.state);
   configuration.Install();
   configurationWindow->attach(system, *controller, configuration);
+  configurationWindow->setRestart([&mainWindow] { mainWindow.restartProgram(); });
   BindConfiguration(mainWindow, *configurationWindow, system, *controller, configuration);
 
   // "Advanced.txt": the file is read only at start, so open it and end normally.

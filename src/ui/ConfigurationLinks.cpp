@@ -109,6 +109,14 @@ void BindConfiguration(MainWindow& main, ConfigurationWindow& window, System& sy
     if (output == 1 || output == 2) outs[output - 1]->setVisible(visible);
   };
 
+  // THC on or off for the moves; down exactly while `eTHC` is "on".
+  QToolButton* thc = AddButton(main, "bTHC", "THC", {950, 10, 46, 26});
+  thc->setCheckable(true);
+  thc->setChecked(system.fields.text(Window::Main, "eTHC") == "on");
+  QObject::connect(thc, &QToolButton::clicked, &main,
+                   [&actions](bool down) { actions.ThcButtonClicked(down); });
+  actions.ui.showThcButton = [thc](bool down) { thc->setChecked(down); };
+
   auto* status = main.findChild<QLabel*>("StatusLink");
   auto* reset = main.findChild<QLabel*>("ResetLink");
   auto* pane = new QLabel(&main);

@@ -1,8 +1,6 @@
 #include "ui/ConfigurationWindow.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QProcess>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -480,11 +478,7 @@ void ConfigurationWindow::startFirmwareUpdate() {
     firmwareStatus_->setFont(font);
   };
   ui.setStatusGreen = [this] { firmwareStatus_->setStyleSheet("background: rgb(88,255,116);"); };
-  ui.restartProgram = [] {
-    QProcess::startDetached(QApplication::applicationFilePath(), {});
-    for (QWidget* top : QApplication::topLevelWidgets())
-      if (top->objectName() == "MainWindow") top->close();
-  };
+  ui.restartProgram = restart_;
   PressFirmwareButton(*system_, controller_->link, controller_->connection, ui);
 }
 

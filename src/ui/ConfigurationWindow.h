@@ -6,6 +6,7 @@
 #include <QTabWidget>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 namespace corvane {
 class ConfigurationActions;
@@ -31,6 +32,9 @@ class ConfigurationWindow final : public QWidget {
 
   // Wires the window to the running program; without it the window only edits fields.
   void attach(System& system, Controller& controller, ConfigurationActions& actions);
+
+  // How a successful firmware update starts the program again.
+  void setRestart(std::function<void()> restart) { restart_ = std::move(restart); }
 
   QTabWidget* pages() const { return pages_; }
   BoardPicture* board() const { return board_; }
@@ -69,7 +73,7 @@ class ConfigurationWindow final : public QWidget {
   QPlainTextEdit* memo_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QLabel* firmwareStatus_ = nullptr;
-  QLabel* errorLabel_ = nullptr;
+  std::function<void()> restart_;
 };
 
 }  // namespace corvane::ui

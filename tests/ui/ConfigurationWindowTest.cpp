@@ -4,6 +4,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -196,6 +199,54 @@ TEST(ConfigurationWindow, TheInterfaceBoxUnticksTheSensorAndEscStopsTheMachine) 
   ui.window.pages()->setCurrentIndex(2);
   ui.window.close();
   EXPECT_EQ(ui.system->fields.text(kConfig, "eTabSheet"), "2");
+}
+
+TEST(ConfigurationWindow, TheBootloaderButtonAndAShiftClickOnTheLabelUpdateTheFirmware) {
+  ConfigurationUi ui;
+  int restarts = 0;
+  QString statusAtRestart;
+  auto* status = ui.find<QLabel>(ui.window, "Label2");
+  ui.window.setRestart([&] {
+    ++restarts;
+    statusAtRestart = status->text();
+  });
+  ui.system->fields.setText(kConfig, "eVer", "1.0.0");
+  ui.find<QPushButton>(ui.window, "bFirmware")->click();
+  EXPECT_EQ(statusAtRestart, "Upadate OK!");
+  EXPECT_EQ(restarts, 1);
+  EXPECT_TRUE(status->text().isEmpty()) << "the connection that follows clears it";
+  EXPECT_EQ(ui.system->fields.text(kConfig, "eVer"), ui.controller->connection.fields().lVer);
+  EXPECT_TRUE(ui.find<QPlainTextEdit>(ui.window, "Memo1")->toPlainText().isEmpty());
+  EXPECT_TRUE(ui.find<QProgressBar>(ui.window, "ProgressBar1")->isHidden());
+
+  // Shift-click on the connection label of a board that is not connected.
+  ui.controller->link.Disconnect();
+  ui.window.hide();
+  ui.window.pages()->setCurrentIndex(3);
+  ui.controller->connection.ClickIndicator(true, false);
+  EXPECT_TRUE(ui.window.isVisible());
+  EXPECT_EQ(ui.window.pages()->currentIndex(), 0) << "the Electronics page";
+  EXPECT_EQ(restarts, 2);
+
+  // A click on the status text clears it.
+  ui.window.setFirmwareStatus("Firmware Upadate ERR!");
+  QTest::mouseClick(status, Qt::LeftButton);
+  EXPECT_TRUE(status->text().isEmpty());
+}
+
+TEST(ConfigurationWindow, TheThcButtonFollowsTheSettingAndTellsTheBoard) {
+  ConfigurationUi ui;
+  auto* thc = ui.find<QToolButton>(ui.main, "bTHC");
+  EXPECT_TRUE(thc->isChecked()) << "eTHC starts \"on\"";
+  const size_t sent = ui.tap->requestsWithCommand(wire::cmd::kThcSettings).size();
+  thc->click();
+  EXPECT_EQ(ui.system->fields.text(Window::Main, "eTHC"), "off");
+  EXPECT_EQ(ui.tap->requestsWithCommand(wire::cmd::kThcSettings).size(), sent + 1);
+  // A load that finds "on" presses it again.
+  ui.system->fields.setText(Window::Main, "eTHC", "on");
+  SaveSettings(*ui.system);
+  LoadSettings(*ui.system);
+  EXPECT_TRUE(thc->isChecked());
 }
 
 }  // namespace
