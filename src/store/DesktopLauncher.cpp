@@ -106,7 +106,7 @@ std::string LauncherFileText(const std::string& executable, const std::string& p
   std::string text = "[Desktop Entry]\nType=Application\n";
   text += "Name=Corvane CNC " + EscapeValue(profile) + "\n";
   text += "Exec=" + EscapeValue(command) + "\n";
-  text += "Icon=corvane-cnc\nTerminal=false\nCategories=Engineering;Development;\n";
+  text += "Icon=corvane-cnc\nTerminal=false\nCategories=Science;Engineering;\n";
   return text;
 }
 
