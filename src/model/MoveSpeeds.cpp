@@ -9,14 +9,27 @@ namespace corvane {
 
 int MoveLevel(const AxisPosition& from, std::int32_t x, std::int32_t y, std::int32_t speed,
               const AxisScales& scales, const SpeedTables& speeds) {
+  return ShareLevel(speed, LeadShares(scales)(from, x, y), speeds);
+}
+
+LeadShares::LeadShares(const AxisScales& scales)
+    : ratio_(scales.RatioYX), kink_(std::atan(ratio_)) {}
+
+double LeadShares::operator()(const AxisPosition& from, std::int32_t x, std::int32_t y) const {
   const double dx = std::fabs(static_cast<double>(std::int64_t{x} - from.x));
   const double dy = std::fabs(static_cast<double>(std::int64_t{y} - from.y));
   const double phi = dy == 0 ? std::numbers::pi / 2 : std::atan(dx / dy);
-  const double r = scales.RatioYX;
-  const long v = phi >= std::atan(r) ? std::lround(speed * std::sin(phi))
-                                     : std::lround(std::cos(phi) * r * speed);
-  return SpeedLevel(static_cast<std::int32_t>(std::clamp<long>(v, 0, std::numeric_limits<std::int32_t>::max())),
-                    speeds.X);
+  return phi >= kink_ ? std::sin(phi) : std::cos(phi) * ratio_;
+}
+
+std::int32_t ShareSpeed(std::int32_t speed, double share) {
+  const long v = std::lround(share * speed);
+  return static_cast<std::int32_t>(
+      std::clamp<long>(v, 0, std::numeric_limits<std::int32_t>::max()));
+}
+
+int ShareLevel(std::int32_t speed, double share, const SpeedTables& speeds) {
+  return SpeedLevel(ShareSpeed(speed, share), speeds.X);
 }
 
 int PeakLevel(double distanceSteps, int highLevel, int lowLevel, std::int32_t accel, bool pipeMode) {

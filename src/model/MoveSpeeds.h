@@ -10,6 +10,23 @@ namespace corvane {
 int MoveLevel(const AxisPosition& from, std::int32_t x, std::int32_t y, std::int32_t speed,
               const AxisScales& scales, const SpeedTables& speeds);
 
+// MoveLevel in two halves, for whoever asks about many lines and speeds of one machine:
+// the share of a path speed, in X-table units, that the axis making more steps takes on
+// a line ...
+class LeadShares {
+ public:
+  explicit LeadShares(const AxisScales& scales);
+  double operator()(const AxisPosition& from, std::int32_t x, std::int32_t y) const;
+
+ private:
+  double ratio_;  // S_Y / S_X
+  double kink_;   // the direction from the Y axis beyond which X makes more steps
+};
+// ... the speed in the X table that `speed` stands for on a line with that share ...
+std::int32_t ShareSpeed(std::int32_t speed, double share);
+// ... and its level.
+int ShareLevel(std::int32_t speed, double share, const SpeedTables& speeds);
+
 // Highest level a move of `distanceSteps` can reach when half of it must hold the ramp down to `lowLevel`.
 int PeakLevel(double distanceSteps, int highLevel, int lowLevel, std::int32_t accel, bool pipeMode);
 

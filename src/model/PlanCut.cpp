@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <tuple>
+#include <utility>
 
 #include "model/Geometry.h"
+#include "model/MoveSpeeds.h"
 #include "model/PlannerRamps.h"
 
 namespace corvane {
@@ -111,59 +114,74 @@ void SetCornerSpeeds(TAcncp& w, std::int32_t f, std::int32_t fmin, double rampFu
 
 std::int32_t Rounded(double v) { return static_cast<std::int32_t>(std::lround(v)); }
 
+// Each record slowed until the controller can brake from it to the next one.
+void LimitByBraking(TAcncp& w, const PlannerRamps& ramps) {
+  for (std::size_t i = w.size() - 1; i-- > 0;)
+    w[i].speed = ramps.BrakingSpeed(w[i].speed, w[i + 1].speed, Rounded(w[i + 1].length));
+}
+
 void LimitByRamps(TAcncp& w, std::int32_t fmin, const PlannerRamps& ramps) {
   const std::size_t last = w.size() - 1;
   for (std::size_t i = 1; i < last; ++i)
     w[i].speed = ramps.ReachableSpeed(w[i].speed, w[i - 1].speed, Rounded(w[i].length));
   w[last].speed = fmin;
-  for (std::size_t i = last; i-- > 0;)
-    w[i].speed = ramps.ReachableSpeed(w[i].speed, w[i + 1].speed, Rounded(w[i + 1].length));
+  LimitByBraking(w, ramps);
 }
 
 // Short gentle stretches should not pulse: a lone peak or dip takes its neighbours' mean.
-void SmoothPeaks(TAcncp& w) {
+// Returns whether any speed changed.
+bool SmoothPeaks(TAcncp& w) {
+  bool changed = false;
   for (std::size_t i = 1; i + 1 < w.size(); ++i) {
     if (w[i].angle >= kGentleTurn || w[i + 1].angle >= kGentleTurn) continue;
     if (w[i].length >= kPeakSmoothLength || w[i + 1].length >= kPeakSmoothLength) continue;
-    const std::int32_t before = w[i - 1].speed, after = w[i + 1].speed;
+    const std::int32_t before = w[i - 1].speed, after = w[i + 1].speed, was = w[i].speed;
     const std::int32_t mean = static_cast<std::int32_t>((std::int64_t{before} + after) / 2);
     if (w[i].speed > before && w[i].speed > after) w[i].speed = mean;
     if (w[i].speed < before && w[i].speed < after) w[i].speed = mean;
+    changed = changed || w[i].speed != was;
   }
+  return changed;
 }
 
 // The peak to insert on the segment ending at record i, if the segment is long enough for one.
-std::optional<SegmentPeak> RampPoint(const PlannedRecord& from, const PlannedRecord& to, std::int32_t f,
-                                     const PlannerRamps& ramps) {
+std::optional<SegmentPeak> RampPoint(const PlannedRecord& from, const PlannedRecord& to,
+                                     std::int32_t f, int fLevel, const PlannerRamps& ramps) {
   const double lseg = to.length;
   const std::int32_t s0 = from.speed, s1 = to.speed;
   SegmentPeak peak;
   if (s1 < s0) {
     const double r = ramps.Length(s0, s1);
     if (lseg < 1.2 * r || lseg < 200) return std::nullopt;
-    peak = ramps.PeakBeforeDecel(Rounded(lseg), s0, s1, ramps.Level(f));
+    peak = ramps.PeakBeforeDecel(Rounded(lseg), s0, s1, fLevel);
     if (s1 >= 0.93 * peak.speed) return std::nullopt;
   } else if (s1 < f) {
     const double r = ramps.Length(s1, s0);
     if (!(lseg > 2 * r) || lseg < 200) return std::nullopt;
-    peak = ramps.PeakBeforeAccel(Rounded(lseg), s0, s1, ramps.Level(f));
+    peak = ramps.PeakBeforeAccel(Rounded(lseg), s0, s1, fLevel);
     if (!(0.93 * peak.speed > s1)) return std::nullopt;
   } else {
     return std::nullopt;
   }
   if (!peak.splitFraction) return std::nullopt;
-  if (f <= 1.07 * peak.speed) peak.speed = f;
+  // A peak just short of F is taken at F, which brakes from higher and so must begin
+  // braking earlier; where the segment has no room for that the lower peak stays.
+  if (f <= 1.07 * peak.speed && peak.speed < f) {
+    const double start = ramps.BrakeStart(fLevel, ramps.Level(s1), std::max(Rounded(lseg), 1));
+    if (start > 0) peak = {f, start};
+  }
   peak.splitFraction = std::clamp(*peak.splitFraction, 0.0, 1.0);
   return peak;
 }
 
 CNCpath2 InsertRampPoints(TAcncp& w, std::int32_t f, const PlannerRamps& ramps) {
+  const int fLevel = ramps.Level(f);
   CNCpath2 out;
   out.reserve(w.size() * 2);
   for (std::size_t i = w.size() - 1; i >= 1; --i) {
     PlannedRecord record = w[i];
     const PlannedRecord& prev = w[i - 1];
-    const auto peak = RampPoint(prev, record, f, ramps);
+    const auto peak = RampPoint(prev, record, f, fLevel, ramps);
     if (!peak) {
       out.push_back(record);
       continue;
@@ -191,6 +209,63 @@ CNCpath2 InsertRampPoints(TAcncp& w, std::int32_t f, const PlannerRamps& ramps) 
   return out;
 }
 
+// Motor steps of the leading axis on the line a→b; each end is rounded to a whole step.
+double LeadSteps(const PlannedRecord& a, const PlannedRecord& b, const AxisScales& s) {
+  const double dx = std::fabs((static_cast<double>(b.x) - a.x) * s.SX);
+  const double dy = std::fabs((static_cast<double>(b.y) - a.y) * s.SY);
+  return std::max(std::max(dx, dy) - 1, 0.0);
+}
+
+// Lines on a tube are levelled by the rotary axis' own rules.
+bool FlatLines(const PlanContext& ctx) { return !ctx.profile && !ctx.settings.pipeMode; }
+
+// The fastest speed below `tooFast` that a line of `share` sends at `level` or below,
+// and the level it is sent at.
+std::pair<std::int32_t, int> FastestAtLevel(double share, int level, std::int32_t tooFast,
+                                            const SpeedTables& speeds) {
+  // A line is sent at `level` or below while its speed in the X table stays below the
+  // next level's speed.
+  const std::int32_t next =
+      speeds.X[static_cast<std::size_t>(std::min(level, kHighestSelectableLevel - 1)) + 1];
+  auto v = static_cast<std::int32_t>(
+      std::clamp(std::ceil((next - 0.5) / share) - 1, 0.0, tooFast - 1.0));
+  while (v > 0 && ShareSpeed(v, share) >= next) --v;
+  while (v + 1 < tooFast && ShareSpeed(v + 1, share) < next) ++v;
+  return {v, ShareLevel(v, share, speeds)};
+}
+
+// The controller keeps its level from one line to the next, and a line's level is that
+// of its leading axis: after a change of direction the level carried in can stand for
+// more speed than the record before it planned, with only the next line to shed it on.
+// Walking back from the end, each record is slowed until the controller, arriving at
+// its line's level, can be down to the next record's level by the end of the next line.
+// A zone start only cuts a line in two: braking runs on through it, so the steps left
+// there carry over to the line before.
+void KeepLinesBrakeable(CNCpath2& plan, const std::vector<std::size_t>& zoneStarts,
+                        const PlanContext& ctx, const PlannerRamps& ramps) {
+  if (plan.size() < 3) return;
+  const LeadShares shares(ctx.scales);
+  const auto share = [&](std::size_t i) {
+    return shares({plan[i - 1].x, plan[i - 1].y, 0, 0}, plan[i].x, plan[i].y);
+  };
+  std::size_t i = plan.size() - 1;
+  // Steps through the highest level the controller may have at the end of line i.
+  double budget = ramps.StepsThrough(ShareLevel(plan[i].speed, share(i), ctx.speeds));
+  for (--i; i >= 1; --i) {
+    PlannedRecord& r = plan[i];
+    const bool zoneStart = std::find(zoneStarts.begin(), zoneStarts.end(), i) != zoneStarts.end();
+    // Both halves of a cut line keep one target, also where the rest had to be slowed.
+    if (zoneStart) r.speed = std::min(r.speed, plan[i + 1].speed);
+    budget += LeadSteps(r, plan[i + 1], ctx.scales);
+    const double own = share(i);
+    int level = ShareLevel(r.speed, own, ctx.speeds);
+    if (ramps.StepsThrough(level) > budget)
+      std::tie(r.speed, level) =
+          FastestAtLevel(own, ramps.LevelWithin(budget, level), r.speed, ctx.speeds);
+    if (!zoneStart) budget = ramps.StepsThrough(level);
+  }
+}
+
 }  // namespace
 
 std::int32_t AntiDiveLength(const PlannerSettings& s) {
@@ -204,8 +279,9 @@ std::int32_t LeadOutLength(const PlannerSettings& s) {
   return Rounded(s.leadTrackBar * (s.imperial ? 127.0 : 100.0) / std::max(s.inOut, 1) / 2);
 }
 
-void MarkTailZone(CNCpath2& plan, std::int32_t zone, double marker, const PlanContext& ctx) {
-  if (plan.size() < 2) return;
+std::optional<std::size_t> MarkTailZone(CNCpath2& plan, std::int32_t zone, double marker,
+                                        const PlanContext& ctx) {
+  if (plan.size() < 2) return std::nullopt;
   const Metric m{ctx.profile};
   zone = std::max(zone, 0);
   std::size_t d = plan.size() - 1;
@@ -216,9 +292,10 @@ void MarkTailZone(CNCpath2& plan, std::int32_t zone, double marker, const PlanCo
     if (sum > zone - 20 || d == 1) break;
     --d;
   }
+  std::optional<std::size_t> moved;
   if (sum > zone + 20) {
     const PlannedRecord old = plan[d];
-    const PlannedRecord& prev = plan[d - 1];
+    const PlannedRecord prev = plan[d - 1];
     const double t = 1 - (zone - (sum - old.length)) / (old.length + 1);
     PlannedRecord start = old;
     start.x = prev.x + Rounded(t * (static_cast<double>(old.x) - prev.x));
@@ -229,9 +306,11 @@ void MarkTailZone(CNCpath2& plan, std::int32_t zone, double marker, const PlanCo
       rest.length = m.dist(start, old);
       plan[d] = start;
       plan.insert(plan.begin() + static_cast<std::ptrdiff_t>(d) + 1, rest);
+      moved = d;
     }
   }
   for (std::size_t i = d; i < plan.size(); ++i) plan[i].angle = marker;
+  return moved;
 }
 
 PlanResult PlanCut(const CNCpath& contour, std::int32_t requestedSpeed, const PlanContext& ctx,
@@ -251,16 +330,25 @@ PlanResult PlanCut(const CNCpath& contour, std::int32_t requestedSpeed, const Pl
   ramps.setRampLengthFull(ramps.Length(f, fmin));
   SetCornerSpeeds(w, f, fmin, ramps.rampLengthFull(), m, s.feedMaxXY);
   LimitByRamps(w, fmin, ramps);
-  SmoothPeaks(w);
+  // A dip lifted to its neighbours' mean may be more than the next record can be braked to.
+  if (SmoothPeaks(w)) LimitByBraking(w, ramps);
   result.path = InsertRampPoints(w, f, ramps);
   if (result.path.size() >= 2) {
     const auto& a = result.path[result.path.size() - 2];
     const auto& b = result.path.back();
     if (a.x == b.x && a.y == b.y) result.path.pop_back();
   }
-  MarkTailZone(result.path, AntiDiveLength(s), kMarkerAntiDive, ctx);
+  std::vector<std::size_t> zoneStarts;
+  if (const auto at = MarkTailZone(result.path, AntiDiveLength(s), kMarkerAntiDive, ctx))
+    zoneStarts.push_back(*at);
   result.leadOutLength = LeadOutLength(s);
-  if (result.leadOutLength > 19) MarkTailZone(result.path, result.leadOutLength, kMarkerLeadOut, ctx);
+  if (result.leadOutLength > 19) {
+    if (const auto at = MarkTailZone(result.path, result.leadOutLength, kMarkerLeadOut, ctx)) {
+      for (auto& z : zoneStarts) z += z >= *at ? 1 : 0;  // the copy inserted after it shifts them
+      zoneStarts.push_back(*at);
+    }
+  }
+  if (FlatLines(ctx)) KeepLinesBrakeable(result.path, zoneStarts, ctx, ramps);
   result.rampLengthFull = ramps.rampLengthFull();
   return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "model/JobModel.h"
 #include "model/PlannerSettings.h"
@@ -8,6 +10,8 @@ namespace corvane {
 
 // Plans one contour for cutting: merged vertices, corner speeds, ramps in both
 // directions, ramp points inside long segments and the anti-dive / lead-out zones.
+// On a flat sheet every record's speed is one the controller, keeping its level from
+// line to line and walking one level per ramp period, can brake from in time.
 // `lastRamp` is the ramp setting last sent to the controller (changed when offline).
 PlanResult PlanCut(const CNCpath& contour, std::int32_t requestedSpeed, const PlanContext& ctx,
                    const PlanStart& start, std::int32_t& lastRamp);
@@ -18,7 +22,9 @@ std::int32_t AntiDiveLength(const PlannerSettings& s);
 std::int32_t LeadOutLength(const PlannerSettings& s);
 
 // Marks the tail of a plan that is `zone` long with `marker`, moving the record where
-// the zone begins onto its exact start (a copy of the old record follows it).
-void MarkTailZone(CNCpath2& plan, std::int32_t zone, double marker, const PlanContext& ctx);
+// the zone begins onto its exact start (a copy of the old record follows it). Returns
+// the index of that zone start when one was placed.
+std::optional<std::size_t> MarkTailZone(CNCpath2& plan, std::int32_t zone, double marker,
+                                        const PlanContext& ctx);
 
 }  // namespace corvane

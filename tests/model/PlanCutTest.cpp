@@ -4,17 +4,19 @@
 #include <cmath>
 
 #include "model/Geometry.h"
+#include "model/MoveSpeeds.h"
 #include "model/PlanCut.h"
-#include "model/PlannerRamps.h"
 #include "model/PlannerFixture.h"
+#include "model/PlannerRamps.h"
 
 namespace corvane {
 namespace {
 
 using testing::Contour;
 using testing::PlannerFixture;
-using testing::TurnFrom;
 using testing::RecordAt;
+using testing::StepsAtLevels;
+using testing::TurnFrom;
 
 class PlanCutTest : public ::testing::Test, public PlannerFixture {
  protected:
@@ -44,18 +46,35 @@ TEST_F(PlanCutTest, CollinearVertexIsKeptOnlyBetweenLongSegments) {
   const PlanResult shortSegments = Plan(Contour({{0, 0}, {1000, 0}, {2000, 0}}), 3000);
   for (const auto& r : shortSegments.path) EXPECT_NE(r.radius, kMaxRadius);
   EXPECT_EQ(RecordAt(shortSegments.path, {1000, 0}), nullptr);
+
+  // Both neighbours must be longer than 15.1 mm.
+  struct Case {
+    std::int32_t before, after;
+    bool kept;
+  } cases[] = {{1515, 1515, true}, {1505, 1515, false}, {1515, 1505, false}, {1505, 1505, false}};
+  for (const auto& c : cases) {
+    const PlanResult r = Plan(Contour({{0, 0}, {c.before, 0}, {c.before + c.after, 0}}), 3000);
+    EXPECT_EQ(RecordAt(r.path, {c.before, 0}) != nullptr, c.kept)
+        << c.before << " then " << c.after;
+  }
 }
 
 TEST_F(PlanCutTest, CornerSpeedsFollowTheTurnAngle) {
   settings.antiDive = 0;
   settings.accelXY = 5;
   const std::int32_t f = 4000, fmin = 600;
+  // Between 15° and 60° the speed falls linearly from F to Fmin.
+  const auto byTurn = [&](double degrees) { return fmin + (f - fmin) * (1 - (degrees - 15) / 45); };
   struct Case { double degrees; double expected; } cases[] = {
       {90, fmin},
       {60, fmin},
       {120, fmin},
       {37.5, fmin + (f - fmin) / 2.0},
-      {30, fmin + (f - fmin) * (1 - 15.0 / 45)},
+      {30, byTurn(30)},
+      {14.5, f},  // at or below 15° the radius decides, and this one's is large
+      {15.5, byTurn(15.5)},
+      {59.5, byTurn(59.5)},
+      {60.5, fmin},
   };
   for (const auto& c : cases) {
     const ContourPoint a{0, 0}, corner{100000, 0};
@@ -122,6 +141,7 @@ TEST_F(PlanCutTest, ZonesStartAtTheirLengthFromTheEnd) {
   settings.useCalc = settings.leadOut = settings.leadOut2 = true;
   settings.leadTrackBar = 10;
   settings.inOut = 4;
+  settings.accelXY = 30;  // braking begins well away from where the anti-dive zone does
   const std::int32_t antiDive = 1000 + 10 * 100 / 4;  // grows by the lead-out
   const std::int32_t leadOut = std::lround(10 * 100.0 / 4 / 2);
   EXPECT_EQ(AntiDiveLength(settings), antiDive);
@@ -187,13 +207,6 @@ TEST_F(PlanCutTest, CachedRampArithmeticMatchesTheSpeedTables) {
   }
 }
 
-// Motor steps spent climbing levels low..high at ramp setting 60.
-double RampStepsSum(int low, int high) {
-  double sum = 0;
-  for (int k = low; k <= high; ++k) sum += 60 * 720.0 / (Dividers()[static_cast<std::size_t>(k)] + 1);
-  return sum;
-}
-
 TEST_F(PlanCutTest, ReachableSpeedTable) {
   PlannerRamps ramps(scales, speeds, 60, false);
   ramps.setRampLengthFull(ramps.Length(6000, 600));
@@ -210,8 +223,115 @@ TEST_F(PlanCutTest, ReachableSpeedTable) {
     } else {
       // The levels climbed must fit into the segment, give or take the last level.
       const int to = SpeedLevel(v, speeds.X);
-      EXPECT_LE(RampStepsSum(from, to - 1), c.length * 1.6 + 1) << c.length;
+      EXPECT_LE(StepsAtLevels(from, to - 1, 60), c.length * 1.6 + 1) << c.length;
     }
+  }
+}
+
+TEST_F(PlanCutTest, BrakingSpeedTable) {
+  PlannerRamps ramps(scales, speeds, 60, false);
+  struct Case {
+    std::int32_t target, next, length;
+  } cases[] = {
+      {6000, 600, 0},      {6000, 600, 300}, {6000, 600, 1000}, {6000, 600, 2000},
+      {6000, 600, 100000}, {600, 6000, 10},  {2500, 2400, 5},   {2500, 2400, 200},
+  };
+  for (const auto& c : cases) {
+    // The highest level, up to the target's, from which braking to the next level fits;
+    // never below the next speed itself.
+    const int low = SpeedLevel(c.next, speeds.X), high = SpeedLevel(c.target, speeds.X);
+    int top = low;
+    while (top < high && StepsAtLevels(low + 1, top + 1, 60) <= std::round(c.length * 1.6)) ++top;
+    const std::int32_t expected = c.next >= c.target || top == high
+                                      ? c.target
+                                      : std::max(speeds.X[static_cast<std::size_t>(top)], c.next);
+    EXPECT_EQ(ramps.BrakingSpeed(c.target, c.next, c.length), expected)
+        << c.target << " to " << c.next << " in " << c.length;
+  }
+}
+
+// The search for the highest level whose steps fit, from any first guess.
+TEST_F(PlanCutTest, LevelWithinFindsTheHighestLevelWhoseStepsFit) {
+  PlannerRamps ramps(scales, speeds, 60, false);
+  for (const double steps : {0.0, 5.0, 100.0, 2000.0, 60000.0, 1e9}) {
+    int expected = 0;
+    while (expected + 1 < kSpeedLevels && StepsAtLevels(0, expected + 1, 60) <= steps) ++expected;
+    for (const int near : {0, 7, 120, 250, kSpeedLevels - 1})
+      EXPECT_EQ(ramps.LevelWithin(steps, near), expected) << steps << " from " << near;
+  }
+}
+
+// A straight cut from Fmin to Fmin gets one ramp point: at the highest level d whose climb
+// from Fmin and braking down to Fmin again, allowing one level and one step more for
+// rounding, fit into the cut together. A peak within 7 % below F is taken at F, and then
+// braking begins as early as braking from F needs. Whichever it is, the controller must be
+// able to brake from the ramp point's level to Fmin's before the end.
+TEST_F(PlanCutTest, RampPointOfAStraightCutLeavesRoomToBrake) {
+  settings.antiDive = 0;
+  settings.feedMaxXY = 20000;
+  settings.feedMinXY = 500;
+  const int e = SpeedLevel(500, speeds.X);
+  const auto room = [&](int peak, std::int32_t accel) {
+    return StepsAtLevels(e + 1, peak + 1, accel) + 1;
+  };
+  const auto cost = [&](int d, std::int32_t accel) {
+    return StepsAtLevels(e, d - 1, accel) + room(d, accel);
+  };
+  // Cuts whose peak falls at level d: half way between what d and d + 1 need.
+  const int d = SpeedLevel(3000, speeds.X);
+  const std::int32_t atD = speeds.X[static_cast<std::size_t>(d)];
+  const auto lengthFor = [&](int peak) {
+    return std::lround((cost(peak, 60) + cost(peak + 1, 60)) / 2 / 1.6);
+  };
+  const auto peakAtD = static_cast<std::int32_t>(lengthFor(d));
+  struct Case { std::int32_t length, feed, accel; } cases[] = {
+      {3385, 4000, 60},                                           // needs 17.84 mm to brake from F
+      {peakAtD, static_cast<std::int32_t>(atD * 1.065), 60},      // F within 7 %: raised to F
+      {peakAtD, static_cast<std::int32_t>(atD * 1.075) + 1, 60},  // F beyond 7 %: the peak stays
+      {20000, 4000, 200},
+      {1000, 9000, 30},
+  };
+  for (const auto& c : cases) {
+    settings.accelXY = c.accel;
+    const PlanResult r = Plan(Contour({{0, 0}, {c.length, 0}}), c.feed);
+    SCOPED_TRACE(std::to_string(c.length) + " at F " + std::to_string(c.feed));
+    ASSERT_EQ(r.path.size(), 3u);
+    const PlannedRecord& split = r.path[1];
+    const double left = c.length - split.x;
+    // What the controller needs, counting every level it passes.
+    EXPECT_GE(left * 1.6, StepsAtLevels(e + 1, SpeedLevel(split.speed, speeds.X), c.accel));
+    int peak = SpeedLevel(c.feed, speeds.X);
+    while (peak > e + 3 && c.length * 1.6 <= cost(peak, c.accel)) --peak;
+    const std::int32_t v = speeds.X[static_cast<std::size_t>(peak)];
+    const bool raised =
+        c.feed <= 1.07 * v && room(SpeedLevel(c.feed, speeds.X), c.accel) < c.length * 1.6;
+    EXPECT_EQ(split.speed, raised ? c.feed : v);
+    EXPECT_NEAR(left, room(SpeedLevel(split.speed, speeds.X), c.accel) / 1.6, 1);
+  }
+}
+
+// Into a corner after a short segment the speed is what the controller can brake from in
+// that segment: from the level it carries in to the corner's level, every level counted.
+TEST_F(PlanCutTest, ShortSegmentBeforeACornerSetsTheSpeedBeforeIt) {
+  settings.antiDive = 0;
+  settings.accelXY = 60;
+  const std::int32_t f = 6000, fmin = 600;
+  for (const std::int32_t shortLeg : {300, 450, 700, 1000, 1400}) {
+    const ContourPoint a{0, 0}, b{30000, 0};
+    const ContourPoint c = TurnFrom(a, b, -5, shortLeg);  // gentle: b keeps F as its corner speed
+    const ContourPoint d = TurnFrom(b, c, 90, 30000);
+    const PlanResult r = Plan(Contour({a, b, c, d}), f);
+    const PlannedRecord* atB = RecordAt(r.path, b);
+    const PlannedRecord* atC = RecordAt(r.path, c);
+    ASSERT_TRUE(atB && atC) << shortLeg;
+    ASSERT_LT(atB->speed, f) << shortLeg;
+    EXPECT_EQ(atC->speed, fmin) << shortLeg;
+    const int high = SpeedLevel(atB->speed, speeds.X);  // the line into b runs along X
+    const int low = MoveLevel({b.x, b.y, 0, 0}, c.x, c.y, fmin, scales, speeds);
+    const double lead = std::max(std::abs(c.x - b.x), std::abs(c.y - b.y)) * 1.6;
+    EXPECT_LE(StepsAtLevels(low + 1, high, 60), lead) << shortLeg;
+    // Not needlessly slow: two levels more would not brake in time.
+    EXPECT_GT(StepsAtLevels(low + 1, high + 2, 60), lead) << shortLeg;
   }
 }
 

@@ -29,6 +29,16 @@ struct PlannerFixture {
   std::int32_t lastRamp = 60;
 };
 
+// Motor steps the controller runs at levels from..to, one ramp period of accel × 0.1 ms at
+// each, stepping at 7 200 000 / (D[k] + 1) Hz: braking from a to b runs levels b+1..a,
+// climbing from a to b runs levels a..b−1.
+inline double StepsAtLevels(int from, int to, std::int32_t accel) {
+  double sum = 0;
+  for (int k = from; k <= to; ++k)
+    sum += accel * 720.0 / (Dividers()[static_cast<std::size_t>(k)] + 1);
+  return sum;
+}
+
 inline CNCpath Contour(std::initializer_list<ContourPoint> vertices, std::int32_t kind = kKindCut) {
   CNCpath c{{kind, 0}};
   c.insert(c.end(), vertices);
