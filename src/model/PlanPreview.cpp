@@ -93,8 +93,8 @@ class PassRunner {
     split.x = a.x + static_cast<std::int32_t>(std::lround(p * (static_cast<double>(b.x) - a.x)));
     split.y = a.y + static_cast<std::int32_t>(std::lround(p * (static_cast<double>(b.y) - a.y)));
     split.length = std::round(b.length * p);
-    // On this segment the previous pass never went faster than its faster end.
-    split.speed = Capped(pass_.fast, std::max(a.speed, b.speed));
+    // A later pass keeps the slow-down the previous one already showed on this segment.
+    split.speed = Capped(pass_.fast, b.speed);
     out_.push_back(split);
   }
 

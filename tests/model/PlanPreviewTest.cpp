@@ -68,6 +68,26 @@ TEST_F(PlanPreviewTest, SlowDownBeginsOneRampBeforeTheCorner) {
   EXPECT_NEAR(r.path[3].angle, M_PI / 2, 1e-9);  // preview records carry the heading
 }
 
+TEST_F(PlanPreviewTest, SmoothingKeepsTheSlowDownOfTheFirstPass) {
+  settings.accelXY = 60;
+  const std::int32_t f = 4000, fmin = 600;
+  const ContourPoint a{0, 0}, corner{50000, 0}, b{50000, 50000};
+  // The full ramp of the tables: every level from Fmin's to F's, at 1.6 steps per 0.01 mm.
+  const double ramp =
+      testing::StepsAtLevels(SpeedLevel(fmin, speeds.X), SpeedLevel(f, speeds.X), 60) / 1.6;
+  for (bool smooth : {false, true}) {
+    settings.smooth = smooth;
+    const PlanResult r = Plan(Contour({a, corner, b}), f);
+    // On the approach the last point shown at F lies one full ramp before the corner.
+    double nearestFast = corner.x;
+    for (const auto& rec : r.path)
+      if (rec.y == 0 && rec.x < corner.x && rec.speed >= f)
+        nearestFast = std::min<double>(nearestFast, corner.x - rec.x);
+    EXPECT_NEAR(nearestFast, ramp, 2) << "smooth " << smooth;
+    EXPECT_EQ(SpeedAt(r, corner), fmin) << "smooth " << smooth;
+  }
+}
+
 TEST_F(PlanPreviewTest, ShortContoursAndSingleVertices) {
   EXPECT_EQ(Plan(Contour({{5, 5}}), 3000).path.size(), 1u);
   const PlanResult tiny = Plan(Contour({{0, 0}, {100, 0}, {100, 100}}), 3000);
