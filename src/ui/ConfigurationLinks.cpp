@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFormLayout>
 #include <QLabel>
 #include <QTimer>
 #include <QToolButton>
 
 #include "machine/ConfigurationActions.h"
+#include "store/FieldStore.h"
 #include "system/System.h"
 #include "ui/ConfigurationWindow.h"
 #include "ui/MainWindow.h"
@@ -72,6 +74,36 @@ void OpenWithPassword(System& system, ConfigurationWindow& window) {
   window.activateWindow();
 }
 
+// The main window's fields that the configuration's modes show: the field
+// panel leaves hidden fields out of its form, so give each a hidden row with
+// its caption here, where showing the field and its label brings the row back.
+void AddModeFieldRows(MainWindow& main, const FieldStore& fields) {
+  for (const char* name :
+       {"xPreHeatHeight", "ePreHeatTime", "eMarkerTime", "xMarkerSpeed", "xDepth", "xDepthP"}) {
+    QWidget* widget = main.findChild<QWidget*>(name);
+    auto* form = widget ? qobject_cast<QFormLayout*>(widget->parentWidget()->layout()) : nullptr;
+    if (!form || form->indexOf(widget) >= 0) continue;
+    const FieldValue* value = fields.find(Window::Main, name);
+    auto* label = new QLabel(QString::fromUtf8(value->definition->caption.data(),
+                                               int(value->definition->caption.size())));
+    label->setObjectName(QString("l") + name);
+    // Below the nearest field before it in the table that has a row.
+    int row = 0;
+    for (const FieldValue& before : fields.fields(Window::Main)) {
+      if (&before == value) break;
+      QWidget* other = main.findChild<QWidget*>(QString::fromUtf8(
+          before.definition->name.data(), int(before.definition->name.size())));
+      int at = -1;
+      QFormLayout::ItemRole role;
+      if (other) form->getWidgetPosition(other, &at, &role);
+      if (at >= 0) row = at + 1;
+    }
+    form->insertRow(row, label, widget);
+    label->hide();
+    widget->hide();
+  }
+}
+
 QToolButton* AddButton(MainWindow& main, const char* name, const char* caption, QRect where) {
   auto* button = new QToolButton(&main);
   button->setObjectName(name);
@@ -85,6 +117,7 @@ QToolButton* AddButton(MainWindow& main, const char* name, const char* caption, 
 void BindConfiguration(MainWindow& main, ConfigurationWindow& window, System& system,
                        Controller& controller, ConfigurationActions& actions) {
   if (system.advanced.title) main.setWindowTitle(QString::fromStdString(*system.advanced.title));
+  AddModeFieldRows(main, system.fields);
 
   QToolButton* configure =
       AddButton(main, "SpeedButton32", "Configuration", {750, 10, 96, 26});

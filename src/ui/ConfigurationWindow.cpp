@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
@@ -21,6 +22,7 @@
 #include "link/HexConvert.h"
 #include "machine/ConfigurationActions.h"
 #include "machine/FirmwareButton.h"
+#include "machine/InputFilters.h"
 #include "store/FieldStore.h"
 #include "system/System.h"
 #include "ui/BoardPicture.h"
@@ -37,17 +39,18 @@ constexpr int kLampRefreshMillis = 100;
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), int(text.size())); }
 
 // Captions of the fields whose table entry has none; the window shows them
-// beside the field so that every control says what it is.
+// beside the field so that every control says what it is. They name no unit:
+// the unit switch changes units only in the language's texts.
 const std::map<std::string, const char*> kOwnCaptions = {
     {"eVmax", "-"},
     {"eAccA", "Acceleration A ( RAMP )"},
-    {"xFeedMinA", "A safety speed [mm/min]"},
-    {"xFeedhA", "Hand A speed [mm/min]"},
-    {"xFeedMaxA", "A maximum speed [mm/min]"},
-    {"xLimitX", "X [mm]"},
-    {"xLimitY", "Y [mm]"},
-    {"xLimitZ", "Z [mm]"},
-    {"xHomingA", "A Speed [mm/min]"},
+    {"xFeedMinA", "A safety speed"},
+    {"xFeedhA", "Hand A speed"},
+    {"xFeedMaxA", "A maximum speed"},
+    {"xLimitX", "X limit"},
+    {"xLimitY", "Y limit"},
+    {"xLimitZ", "Z limit"},
+    {"xHomingA", "A Speed"},
     {"cHomingA", "Revers"},
     {"eSpec1a", "[ ms ] Pointing limit"},
     {"xSpec9", "Y"},
@@ -427,6 +430,9 @@ void ConfigurationWindow::attach(System& system, Controller& controller,
   controller_ = &controller;
   actions_ = &actions;
   board_->setStatusSource([c = &controller] { return c->link.state.StatusWord; });
+  // Every text field takes its keys through the input filters.
+  for (const FieldValue& value : fields_.fields(kConfig))
+    if (auto* edit = findChild<QLineEdit*>(Q(value.definition->name))) edit->installEventFilter(this);
   auto* lampTimer = new QTimer(this);
   lampTimer->setObjectName("BoardLamps");
   lampTimer->setInterval(kLampRefreshMillis);
@@ -560,7 +566,26 @@ void ConfigurationWindow::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
+// A typed character the field discards is swallowed; one it turns into
+// another ("," into ".") is typed again as that one.
+bool ConfigurationWindow::filterKey(QLineEdit* edit, QKeyEvent* key) {
+  const QString text = key->text();
+  if (text.size() != 1 || text[0].unicode() >= 128) return false;
+  const char typed = char(text[0].unicode());
+  if (!text[0].isPrint() && typed != '\b') return false;
+  const auto kept =
+      FilterKey(ConfigurationKeyFilter(edit->objectName().toStdString()), typed, system_->Busy);
+  if (!kept) return true;
+  if (*kept == typed) return false;
+  QKeyEvent replaced(QEvent::KeyPress, Qt::Key_Period, key->modifiers(), QString(QChar(*kept)));
+  QCoreApplication::sendEvent(edit, &replaced);
+  return true;
+}
+
 bool ConfigurationWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && system_)
+    if (auto* edit = qobject_cast<QLineEdit*>(watched))
+      return filterKey(edit, static_cast<QKeyEvent*>(event));
   if (watched == firmwareStatus_ && event->type() == QEvent::MouseButtonPress) {
     setFirmwareStatus({});
     return true;

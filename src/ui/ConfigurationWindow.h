@@ -1,5 +1,7 @@
 #pragma once
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -60,6 +62,7 @@ class ConfigurationWindow final : public QWidget {
   QWidget* buildProgram(QWidget* panel);
   QWidget* buildFirmware(QWidget* parent);
   void applyCounterLock();
+  bool filterKey(QLineEdit* edit, QKeyEvent* key);
   void openTodaysLog();
 
   FieldStore& fields_;

@@ -101,6 +101,21 @@ TEST(ConfigurationWindow, EveryFieldOfTheTableSitsOnItsPageAndIsBound) {
   EXPECT_EQ(ui.system->fields.text(kConfig, "xMoveX"), "40");
   ui.system->fields.setText(kConfig, "xFeedMaxXY", "9000");
   EXPECT_EQ(ui.find<QLineEdit>(ui.window, "xFeedMaxXY")->text(), "9000");
+
+  // The input filters: a gear takes "," as ".", a speed only digits, and
+  // nothing is typed while the machine is busy.
+  gear->clear();
+  QTest::keyClicks(gear, "4a2,5");
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xMoveX"), "42.5");
+  auto* speed = ui.find<QLineEdit>(ui.window, "xFeedMinXY");
+  speed->clear();
+  QTest::keyClicks(speed, "7.5-0");
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xFeedMinXY"), "750");
+  ui.system->Busy = true;
+  QTest::keyClicks(speed, "1");
+  QTest::keyClick(speed, Qt::Key_Backspace);
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xFeedMinXY"), "750");
+  ui.system->Busy = false;
 }
 
 TEST(ConfigurationWindow, TheConfigurationButtonAsksForThePasswordWhenOneIsSet) {

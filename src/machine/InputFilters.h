@@ -1,0 +1,23 @@
+#pragma once
+#include <optional>
+#include <string_view>
+
+namespace corvane {
+
+// Which typed characters a configuration field accepts.
+enum class KeyFilter {
+  Any,           // no filter
+  Digits,        // digits and backspace
+  DigitsPercent, // digits, "%" and backspace
+  DigitsMinus,   // digits, "-" and backspace
+  Decimal,       // digits, "-", "." and backspace; "," becomes "."
+};
+
+// The filter of a configuration window field, by its name.
+KeyFilter ConfigurationKeyFilter(std::string_view field);
+
+// The character a typed one becomes in a field with `filter`, or nothing when
+// the field discards it; every character is discarded while the machine is busy.
+std::optional<char> FilterKey(KeyFilter filter, char typed, bool busy);
+
+}  // namespace corvane
