@@ -35,6 +35,7 @@ struct ConfigurationUi : WithQt, testing::JobFixture {
   explicit ConfigurationUi(bool statusVisible = true, std::string title = {}) {
     system->advanced.statusVisible = statusVisible;
     if (!title.empty()) system->advanced.title = title;
+    InstallStoreBehaviours(*system);
     actions.Install();
     window.attach(*system, *controller, actions);
     ui::BindConfiguration(main, window, *system, *controller, actions);
@@ -262,6 +263,28 @@ TEST(ConfigurationWindow, TheThcButtonFollowsTheSettingAndTellsTheBoard) {
   SaveSettings(*ui.system);
   LoadSettings(*ui.system);
   EXPECT_TRUE(thc->isChecked());
+}
+
+TEST(ConfigurationWindow, TheUnitSwitchShowsInchesOnTheProgramPageAndTheLabelsUnlockTheCounters) {
+  ConfigurationUi ui;
+  ui.window.show();
+  ui.window.pages()->setCurrentIndex(1);
+  ui.find<QCheckBox>(ui.window, "cImperial")->click();
+  EXPECT_EQ(ui.window.pages()->currentIndex(), 3) << "the Program page";
+  EXPECT_EQ(ui.find<QLineEdit>(ui.window, "xMoveX")->text(), "1.5");
+  ui.find<QCheckBox>(ui.window, "cImperial")->click();
+  EXPECT_EQ(ui.find<QLineEdit>(ui.window, "xMoveX")->text(), "38.1");
+
+  auto* pierces = ui.find<QLineEdit>(ui.window, "eSpec4");
+  EXPECT_FALSE(pierces->isEnabled());
+  for (const char* label : {"leSpec4", "leSpec5", "leSpec6"}) {
+    ui.window.close();
+    ui.window.show();
+    EXPECT_FALSE(pierces->isEnabled()) << label;
+    QTest::mouseDClick(ui.find<QLabel>(ui.window, label), Qt::LeftButton);
+    EXPECT_TRUE(pierces->isEnabled()) << label;
+    EXPECT_TRUE(ui.find<QLineEdit>(ui.window, "eSpec6")->isEnabled()) << label;
+  }
 }
 
 }  // namespace
