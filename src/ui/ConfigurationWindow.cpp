@@ -213,7 +213,6 @@ void ConfigurationWindow::buildPages(QWidget* panel) {
     for (int i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
     if (!chain.isEmpty()) page->setFocusProxy(chain.first());
   }
-  column->addWidget(specialPanel_);
   // Ctrl+Tab walks the pages from any field, lists included.
   const auto pageKey = [this](QKeySequence keys, int step) {
     auto* shortcut = new QShortcut(keys, this);
@@ -409,7 +408,7 @@ QWidget* ConfigurationWindow::buildProgram(QWidget* panel) {
   files.grid()->setColumnStretch(1, 0);
   files.grid()->setColumnStretch(3, 1);
 
-  // The special functions are no page's: a panel below the pages.
+  // The special functions are no page's: a panel of their own over the pages.
   Group panelGroup("Special functions", panel, panel);
   panelGroup.fields = &fields_;
   specialPanel_ = panelGroup.box();
@@ -420,7 +419,14 @@ QWidget* ConfigurationWindow::buildProgram(QWidget* panel) {
                            "leVmax", "leAcal"})
     if (QWidget* w = panel->findChild<QWidget*>(name)) w->show();
   specialPanel_->hide();
-  connect(special, &QPushButton::toggled, specialPanel_, &QWidget::setVisible);
+  // It lies over the pages, beside the button, while it is shown.
+  specialPanel_->setAutoFillBackground(true);
+  connect(special, &QPushButton::toggled, this, [this](bool shown) {
+    const QPoint at = pages_->mapTo(specialPanel_->parentWidget(), QPoint(pages_->width() / 2, 40));
+    specialPanel_->setGeometry(QRect(at, QSize(pages_->width() / 2 - 20, 200)));
+    specialPanel_->setVisible(shown);
+    specialPanel_->raise();
+  });
   return page.done();
 }
 
