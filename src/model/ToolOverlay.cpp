@@ -37,9 +37,15 @@ DisplayList ToolOverlay(const JobState& job, const ViewTransform& view, std::int
   // The readout sits in the lower left corner, clear of the texts commands
   // write at the top of the view.
   const int bottom = view.height;
-  list.items.push_back(DisplayText{{5, bottom - 66}, "X" + FormatPosition(x, imperial), colours::kBlack, kPositionPointSize});
-  list.items.push_back(DisplayText{{5, bottom - 46}, "Y" + FormatPosition(y, imperial), colours::kBlack, kPositionPointSize});
-  list.items.push_back(DisplayText{{5, bottom - 26}, "Z" + FormatPosition(z, imperial), colours::kBlack, kPositionPointSize});
+  // Each line built by appending, not by "X" + text: GCC 12 warns wrongly about the latter.
+  const auto line = [imperial](char axis, std::int64_t value) {
+    std::string text(1, axis);
+    text += FormatPosition(value, imperial);
+    return text;
+  };
+  list.items.push_back(DisplayText{{5, bottom - 66}, line('X', x), colours::kBlack, kPositionPointSize});
+  list.items.push_back(DisplayText{{5, bottom - 46}, line('Y', y), colours::kBlack, kPositionPointSize});
+  list.items.push_back(DisplayText{{5, bottom - 26}, line('Z', z), colours::kBlack, kPositionPointSize});
   list.items.push_back(DisplayText{{5, bottom - 8}, FormatActualSpeed(actualSpeed, imperial), colours::kNavy, kSpeedPointSize});
   return list;
 }
