@@ -304,6 +304,7 @@ void JobRunner::FinishRun() {
   SetOutputs(static_cast<int>(OutputMode::DuringWork), false);
   system_.host.playSound("Stop");
   LockStart();
+  system_.log.stage = kStageJobEnd;
   system_.log.WriteLog("Work time :" + WorkTime(system_.clock.nowMicros() - startedAt_));
 
   if (stopped) {
@@ -317,8 +318,11 @@ void JobRunner::FinishRun() {
 }
 
 void JobRunner::Start() {
+  system_.log.stage = kStageJobStart;
   if (Refused()) return;
   BeginRun();
+  // The stop that clears the board before the run marks the log as stopped.
+  system_.log.stage = kStageJobStart;
   JobState& job = system_.job;
   const bool wasBusy = system_.Busy;
   if (!wasBusy) {

@@ -79,6 +79,7 @@ void MachineCommands::Dwell(std::int32_t millis) {
 void MachineCommands::StopMotion() {
   if (MachineUi::Ask(ui.errorLabelShowsOhmic)) system_.host.setErrorLabel("");
   system_.StopRequested = true;
+  system_.log.stage = kStageStopped;
   MachineUi::Call(ui.clearJogDirection);
 
   const CommandFields fields = commandFields();

@@ -5,6 +5,9 @@
 
 namespace corvane {
 
+// Stage codes printed in every log line: which phase wrote it.
+inline constexpr int kStageStopped = 2, kStageJobStart = 10, kStageJobEnd = 11;
+
 class Host;
 
 // The daily program log shared by all profiles. Every line is appended and the

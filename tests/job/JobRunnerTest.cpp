@@ -74,6 +74,11 @@ TEST_F(JobRunnerTest, AWholeJobSensesPiercesCutsAndEndsOnThePlannedPath) {
   EXPECT_TRUE(logged("---- Work start ----"));
   EXPECT_TRUE(logged("Finish work OK"));
   EXPECT_TRUE(logged("Save : LastGood"));
+  // The log file tells the phases apart: the run's lines carry 010, its end 011.
+  const std::string file = testing::ReadFileText(system->log.path());
+  EXPECT_NE(file.find("|010| "), std::string::npos);
+  EXPECT_NE(file.find("|011| "), std::string::npos);
+  EXPECT_NE(file.find("|011| ", file.find("Work time :") - 20), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(system->paths.storeFolder() + "LastGood.cnc"));
   EXPECT_EQ(system->job.CurrentContour, 2);
   EXPECT_FALSE(system->Busy);
