@@ -7,6 +7,7 @@ packages=(
   libftdi1-dev libpolyclipping-dev libzip-dev libpugixml-dev libsdl2-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth openbox xdotool stm32flash
+  dpkg-dev file  # the Debian package: cpack finds its dependencies with these
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -7,9 +7,10 @@ namespace corvane {
 
 class System;
 
-// Main window creation, after System::PrepareStart: the store's behaviours,
-// the advanced options, the backup rotation on the first start of the day and
-// the preset list.
+// Main window creation, after System::PrepareStart: the store folder made
+// again when it is gone (an error box when it cannot be), the store's
+// behaviours, the advanced options, the backup rotation on the first start of
+// the day and the preset list.
 void PrepareStore(System& system);
 
 // Main window first show, the store's part: settings written when missing and
@@ -20,9 +21,11 @@ void PrepareStore(System& system);
 void StartupSequence(System& system);
 
 // Closing, after all motion stopped: the controller's position counters (when
-// known) into the fields, the job to "temp.cnc", the close marks set, the jog
-// fields reset, the settings saved and "CloseApp" logged. The Exit button, the
-// window's close and a termination signal all end here.
+// known) into the fields, the store folder made again when it is gone, the job
+// to "temp.cnc", the close marks set, the jog fields reset, the settings saved,
+// a failed save of job or settings shown in an error box, and "CloseApp"
+// logged. The Exit button, the window's close and a termination signal all end
+// here.
 void ShutdownSequence(System& system, std::optional<AxisPosition> counters);
 
 }  // namespace corvane

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "ports/TextCodec.h"
 #include "store/JobFile.h"
 #include "store/LanguageFile.h"
 #include "store/SettingsFile.h"
@@ -132,6 +133,30 @@ void LoadSettings(System& s) {
   }
   ApplySettingsFile(*bytes, s.fields, s.parser);
   RunAfterLoadSteps(s);
+}
+
+std::optional<CloseMarks> ReadCloseMarks(const std::string& path) {
+  const auto bytes = ReadWholeFile(path, kMaxSettingsFileBytes);
+  if (!bytes) return std::nullopt;
+  const std::vector<std::string> lines = SplitLines(Cp1250ToUtf8(*bytes));
+  std::optional<bool> closed;
+  std::optional<bool> closedBefore;
+  bool mainSection = false;
+  // Name and value lines in pairs, as the loader reads them.
+  for (size_t i = 0; i + 1 < lines.size(); i += 2) {
+    const std::string& name = lines[i];
+    const std::string& value = lines[i + 1];
+    if (name == "1:" || name == "2:" || name == "3:") {
+      mainSection = name == "1:";
+      continue;
+    }
+    if (!mainSection || !name.starts_with('c') || (value != "0" && value != "1")) continue;
+    const std::string folded = FoldCase(name);
+    if (folded == "cclose") closed = value == "1";
+    if (folded == "cclose2") closedBefore = value == "1";
+  }
+  if (!closed || !closedBefore) return std::nullopt;
+  return CloseMarks{*closed, *closedBefore};
 }
 
 void ComputeDerivedValues(System& s) {

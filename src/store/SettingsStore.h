@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,19 @@ FileResult SaveSettings(System& system);
 // Reads "store.fms" into the fields, then runs the after-load steps and
 // recomputes the job origin and the soft limits. A missing file loads nothing.
 void LoadSettings(System& system);
+
+// The close marks of a settings file: cClose is set by the closing steps and
+// cleared once start-up is done; cClose2 stays cleared after one unclean exit.
+struct CloseMarks {
+  bool closed = false;
+  bool closedBefore = false;
+};
+
+// The close marks as the main section of a settings file holds them; nullopt
+// when the file is missing, unreadable or damaged so that a mark is absent or
+// neither "0" nor "1". Built-in values say nothing about how a run ended, so
+// only marks read here may count as an unclean exit.
+std::optional<CloseMarks> ReadCloseMarks(const std::string& path);
 
 // Job origin and soft limits in 0.01 mm from the x-fields.
 void ComputeDerivedValues(System& system);

@@ -12,6 +12,7 @@ struct Paths;
 std::string StoreFile(const Paths& paths, std::string_view name);
 
 bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
 
 // Copies a file whole through a temporary file, so the target is either the
 // old or the new content; fails when the source cannot be read.
@@ -19,6 +20,9 @@ FileResult CopyFileAtomically(const std::string& from, const std::string& to);
 
 // Removes a file; a file that is already gone counts as removed.
 FileResult RemoveFile(const std::string& path);
+
+// Makes a folder and its missing parents; a folder that is there counts as made.
+FileResult MakeFolder(const std::string& folder);
 
 inline constexpr std::string_view kSettingsFile = "store.fms";
 inline constexpr std::string_view kDefaultsFile = "store.org";

@@ -1,36 +1,25 @@
 #include <gtest/gtest.h>
 
-#include "StoreFixture.h"
+#include "ProgramRun.h"
 #include "store/JobFile.h"
-#include "store/Lifecycle.h"
 #include "store/Presets.h"
 #include "store/SettingsStore.h"
 
 namespace corvane {
 namespace {
 
+using testing::kOperatorJob;
+using testing::ProgramRun;
 using testing::ReadFileText;
 
 constexpr Window kMain = Window::Main;
-const char* const kUncleanLine = "Error: Software doesn`t closed previous.";
-
-// One run of the program over the fixture's data root: creation and first show.
-struct ProgramRun {
-  explicit ProgramRun(testing::StoreFixture& f) : system(f.clock, f.host, f.system->paths) {
-    EXPECT_TRUE(system.PrepareStart());
-    PrepareStore(system);
-    StartupSequence(system);
-  }
-  System system;
-};
-
-const tCNCPath kOperatorJob = {{{0, 0}, {0, 0}, {4000, 0}, {4000, 4000}, {0, 0}}};
+const char* const kUncleanLine = testing::kUncleanExitLine;
 
 TEST(Lifecycle, FirstStartWritesDefaultsAndStartsWithTheExampleJob) {
   testing::StoreFixture f;
   ProgramRun run(f);
   EXPECT_TRUE(FileExists(f.store("store.fms")));
-  EXPECT_TRUE(f.logged(kUncleanLine)) << "built-in defaults carry no close mark";
+  EXPECT_FALSE(f.logged(kUncleanLine)) << "without a settings file no run ended uncleanly";
   EXPECT_EQ(ReadFileText(f.store("temp.cnc")), ReadFileText(f.system->paths.programFolder +
                                                             "CorvaneCNC.cnc"));
   EXPECT_EQ(run.system.job.Job.size(), 3u);
@@ -124,6 +113,10 @@ TEST(Lifecycle, AKilledWriteDuringCloseLeavesTheOldFilesWhole) {
   EXPECT_EQ(ReadFileText(f.store("store.fms")), started);
   EXPECT_TRUE(f.logged("Job not saved: killed"));
   EXPECT_TRUE(f.logged("Settings not saved: killed"));
+  // The run's work is lost unless the operator hears of it now: one box names both.
+  ASSERT_EQ(f.host.errors.size(), 1u);
+  EXPECT_NE(f.host.errors[0].find("Job not saved: killed"), std::string::npos);
+  EXPECT_NE(f.host.errors[0].find("Settings not saved: killed"), std::string::npos);
 }
 
 }  // namespace
