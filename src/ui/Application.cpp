@@ -21,6 +21,7 @@
 #include "ui/AnalysisGraphWindow.h"
 #include "ui/ConfigurationLinks.h"
 #include "ui/ConfigurationWindow.h"
+#include "ui/ProfileButtons.h"
 #include "ui/QtHost.h"
 #include "ui/SecondaryWindows.h"
 #include "ui/SplashScreen.h"
@@ -93,6 +94,7 @@ int RunProgram(int argc, char** argv) {
   auto* advancedButton = new QPushButton("Advanced.txt", files);
   advancedButton->setObjectName("AdvancedTxt");
   static_cast<QGridLayout*>(files->layout())->addWidget(advancedButton, 0, 2);
+  AddProfileButtons(*static_cast<QGridLayout*>(files->layout()), 1, system, mainWindow);
   QObject::connect(advancedButton, &QPushButton::clicked, &mainWindow,
                    [advancedButton, &system, &mainWindow] {
                      advancedButton->setEnabled(false);
