@@ -80,15 +80,11 @@ struct Bench {
     system->PrepareStart();
     system->loading = false;
     RecomputeAxisScales(*system);
-    DeviceChoice choice;
-    choice.kind = DeviceChoice::Kind::Virtual;
-    ProgramDevice made = WrapDevice(MakeUsbDevice(choice, clock), [this](UsbDevice& inner) {
+    controller = MakeWrappedVirtualController(*system, [this](UsbDevice& inner) {
       auto counting = std::make_unique<CountingDevice>(inner);
       device = counting.get();
       return counting;
     });
-    controller = std::make_unique<Controller>(*system, std::move(made));
-    BindControllerFields(*system, *controller);
   }
 
   // As the program stands after referencing: the tool just off the home

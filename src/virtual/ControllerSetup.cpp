@@ -4,6 +4,7 @@
 
 #include "system/CommandLine.h"
 #include "system/System.h"
+#include "virtual/ControllerFields.h"
 
 namespace corvane {
 
@@ -25,6 +26,15 @@ Controller::Controller(System& system, ProgramDevice made)
   link.replyTimeoutMicros = static_cast<std::int64_t>(
       std::llround(static_cast<double>(system.counter.ticksPer10ms) * system.counter.periodMicros));
   link.raisePriorityWhileWaiting = device.realBoard;
+}
+
+std::unique_ptr<Controller> MakeWrappedVirtualController(
+    System& system, const std::function<std::unique_ptr<UsbDevice>(UsbDevice& inner)>& wrap) {
+  DeviceChoice choice;
+  choice.kind = DeviceChoice::Kind::Virtual;
+  auto controller = std::make_unique<Controller>(system, WrapDevice(MakeUsbDevice(choice, system.clock), wrap));
+  BindControllerFields(system, *controller);
+  return controller;
 }
 
 std::unique_ptr<Controller> MakeController(System& system, const CommandLine& line) {

@@ -36,6 +36,12 @@ struct Controller {
   JobRunner runner;
 };
 
+// The built-in virtual board on the system's clock, with `wrap` put between it
+// and the program (a wire tap, a counter) and the fields bound: a whole
+// controller side for driving jobs in tests and benchmarks.
+std::unique_ptr<Controller> MakeWrappedVirtualController(
+    System& system, const std::function<std::unique_ptr<UsbDevice>(UsbDevice& inner)>& wrap);
+
 // The controller for the device the command line or CORVANE_DEVICE chose;
 // an unknown device value is logged and the real board is used.
 std::unique_ptr<Controller> MakeController(System& system, const CommandLine& line);

@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "import/CliRun.h"
 #include "ReaderHarness.h"
 #include "import/DrawingFile.h"
 #include "import/GcodeExport.h"
@@ -544,34 +545,7 @@ TEST_F(GcodeExport, AFileThatCannotBeWrittenIsAFailureAndLeavesTheOldOne) {
   EXPECT_EQ(ReadFileText(file), "kept");
 }
 
-// corvane-cli export as a user runs it.
-struct CliRun {
-  int code = -1;
-  std::string out, err;
-};
-
-const std::string kCli = std::string(CORVANE_BIN_DIR) + "/corvane-cli";
-const std::string kCorpus = CORVANE_CORPUS_DIR;
-
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-CliRun RunExport(const std::vector<std::string>& arguments) {
-  TempDir dir;
-  std::string command = ShellQuoted(kCli) + " export";
-  for (const auto& argument : arguments) command.append(" ").append(ShellQuoted(argument));
-  command.append(" >").append(ShellQuoted(dir.file("out")));
-  command.append(" 2>").append(ShellQuoted(dir.file("err")));
-  const int status = std::system(command.c_str());
-  CliRun run;
-  if (status != -1 && WIFEXITED(status)) run.code = WEXITSTATUS(status);
-  run.out = ReadFileText(dir.file("out"));
-  run.err = ReadFileText(dir.file("err"));
-  return run;
-}
+CliRun RunExport(const std::vector<std::string>& arguments) { return RunCli("export", arguments); }
 
 struct CorpusCase {
   const char* name;

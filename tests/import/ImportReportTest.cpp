@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 
+#include "import/CliRun.h"
 #include "ReaderHarness.h"
 #include "import/DrawingFile.h"
 #include "support/TempDir.h"
@@ -315,34 +316,7 @@ INSTANTIATE_TEST_SUITE_P(
                  2, 1}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
-// corvane-cli as a user runs it: its output, error stream and exit code.
-struct CliRun {
-  int code = -1;
-  std::string out, err;
-};
-
-const std::string kCli = std::string(CORVANE_BIN_DIR) + "/corvane-cli";
-const std::string kCorpus = CORVANE_CORPUS_DIR;
-
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-CliRun RunRead(const std::vector<std::string>& arguments) {
-  TempDir dir;
-  std::string command = ShellQuoted(kCli) + " read";
-  for (const auto& argument : arguments) command.append(" ").append(ShellQuoted(argument));
-  command.append(" >").append(ShellQuoted(dir.file("out")));
-  command.append(" 2>").append(ShellQuoted(dir.file("err")));
-  const int status = std::system(command.c_str());
-  CliRun run;
-  if (status != -1 && WIFEXITED(status)) run.code = WEXITSTATUS(status);
-  run.out = ReadFileText(dir.file("out"));
-  run.err = ReadFileText(dir.file("err"));
-  return run;
-}
+CliRun RunRead(const std::vector<std::string>& arguments) { return RunCli("read", arguments); }
 
 class ReadCommand : public ::testing::Test, public ReaderHarness {
  protected:

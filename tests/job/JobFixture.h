@@ -26,15 +26,11 @@ struct JobFixture : SystemFixture {
     system->PrepareStart();
     system->loading = false;
     RecomputeAxisScales(*system);
-    DeviceChoice choice;
-    choice.kind = DeviceChoice::Kind::Virtual;
-    ProgramDevice made = WrapDevice(MakeUsbDevice(choice, clock), [this](UsbDevice& inner) {
+    controller = MakeWrappedVirtualController(*system, [this](UsbDevice& inner) {
       auto wire = std::make_unique<WireTap>(inner);
       tap = wire.get();
       return wire;
     });
-    controller = std::make_unique<Controller>(*system, std::move(made));
-    BindControllerFields(*system, *controller);
     board().board().recordExecuted(true);
   }
   sim::VirtualBoard& board() { return *controller->device.board; }
