@@ -44,13 +44,6 @@ CuttingProcess::CuttingProcess(System& system, ControllerLink& link, MachineComm
 
 bool CuttingProcess::MarkOnly() const { return ui.markOnlyDown && ui.markOnlyDown(); }
 
-void CuttingProcess::SetOutputs(int mode, bool on) {
-  const CommandFields f = commands_.commandFields();
-  const auto mine = static_cast<OutputMode>(mode);
-  if (f.out1 == mine) commands_.Send(on ? wire::cmd::kOut1OnQueued : wire::cmd::kOut1OffQueued);
-  if (f.out2 == mine) commands_.Send(on ? wire::cmd::kOut2OnQueued : wire::cmd::kOut2OffQueued);
-}
-
 void CuttingProcess::TorchOn() {
   commands_.TorchOn();
   TorchLit = true;
@@ -180,7 +173,7 @@ void CuttingProcess::Lift() {
 // Sense, heat, fire and wait for the arc.
 void CuttingProcess::Pierce(const Plan& plan) {
   if (plan.marker) return;
-  SetOutputs(static_cast<int>(OutputMode::ZAxisDown), true);
+  commands_.SwitchOutputs(OutputMode::ZAxisDown, true);
   DetectMaterial();
   if (system_.ContourState == kArcRestart) commands_.Dwell(1000);
   if (system_.fields.checked(kConfig, "cSpec1"))
@@ -245,7 +238,7 @@ void CuttingProcess::CutPass(const Plan& plan, std::int32_t& passLevel) {
     return;
   }
   if (plan.marker) {
-    SetOutputs(static_cast<int>(OutputMode::ScriberMarker), true);
+    commands_.SwitchOutputs(OutputMode::ScriberMarker, true);
     commands_.Dwell(FieldInteger(system_, kMain, "eMarkerTime"));
   } else if (milling) {
     millDown();
@@ -286,8 +279,8 @@ void CuttingProcess::CutContour(const CNCpath& contour) {
   } while (milling && !system_.StopRequested && passLevel > bottom + kMillingLastPass);
 
   TorchOff();
-  SetOutputs(static_cast<int>(OutputMode::ZAxisDown), false);
-  SetOutputs(static_cast<int>(OutputMode::ScriberMarker), false);
+  commands_.SwitchOutputs(OutputMode::ZAxisDown, false);
+  commands_.SwitchOutputs(OutputMode::ScriberMarker, false);
 }
 
 }  // namespace corvane

@@ -49,7 +49,6 @@ class CuttingProcess {
   void Pierce(const Plan& plan);
   void CutPass(const Plan& plan, std::int32_t& passLevel);
   void TravelAlong(const Plan& plan);
-  void SetOutputs(int mode, bool on);
   void TorchOn();
   void TorchOff();
   bool MarkOnly() const;

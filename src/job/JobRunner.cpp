@@ -57,13 +57,6 @@ bool JobRunner::StartLocked() const { return system_.clock.nowMicros() < startLo
 
 void JobRunner::LockStart() { startLockUntil_ = system_.clock.nowMicros() + kStartLockMicros; }
 
-void JobRunner::SetOutputs(int mode, bool on) {
-  const CommandFields f = commands_.commandFields();
-  const auto wanted = static_cast<OutputMode>(mode);
-  if (f.out1 == wanted) commands_.Send(on ? wire::cmd::kOut1OnQueued : wire::cmd::kOut1OffQueued);
-  if (f.out2 == wanted) commands_.Send(on ? wire::cmd::kOut2OnQueued : wire::cmd::kOut2OffQueued);
-}
-
 // Command 204 twice around a cleared stop flag: the board and the screen both
 // see that a new run begins.
 void JobRunner::StopPulse() {
@@ -150,7 +143,7 @@ bool JobRunner::Refused() {
 
 void JobRunner::BeginRun() {
   const bool connected = link_.state.LinkConnected;
-  SetOutputs(static_cast<int>(OutputMode::ZAxisDown), false);
+  commands_.SwitchOutputs(OutputMode::ZAxisDown, false);
   if (system_.fields.checked(kConfig, "cSpec1a")) commands_.Dwell(FieldInteger(system_, kMain, "eTime"));
   system_.host.playSound("Start");
   system_.log.WriteLog(connected ? "---- Work start ----" : "---- Simulation start ----");
@@ -301,7 +294,7 @@ void JobRunner::FinishRun() {
                           : Point2{0, 0};
   const auto& f = system_.fields;
   GoTo(system_, commands_, moves_, f.text(kConfig, "eENDx"), f.text(kConfig, "eENDy"), f.text(kConfig, "eENDz"));
-  SetOutputs(static_cast<int>(OutputMode::DuringWork), false);
+  commands_.SwitchOutputs(OutputMode::DuringWork, false);
   system_.host.playSound("Stop");
   LockStart();
   system_.log.stage = kStageJobEnd;
@@ -337,7 +330,7 @@ void JobRunner::Start() {
     const auto& f = system_.fields;
     GoTo(system_, commands_, moves_, f.text(kConfig, "eSTARTx"), f.text(kConfig, "eSTARTy"),
          f.text(kConfig, "eSTARTz"));
-    SetOutputs(static_cast<int>(OutputMode::DuringWork), true);
+    commands_.SwitchOutputs(OutputMode::DuringWork, true);
     commands_.Dwell(FieldInteger(system_, kConfig, "eSpec12"));
     commands_.Send(wire::cmd::kManualStart);
   }

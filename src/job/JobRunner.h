@@ -65,7 +65,6 @@ class JobRunner {
   void FinishRun();
   void BlowOut(std::int32_t onMillis);
   void StopPulse();
-  void SetOutputs(int mode, bool on);
   void LockStart();
 
   System& system_;

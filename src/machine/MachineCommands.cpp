@@ -126,9 +126,7 @@ void MachineCommands::TorchOn() {
     MachineUi::Call(ui.countPierce);
   else
     SimulatedTorch = true;
-  const CommandFields fields = commandFields();
-  if (fields.out1 == OutputMode::PlasmaOnOff) Send(wire::cmd::kOut1OnQueued);
-  if (fields.out2 == OutputMode::PlasmaOnOff) Send(wire::cmd::kOut2OnQueued);
+  SwitchOutputs(OutputMode::PlasmaOnOff, true);
   MachineUi::Call(ui.markTorchByPc, true);
 }
 
@@ -137,10 +135,14 @@ void MachineCommands::TorchOff() {
   QueueThrottle();
   Send(wire::cmd::kTorchOff);
   SimulatedTorch = false;
-  const CommandFields fields = commandFields();
-  if (fields.out1 == OutputMode::PlasmaOnOff) Send(wire::cmd::kOut1OffQueued);
-  if (fields.out2 == OutputMode::PlasmaOnOff) Send(wire::cmd::kOut2OffQueued);
+  SwitchOutputs(OutputMode::PlasmaOnOff, false);
   MovedAxes.xy = false;
+}
+
+void MachineCommands::SwitchOutputs(OutputMode mode, bool on) {
+  const CommandFields fields = commandFields();
+  if (fields.out1 == mode) Send(on ? wire::cmd::kOut1OnQueued : wire::cmd::kOut1OffQueued);
+  if (fields.out2 == mode) Send(on ? wire::cmd::kOut2OnQueued : wire::cmd::kOut2OffQueued);
 }
 
 void MachineCommands::SetPosition(std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t a) {

@@ -67,6 +67,8 @@ class MachineCommands {
   void StopMotion();
   void TorchOn();
   void TorchOff();
+  // Switches, in the queue's order, the outputs whose mode is `mode`.
+  void SwitchOutputs(OutputMode mode, bool on);
   // x, y, z in 0.01 mm, a in steps.
   void SetPosition(std::int32_t x, std::int32_t y, std::int32_t z, std::int32_t a);
   // The "Out 1" / "Out 2" buttons: `down` is the button's state after the click.

@@ -538,19 +538,6 @@ wire::ControllerReply Board::execute(const wire::ControllerRequest& request) {
 
 // ---- executed record -----------------------------------------------------
 
-void Board::noteStarted(const wire::ControllerRequest& request) {
-  if (!recording_) return;
-  ExecutedEntry e;
-  e.request = request;
-  e.startMicros = e.endMicros = time_;
-  e.from = e.to = position();
-  e.levelAtStart = e.levelAtEnd = level_;
-  e.targetLevel = active_ && active_->isMove ? active_->targetLevel : level_;
-  e.torchOn = torchOn_;
-  openEntry_ = executed_.size();
-  executed_.push_back(e);
-}
-
 void Board::noteInstant(const wire::ControllerRequest& request) {
   if (!recording_) return;
   ExecutedEntry e;
@@ -560,6 +547,14 @@ void Board::noteInstant(const wire::ControllerRequest& request) {
   e.levelAtStart = e.levelAtEnd = e.targetLevel = level_;
   e.torchOn = torchOn_;
   executed_.push_back(e);
+}
+
+// A queue entry that runs for a while: noted now, completed by endActive().
+void Board::noteStarted(const wire::ControllerRequest& request) {
+  if (!recording_) return;
+  noteInstant(request);
+  if (active_ && active_->isMove) executed_.back().targetLevel = active_->targetLevel;
+  openEntry_ = executed_.size() - 1;
 }
 
 void Board::endActive(bool completed) {
