@@ -19,18 +19,24 @@ void ConnectionIndicator::show(int entry, IndicatorColour newColour) {
   showText(message(entry), newColour);
 }
 
+// A state shown while the pointer is over the label is the one leaving
+// restores: a click that connects must not come back as the blink's grey.
 void ConnectionIndicator::showText(const std::string& newText, IndicatorColour newColour) {
   text = newText;
-  colour = newColour;
+  // Navy is the hover's own colour, never a state to come back to.
+  if (newColour != IndicatorColour::Navy) remembered_ = newColour;
+  colour = hovered_ ? IndicatorColour::Navy : newColour;
 }
 
 void ConnectionIndicator::MouseEnter() {
-  if (colour != IndicatorColour::Navy) remembered_ = colour;
+  if (!hovered_) remembered_ = colour;
+  hovered_ = true;
   colour = IndicatorColour::Navy;
   fontSize = 13;
 }
 
 void ConnectionIndicator::MouseLeave() {
+  hovered_ = false;
   colour = remembered_;
   fontSize = 12;
 }
@@ -38,8 +44,15 @@ void ConnectionIndicator::MouseLeave() {
 void ConnectionIndicator::MouseDown() { text = "R E S E T       "; }
 
 void ConnectionIndicator::Blink(bool connected) {
-  if (connected) return;
+  if (connected) {
+    // Grey belongs to the blink of a closed link only.
+    if (remembered_ == IndicatorColour::Grey) remembered_ = IndicatorColour::Green;
+    if (colour == IndicatorColour::Grey) colour = IndicatorColour::Green;
+    return;
+  }
+  if (hovered_) return;
   colour = colour == IndicatorColour::Red ? IndicatorColour::Grey : IndicatorColour::Red;
+  remembered_ = colour;
 }
 
 }  // namespace corvane

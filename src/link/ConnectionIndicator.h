@@ -45,6 +45,7 @@ class ConnectionIndicator {
  private:
   MessageText messages_;
   IndicatorColour remembered_ = IndicatorColour::Red;
+  bool hovered_ = false;
 };
 
 }  // namespace corvane

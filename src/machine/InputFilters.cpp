@@ -16,6 +16,14 @@ constexpr std::string_view kDecimalFields[] = {
     "xTransferH", "xMoveX", "xMoveY",      "xMoveZ", "eGearA", "xLimitX",   "xLimitY",
     "xLimitZ",    "xCor1",  "xCor2", "xDetectionH", "xSmall", "xBacklash"};
 
+constexpr std::string_view kMainDigitFields[] = {"eTime", "eVoltage", "ePreHeatTime",
+                                                 "eMarkerTime", "Edit1"};
+constexpr std::string_view kMainUnsignedFields[] = {"xPierceH", "xCutH", "xPreHeatHeight",
+                                                    "xDepth",   "xDepthP", "xFeed", "xFloatH"};
+constexpr std::string_view kMainSignedFields[] = {"xX",  "xY",  "xZ",  "xJogDist",
+                                                  "xXM", "xYM", "xZM"};
+constexpr std::string_view kMainSizeFields[] = {"xrB", "xrH", "xrR", "xrD"};
+
 bool Listed(std::string_view field, const auto& names) {
   return std::find(std::begin(names), std::end(names), field) != std::end(names);
 }
@@ -27,6 +35,15 @@ KeyFilter ConfigurationKeyFilter(std::string_view field) {
   if (Listed(field, kDecimalFields)) return KeyFilter::Decimal;
   if (field == "eTHCspeed") return KeyFilter::DigitsPercent;
   if (field == "eAoffset") return KeyFilter::DigitsMinus;
+  return KeyFilter::Any;
+}
+
+KeyFilter MainKeyFilter(std::string_view field) {
+  if (Listed(field, kMainDigitFields)) return KeyFilter::Digits;
+  if (Listed(field, kMainUnsignedFields)) return KeyFilter::Unsigned;
+  if (Listed(field, kMainSignedFields)) return KeyFilter::Decimal;
+  if (Listed(field, kMainSizeFields)) return KeyFilter::Size;
+  if (field == "xFeed2") return KeyFilter::UnsignedPercent;
   return KeyFilter::Any;
 }
 
@@ -43,6 +60,17 @@ std::optional<char> FilterKey(KeyFilter filter, char typed, bool busy) {
       break;
     case KeyFilter::Decimal:
       if (typed == '-' || typed == '.') return typed;
+      if (typed == ',') return '.';
+      break;
+    case KeyFilter::UnsignedPercent:
+      if (typed == '%') return typed;
+      [[fallthrough]];
+    case KeyFilter::Unsigned:
+      if (typed == '.') return typed;
+      if (typed == ',') return '.';
+      break;
+    case KeyFilter::Size:
+      if (typed == '.' || typed == '\n') return typed;
       if (typed == ',') return '.';
       break;
     default:

@@ -11,10 +11,16 @@ enum class KeyFilter {
   DigitsPercent, // digits, "%" and backspace
   DigitsMinus,   // digits, "-" and backspace
   Decimal,       // digits, "-", "." and backspace; "," becomes "."
+  Unsigned,         // digits, "." and backspace; "," becomes "."
+  UnsignedPercent,  // digits, ".", "%" and backspace; "," becomes "."
+  Size,             // digits, ".", backspace and line feed; "," becomes "."
 };
 
 // The filter of a configuration window field, by its name.
 KeyFilter ConfigurationKeyFilter(std::string_view field);
+
+// The filter of a main window field, by its name.
+KeyFilter MainKeyFilter(std::string_view field);
 
 // The character a typed one becomes in a field with `filter`, or nothing when
 // the field discards it; every character is discarded while the machine is busy.

@@ -1,0 +1,277 @@
+#include "machine/Jog.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "link/ControllerLink.h"
+#include "machine/MachineCommands.h"
+#include "machine/Moves.h"
+#include "model/PositionText.h"
+#include "store/FieldValues.h"
+#include "system/System.h"
+#include "wire/Codes.h"
+#include "wire/Commands.h"
+
+namespace corvane {
+namespace {
+
+constexpr Window kMain = Window::Main;
+constexpr Window kConfig = Window::Configuration;
+constexpr int kDiagonalSettleMillis = 50;
+constexpr int kResetSettleMillis = 10;
+// "Z = 0" keeps the machine's Z inside 0..254 mm before taking it.
+constexpr std::int32_t kZeroZLow = 2540, kZeroZHigh = 25400;
+
+// Unit steps of each direction: (dx, dy).
+Point2 Sense(int direction) {
+  switch (direction) {
+    case jog::kXPlus: return {1, 0};
+    case jog::kXMinus: return {-1, 0};
+    case jog::kYPlus: return {0, 1};
+    case jog::kYMinus: return {0, -1};
+    case jog::kXMinusYPlus: return {-1, 1};
+    case jog::kXPlusYPlus: return {1, 1};
+    case jog::kXPlusYMinus: return {1, -1};
+    case jog::kXMinusYMinus: return {-1, -1};
+    default: return {0, 0};
+  }
+}
+
+bool Straight(int direction) { return direction >= jog::kXPlus && direction <= jog::kYPlus; }
+bool MovesX(int direction) { return Sense(direction).x != 0; }
+
+// The diagonal made of a straight X and a straight Y direction.
+int Diagonal(int a, int b) {
+  const Point2 s{Sense(a).x + Sense(b).x, Sense(a).y + Sense(b).y};
+  for (int d = jog::kXMinusYPlus; d <= jog::kXMinusYMinus; ++d)
+    if (Sense(d) == s) return d;
+  return jog::kNone;
+}
+
+// Room left on one axis towards the limit the sense points at.
+std::int32_t Room(std::int32_t at, int sense, std::int32_t max) {
+  return sense > 0 ? max - at : at;
+}
+
+}  // namespace
+
+std::optional<Point2> JogTarget(int direction, Point2 at, std::int32_t distance,
+                                const JogRoom& room) {
+  const Point2 s = Sense(direction);
+  if (s.x == 0 && s.y == 0) return std::nullopt;
+  if (!room.limits) {
+    const std::int32_t by = distance > 0 ? distance : jog::kFar;
+    // A continuous jog runs to the far point itself, not past it.
+    if (distance > 0) return Point2{at.x + s.x * by, at.y + s.y * by};
+    return Point2{s.x ? s.x * by : at.x, s.y ? s.y * by : at.y};
+  }
+  if (s.x != 0 && s.y != 0) {
+    std::int32_t k = std::min(Room(at.x, s.x, room.xMax), Room(at.y, s.y, room.yMax));
+    if (distance > 0) k = std::min(k, distance);
+    if (k <= 0) return std::nullopt;
+    return Point2{at.x + s.x * k, at.y + s.y * k};
+  }
+  // One axis: the step is cut at the limit; a continuous jog runs to it.
+  const auto axis = [&](std::int32_t p, int sense, std::int32_t max) -> std::optional<std::int32_t> {
+    if (distance > 0) return sense > 0 ? std::min(p + distance, max) : std::max(p - distance, 0);
+    if (sense < 0) return p <= 0 ? std::nullopt : std::optional<std::int32_t>(0);
+    return std::max(max, p);
+  };
+  if (s.x != 0) {
+    const auto x = axis(at.x, s.x, room.xMax);
+    if (!x) return std::nullopt;
+    return Point2{*x, at.y};
+  }
+  const auto y = axis(at.y, s.y, room.yMax);
+  if (!y) return std::nullopt;
+  return Point2{at.x, *y};
+}
+
+Jog::Jog(System& system, ControllerLink& link, MachineCommands& commands, Moves& moves)
+    : system_(system), link_(link), commands_(commands), moves_(moves) {}
+
+bool Jog::connected() const { return link_.state.LinkConnected; }
+
+bool Jog::oneClick() const { return system_.fields.checked(kMain, "cOneClickJogMode"); }
+
+JogRoom Jog::room(bool right) const {
+  JogRoom r;
+  r.limits = !right && system_.fields.checked(kConfig, "cLimits");
+  r.xMax = FieldLength(system_, kConfig, "xLimitX");
+  r.yMax = FieldLength(system_, kConfig, "xLimitY");
+  return r;
+}
+
+std::int32_t Jog::handSpeed(const char* hand, const char* fast) const {
+  const JogKeys k = keys();
+  if (k.slow) return FieldSpeed(system_, kConfig, hand) / 10;
+  if (k.fast) return FieldSpeed(system_, kConfig, fast);
+  return FieldSpeed(system_, kConfig, hand);
+}
+
+void Jog::Stop() {
+  commands_.StopMotion();
+  JogDirection = jog::kNone;
+}
+
+void Jog::PressXY(int direction, bool right) {
+  if (system_.Busy) return;
+  // Two straight jogs held together make the diagonal between them: the
+  // running one stops first. This comes before the still-moving check, as
+  // the running jog is what moves.
+  if (!oneClick() && Straight(direction) && Straight(JogDirection) &&
+      MovesX(direction) != MovesX(JogDirection)) {
+    const int diagonal = Diagonal(direction, JogDirection);
+    Stop();
+    system_.clock.sleepMillis(kDiagonalSettleMillis);
+    commands_.ReadStatusA();
+    direction = diagonal;
+  } else if (commands_.status.ActualSpeed > 0) {
+    return;
+  }
+  const Point2 s = Sense(direction);
+  if (!right) {
+    const LinkState& st = link_.state;
+    if ((s.x != 0 && st.LimitX) || (s.y != 0 && st.LimitY)) {
+      if (s.y == 0) link_.state.StatusCode = wire::alarm::kLimitX;
+      if (s.x == 0) link_.state.StatusCode = wire::alarm::kLimitY;
+      return;
+    }
+  } else {
+    commands_.Send(wire::cmd::kMotionReset);
+  }
+  system_.StopRequested = false;
+  commands_.MovedAxes.xy = true;
+  JogDirection = direction;
+  const AxisPosition& at = system_.job.MachinePosition;
+  const auto target = JogTarget(direction, {at.x, at.y}, FieldLength(system_, kMain, "xJogDist"),
+                                room(right));
+  if (target) JogXY(target->x, target->y);
+}
+
+void Jog::JogXY(std::int32_t x, std::int32_t y) {
+  moves_.ThcLatched = false;
+  moves_.ThcFrozen = false;
+  moves_.ThcSpeedThreshold =
+      static_cast<std::int32_t>(std::lround(FieldSpeed(system_, kMain, "xFeed") * 0.5));
+  commands_.Send(wire::cmd::kManualStart);
+  system_.StopRequested = false;
+  const bool torch = (link_.state.StatusWord & wire::status::kTorch) || commands_.SimulatedTorch;
+  const std::int32_t speed =
+      torch ? FieldSpeed(system_, kMain, "xFeed") : handSpeed("xFeedhXY", "xFeedMaxXY");
+  moves_.MoveXY(x, y, speed, true);
+  if (connected()) commands_.TorchOff();
+}
+
+void Jog::PressZ(bool up, bool right) {
+  const LinkState& st = link_.state;
+  if (up && !right && st.LimitZ) {
+    link_.state.StatusCode = wire::alarm::kLimitZ;
+    return;
+  }
+  if (!up && (st.StatusWord & wire::status::kOhmic)) system_.host.setErrorLabel("OHMIC");
+  if (system_.Busy) {
+    const std::int32_t voltage = commands_.status.ArcVoltage;
+    const bool thcActive = system_.fields.text(kMain, "eTHC") == "on" &&
+                           (st.StatusWord & wire::status::kThcActive) != 0;
+    if (thcActive && connected() && voltage > 30 && voltage < 200) {
+      const std::int32_t target = FieldInteger(system_, kMain, "eVoltage");
+      if (up && target < voltage + 2)
+        system_.fields.setText(kMain, "eVoltage", std::to_string(voltage + 2));
+      if (!up && target > voltage - 5)
+        system_.fields.setText(kMain, "eVoltage", std::to_string(voltage - 5));
+      commands_.SendThcSettings();
+    } else {
+      const auto offset = static_cast<std::int32_t>(std::lround(system_.scales.SZ * 125));
+      link_.request.p[2] = up ? offset : -offset;
+      commands_.Send(wire::cmd::kHeightOffset);
+    }
+    return;
+  }
+  JogDirection = up ? jog::kZPlus : jog::kZMinus;
+  const std::int32_t z = system_.job.MachinePosition.z;
+  if (!right && system_.fields.checked(kConfig, "cLimits")) {
+    JogZ(up ? std::max(FieldLength(system_, kConfig, "xLimitZ"), z) : std::min(z, 0));
+  } else {
+    commands_.Send(wire::cmd::kMotionReset);
+    system_.clock.sleepMillis(kResetSettleMillis);
+    JogZ(up ? jog::kFar : -jog::kFar);
+  }
+  if (up) {
+    const CommandFields f = commands_.commandFields();
+    if (f.out1 == OutputMode::ZAxisDown) commands_.Send(wire::cmd::kOut1OffQueued);
+    if (f.out2 == OutputMode::ZAxisDown) commands_.Send(wire::cmd::kOut2OffQueued);
+  }
+}
+
+void Jog::JogZ(std::int32_t z) {
+  commands_.Send(wire::cmd::kMotionReset);
+  // An output that lowers the Z axis is off while the target lies above it.
+  commands_.SwitchOutputs(OutputMode::ZAxisDown, z <= 4);
+  system_.StopRequested = false;
+  moves_.MoveZ(z, handSpeed("xFeedhZ", "xFeedMaxZ"));
+  commands_.Send(wire::cmd::kSequenceEnd);
+  commands_.MovedAxes.z = true;
+}
+
+void Jog::Release(bool zJog) {
+  if (!zJog && oneClick()) return;
+  if (!system_.Busy) Stop();
+  moves_.ThcSpeedThreshold = 0;
+}
+
+void Jog::Leave() {
+  if (connected() && JogDirection != jog::kNone && !system_.Busy) Stop();
+  JogDirection = jog::kNone;
+}
+
+bool Jog::TorchButton(bool wasDown, bool right) {
+  if (system_.Busy) {
+    commands_.Send(wasDown ? wire::cmd::kTorchButtonDown : wire::cmd::kTorchButtonUp);
+    return wasDown;
+  }
+  commands_.SendThcSettings();
+  if (wasDown) {
+    commands_.TorchOff();
+  } else {
+    commands_.Send(wire::cmd::kMotionReset);
+    system_.clock.sleepMillis(kResetSettleMillis);
+    system_.StopRequested = false;
+    if (right) TouchTest();
+    commands_.TorchOn();
+    system_.host.setErrorLabel("");
+  }
+  commands_.Send(wire::cmd::kSequenceEnd);
+  return !wasDown;
+}
+
+void Jog::ZeroZ(bool right) {
+  if (right) {
+    TouchTest();
+    return;
+  }
+  AxisPosition at = system_.job.MachinePosition;
+  if (at.z < 0 || at.z > kZeroZHigh) {
+    at.z = at.z < 0 ? kZeroZLow : kZeroZHigh;
+    commands_.SetPosition(at.x, at.y, at.z, at.a);
+  }
+  system_.job.ProjectOriginZ = at.z;
+  system_.fields.setText(kMain, "xZM", FormatOriginField(at.z, system_.parser.imperial));
+  system_.host.playSound("Z0");
+}
+
+void Jog::TouchTest() {
+  system_.StopRequested = false;
+  commands_.Send(wire::cmd::kManualStart);
+  // The floating height in whole millimetres.
+  const std::int32_t t =
+      system_.parser.ParseInt2(system_.fields.text(kMain, "xFloatH")) * 100 +
+      system_.job.ProjectOriginZ;
+  if (system_.job.LastCommanded.z < t) moves_.MoveZ(t, FieldSpeed(system_, kConfig, "xFeedMaxZ"));
+  if (system_.StopRequested) return;
+  if (detectMaterial) detectMaterial();
+  commands_.WaitIdle();
+  system_.host.playSound("MatDet");
+}
+
+}  // namespace corvane
