@@ -57,11 +57,11 @@ bool SimulatorProcess::ready() {
   return false;
 }
 
-std::string SimulatorProcess::control(const std::string& line) {
+std::string AskSimulator(const std::string& controlPath, const std::string& line) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, control_.c_str(), sizeof address.sun_path - 1);
+  std::strncpy(address.sun_path, controlPath.c_str(), sizeof address.sun_path - 1);
   std::string answer;
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
     const std::string text = line + "\n";
@@ -80,6 +80,8 @@ std::string SimulatorProcess::control(const std::string& line) {
   ::close(fd);
   return answer;
 }
+
+std::string SimulatorProcess::control(const std::string& line) { return AskSimulator(control_, line); }
 
 void SimulatorProcess::stop() {
   if (pid_ <= 0) return;

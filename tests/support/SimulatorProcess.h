@@ -7,6 +7,9 @@
 
 namespace corvane::testing {
 
+// One console line to a simulator's control socket; the whole answer.
+std::string AskSimulator(const std::string& controlPath, const std::string& line);
+
 // corvane-sim started as a child process, with its terminal link, control
 // socket and output ("sim.out") in a temporary folder.
 class SimulatorProcess {

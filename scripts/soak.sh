@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The long reliability runs, with their figures:
+#  - a whole corpus drawing cut over the simulator's pseudo-terminal, once
+#    without and once with injected faults (1 % lost replies, 1 % bad
+#    checksums, 0.5 % late replies, a few refusals): commands, retries by
+#    kind, worst attempt and wall time, and the check that the board carried
+#    out every planned request exactly once;
+#  - the kill test of the file saves (settings, presets, job, project) with
+#    SIGKILL at random moments, KILLS rounds (default 1000).
+# usage: scripts/soak.sh [DRAWING] (default: the 69-part plate of the corpus)
+# environment: KILLS, SEED, CORVANE_BUILD_DIR (default build-rel)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=${CORVANE_BUILD_DIR:-build-rel}
+corpus=$root/../shared/corpus
+[ -d "$corpus" ] || corpus=/work/shared/corpus
+drawing=${1:-$corpus/dxf/irnas__Bottom_plate.DXF}
+./scripts/install-deps.sh
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j2 --target test_reliability
+echo "== soak: $(basename "$drawing"), every contour"
+CORVANE_SOAK_DRAWING=$drawing CORVANE_SOAK_CONTOURS=1000000 CORVANE_SOAK_SEED=${SEED:-7} \
+  "$build/bin/test_reliability" --gtest_filter='Soak.*' --gtest_brief=1
+echo "== kill during saves: ${KILLS:-1000} rounds"
+CORVANE_KILL_ROUNDS=${KILLS:-1000} "$build/bin/test_reliability" --gtest_filter='CrashSafety.*' --gtest_brief=1
