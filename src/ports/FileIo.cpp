@@ -1,5 +1,6 @@
 #include "ports/FileIo.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,6 +73,27 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes) 
     ::close(dirFd);
   }
   return {};
+}
+
+bool IsUnfinishedWrite(std::string_view fileName) {
+  const auto dot = fileName.rfind(".tmp");
+  return dot != std::string_view::npos && dot > 0 && fileName.size() - dot == 10;
+}
+
+int RemoveUnfinishedWrites(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return 0;
+  const int dirFd = ::dirfd(dir);
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    struct stat info {};
+    if (!IsUnfinishedWrite(entry->d_name) || ::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(info.st_mode))
+      continue;
+    if (::unlinkat(dirFd, entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
 }
 
 FileResult AppendToFile(const std::string& path, std::string_view bytes) {

@@ -18,6 +18,14 @@ struct FileResult {
 // the temporary file is renamed over the target.
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// A temporary file an atomic write left behind when the program died before
+// the rename: the target's name followed by ".tmp" and six characters.
+bool IsUnfinishedWrite(std::string_view fileName);
+
+// Deletes the unfinished writes of one folder (not its subfolders); returns
+// how many went. Safe only while nothing writes into the folder.
+int RemoveUnfinishedWrites(const std::string& folder);
+
 // Appends bytes to a file, creating it; the file is closed again at once.
 FileResult AppendToFile(const std::string& path, std::string_view bytes);
 

@@ -44,7 +44,13 @@ void CheckUncleanExit(System& s, const std::optional<CloseMarks>& marks) {
 // a cleaning tool), so that this run's settings and job can be saved.
 FileResult RepairStoreFolder(System& s) {
   const std::string folder = s.paths.storeFolder();
-  if (FolderExists(folder)) return {};
+  if (FolderExists(folder)) {
+    // Saves cut short by a crash or a power cut leave their temporary files;
+    // the files they were replacing are whole.
+    if (const int removed = RemoveUnfinishedWrites(folder); removed > 0)
+      s.log.WriteLog("Removed " + std::to_string(removed) + " unfinished saves from \"" + folder + "\"");
+    return {};
+  }
   const FileResult made = MakeFolder(folder);
   s.log.WriteLog(made ? "Created : \"" + folder + "\"" : made.error);
   return made;

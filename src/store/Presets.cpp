@@ -34,19 +34,13 @@ std::string ReplaceAll(std::string text, std::string_view what, std::string_view
   return text;
 }
 
-// A temporary file a crashed atomic write left behind ("name.tmpXXXXXX").
-bool IsLeftoverTemporary(std::string_view fileName) {
-  const auto dot = fileName.rfind(".tmp");
-  return dot != std::string_view::npos && fileName.size() - dot == 10;
-}
-
 // The preset files of the store folder, by name.
 std::vector<std::string> PresetFiles(const System& s) {
   std::vector<std::string> names;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(s.paths.storeFolder(), error)) {
     const std::string name = entry.path().filename().string();
-    if (!entry.is_regular_file(error) || !name.starts_with(kPrefix) || IsLeftoverTemporary(name))
+    if (!entry.is_regular_file(error) || !name.starts_with(kPrefix) || IsUnfinishedWrite(name))
       continue;
     names.push_back(name);
   }
