@@ -15,6 +15,7 @@
 #include "system/System.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
+#include "wire/Frame.h"
 
 namespace corvane {
 namespace {
@@ -27,6 +28,10 @@ constexpr std::int32_t kArcConfirmed = 200, kArcRestart = 100;
 constexpr std::int32_t kBlowOutHeight = 500;  // 5 mm above the surface
 constexpr double kResumeTolerance = 50;
 constexpr Point2 kFarAway{-100000, -100000};
+// How far from its contour the tool may be and still count as on it: the
+// kerf correction puts the torch beside the drawn line.
+constexpr double kJournalTolerance = 100;
+constexpr const char* kJournalFile = "job.jnl";
 
 bool Cuttable(const CNCpath& c) {
   const std::int32_t kind = ContourKindOf(c);
@@ -51,7 +56,8 @@ JobRunner::JobRunner(System& system, ControllerLink& link, MachineCommands& comm
       moves_(moves),
       cutting_(cutting),
       referencedAxes_(referencedAxes),
-      startLockUntil_(system.clock.nowMicros() + kStartLockMicros) {}
+      startLockUntil_(system.clock.nowMicros() + kStartLockMicros),
+      journal_(std::make_unique<JobJournal>(system.clock, system.paths.storeFolder() + kJournalFile)) {}
 
 bool JobRunner::StartLocked() const { return system_.clock.nowMicros() < startLockUntil_; }
 
@@ -264,6 +270,7 @@ void JobRunner::RunContours() {
   for (; job.CurrentContour < static_cast<std::int32_t>(job.Job.size()); ++job.CurrentContour) {
     const int index = job.CurrentContour;
     if (!Cuttable(job.Job[static_cast<std::size_t>(index)])) continue;
+    JournalContourStart(index);
     CutWithRecovery(index);
     if (system_.StopRequested) return;
     commands_.ReadStatusA();
@@ -292,6 +299,10 @@ void JobRunner::FinishRun() {
 
   job.StopPoint = stopped ? Point2{job.MachinePosition.x - job.ProjectOriginX, job.MachinePosition.y - job.ProjectOriginY}
                           : Point2{0, 0};
+  // After a power cycle the board's positions mean nothing: the last point it
+  // confirmed before is where the job stands.
+  if (powerLost_ && journal_->last().contour == job.CurrentContour) job.StopPoint = journal_->last().point;
+  journal_->End(!stopped ? JournalState::Finished : powerLost_ ? JournalState::PowerLost : JournalState::Stopped);
   const auto& f = system_.fields;
   GoTo(system_, commands_, moves_, f.text(kConfig, "eENDx"), f.text(kConfig, "eENDy"), f.text(kConfig, "eENDz"));
   commands_.SwitchOutputs(OutputMode::DuringWork, false);
@@ -318,6 +329,7 @@ void JobRunner::Start() {
   system_.log.stage = kStageJobStart;
   JobState& job = system_.job;
   const bool wasBusy = system_.Busy;
+  powerLost_ = false;
   if (!wasBusy) {
     if (job.CurrentContour < 0 || job.CurrentContour >= static_cast<std::int32_t>(job.Job.size()))
       job.CurrentContour = 0;
@@ -344,8 +356,85 @@ void JobRunner::Start() {
     commands_.WaitIdle();
     system_.host.setErrorLabel("");
   }
+  if (link_.state.LinkConnected && !cutting_.DryRun && !journal_->Begin(job))
+    system_.log.WriteLog("Job journal not written: \"" + journal_->path() + "\"");
+  // Every status A read while the job runs goes through the journal.
+  auto& statusHook = commands_.ui.redrawToolMarker;
+  const std::function<void()> screen = statusHook;
+  statusHook = [this, screen] {
+    if (screen) screen();
+    OnStatusA();
+  };
   RunContours();
   FinishRun();
+  statusHook = screen;
+}
+
+void JobRunner::JournalContourStart(int index) {
+  if (!journal_->active()) return;
+  const CNCpath& c = system_.job.Job[static_cast<std::size_t>(index)];
+  if (c.size() >= 2) journal_->Progress(index, 1, {c[1].x, c[1].y}, true);
+}
+
+// The vertex the tool has passed on the contour (the start of the segment it
+// is on), and its point snapped onto that segment; 0 when the tool is not on
+// the contour (travelling, piercing, on the lead-in). The search starts where
+// the last record left off, so a contour that crosses itself never goes back.
+std::int32_t JobRunner::ConfirmedVertex(std::int32_t contour, Point2& at) const {
+  const JobState& job = system_.job;
+  const CNCpath& c = job.Job[static_cast<std::size_t>(contour)];
+  const Point64 p{job.MachinePosition.x - job.ProjectOriginX, job.MachinePosition.y - job.ProjectOriginY};
+  const JournalRecord& last = journal_->last();
+  const std::size_t from = last.contour == contour ? static_cast<std::size_t>(std::max(last.vertex, 1)) + 1 : 2;
+  for (std::size_t j = from; j < c.size(); ++j) {
+    if (!NearSegment(p, c[j - 1], c[j], kJournalTolerance)) continue;
+    at = SnapOntoSegment(p, c[j - 1], c[j]);
+    return static_cast<std::int32_t>(j - 1);
+  }
+  return 0;
+}
+
+void JobRunner::OnStatusA() {
+  if (!link_.state.LinkConnected || link_.reply.error != 0 || !wire::ChecksumValid(link_.replyFrame())) return;
+  JobState& job = system_.job;
+  const auto& r = link_.reply.r;
+  if (r[0] == wire::kPowerUpMark && r[1] == wire::kPowerUpMark) {
+    // The board restarted: its queue and positions are gone, so nothing more
+    // may be sent in the old frame.
+    if (powerLost_) return;
+    powerLost_ = true;
+    system_.StopRequested = true;
+    system_.log.WriteLog("Controller power-up mark during the job: stopped at contour " +
+                         std::to_string(job.CurrentContour + 1) + ", resume offered");
+    return;
+  }
+  if (powerLost_ || !journal_->active()) return;
+  if (job.CurrentContour < 0 || job.CurrentContour >= static_cast<std::int32_t>(job.Job.size())) return;
+  Point2 at;
+  if (const std::int32_t vertex = ConfirmedVertex(job.CurrentContour, at); vertex > 0)
+    journal_->Progress(job.CurrentContour, vertex, at, false);
+}
+
+std::optional<JournalRecord> JobRunner::PendingResume() const {
+  return corvane::PendingResume(journal_->path(), system_.job);
+}
+
+void JobRunner::PrepareResume(const JournalRecord& record) {
+  JobState& job = system_.job;
+  if (link_.state.LinkConnected) {
+    commands_.TorchOff();
+    commands_.WaitIdle();
+    const std::int32_t floatZ = job.ProjectOriginZ + FieldLength(system_, kMain, "xFloatH");
+    if (job.MachinePosition.z < floatZ) {
+      job.LastCommanded = job.MachinePosition;
+      moves_.MoveZ(floatZ, FieldSpeed(system_, kConfig, "xFeedMaxZ"));
+      commands_.WaitIdle();
+    }
+  }
+  job.CurrentContour = record.contour;
+  job.StopPoint = record.point;
+  system_.log.WriteLog("Resume prepared at contour " + std::to_string(record.contour + 1) + ", vertex " +
+                       std::to_string(record.vertex) + (link_.state.LinkConnected ? ": torch off, head lifted" : ""));
 }
 
 void JobRunner::ChangeSpeed(int delta) {
@@ -364,21 +453,27 @@ void JobRunner::ChangeSpeed(int delta) {
   system_.fields.setText(kMain, field, out);
 }
 
+// The stop point is looked up on the stopped contour only: where contours
+// touch or share an edge it lies on several, and a vertex of another contour
+// would start the stopped one at the wrong place. A stop off the contour
+// (on the way to it, on the lead-in) cuts the contour from its start.
 void JobRunner::Resume() {
   JobState& job = system_.job;
   if (job.StopPoint == Point2{0, 0}) return;
   job.ResumePoint = job.StopPoint;
   const Point64 stop{job.StopPoint.x, job.StopPoint.y};
-  for (std::size_t k = 0; k < job.Job.size(); ++k) {
-    const CNCpath& c = job.Job[k];
-    for (std::size_t j = 2; j < c.size(); ++j) {
+  bool onContour = false;
+  if (job.CurrentContour >= 0 && job.CurrentContour < static_cast<std::int32_t>(job.Job.size())) {
+    const CNCpath& c = job.Job[static_cast<std::size_t>(job.CurrentContour)];
+    for (std::size_t j = 2; j < c.size() && !onContour; ++j) {
       if (!NearSegment(stop, c[j - 1], c[j], kResumeTolerance)) continue;
       job.ResumePoint = SnapOntoSegment(stop, c[j - 1], c[j]);
-      job.ResumeContour = static_cast<std::int32_t>(k);
+      job.ResumeContour = job.CurrentContour;
       job.ResumeVertex = static_cast<std::int32_t>(j);
+      onContour = true;
     }
   }
-  job.ResumeMode = 1;
+  job.ResumeMode = onContour ? 1 : 0;
   Start();
   job.ResumeMode = 0;
 }

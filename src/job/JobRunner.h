@@ -1,9 +1,12 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "job/JobJournal.h"
 #include "model/DisplayList.h"
 
 namespace corvane {
@@ -55,7 +58,21 @@ class JobRunner {
   bool StartLocked() const;
   PreflightReport Preflight() const;
 
+  // The journal of the running job in the profile (STORE/job.jnl).
+  JobJournal& journal() { return *journal_; }
+  // A run of the loaded job that a crash, a kill or a power cut ended.
+  std::optional<JournalRecord> PendingResume() const;
+  // Makes Resume continue at the journal's point: the torch off, the head
+  // lifted to the floating height (when connected), the contour and the stop
+  // point set. Logs what it did.
+  void PrepareResume(const JournalRecord& record);
+
  private:
+  // Status A was read during a run: the board's position is journalled, and
+  // its power-up mark stops the job.
+  void OnStatusA();
+  std::int32_t ConfirmedVertex(std::int32_t contour, Point2& at) const;
+  void JournalContourStart(int index);
   bool Refused();
   void BeginRun();
   void RunContours();
@@ -75,6 +92,8 @@ class JobRunner {
   const int& referencedAxes_;
   std::int64_t startLockUntil_;
   std::int64_t startedAt_ = 0;
+  std::unique_ptr<JobJournal> journal_;
+  bool powerLost_ = false;
 };
 
 }  // namespace corvane

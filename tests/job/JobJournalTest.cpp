@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <functional>
+
+#include "job/JobFixture.h"
+#include "job/JobJournal.h"
+#include "model/Geometry.h"
+#include "wire/Codes.h"
+
+namespace corvane::testing {
+namespace {
+
+namespace cmd = wire::cmd;
+constexpr Window kMain = Window::Main;
+constexpr Window kConfig = Window::Configuration;
+
+JobState TwoSquares() {
+  JobState job;
+  job.Job = {Square(1000, 1000, 5000), Square(8000, 1000, 3000)};
+  job.ProjectOriginX = 2000;
+  job.ProjectOriginY = 3000;
+  return job;
+}
+
+// A journal ended by a crash: the header and three progress lines.
+std::string WriteCrashedJournal(FakeClock& clock, const std::string& path, const JobState& job) {
+  JobJournal journal(clock, path);
+  EXPECT_TRUE(journal.Begin(job));
+  journal.Progress(0, 1, {1000, 1000}, true);
+  journal.Progress(0, 2, {6000, 2500}, true);
+  journal.Progress(1, 3, {11000, 2000}, true);
+  return ReadFileText(path);
+}
+
+// What a crash or a damaged disk leaves: the last sound line counts, a torn
+// or spoiled one is ignored, and only an interrupted run of this very job is offered.
+TEST(JobJournal, TheLastSoundRecordOfAnInterruptedRunIsOffered) {
+  TempDir dir;
+  FakeClock clock;
+  const std::string path = dir.file("job.jnl");
+  const JobState job = TwoSquares();
+  const std::string whole = WriteCrashedJournal(clock, path, job);
+  const std::size_t lastLine = whole.rfind('\n', whole.size() - 2) + 1;
+
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int contour;  // -1: nothing offered
+    int vertex;
+  };
+  std::string spoiled = whole;
+  spoiled[lastLine + 2] = '9';
+  const Case cases[] = {
+      {"whole", whole, 1, 3},
+      {"last line torn", whole.substr(0, lastLine + 7), 0, 2},
+      {"last line spoiled", spoiled, 0, 2},
+      {"garbage after it", whole + "P 1 \x01\xff\n\n~~~", 1, 3},
+      {"header only", whole.substr(0, whole.find('\n') + 1), -1, 0},
+      {"empty", "", -1, 0},
+      {"random bytes", std::string("\x7f" "ELF\x02\x01\x01\x00 P 0 1 2 3 R ~00000000\n", 32), -1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileText(path, c.bytes);
+    const auto offer = PendingResume(path, job);
+    if (c.contour < 0) {
+      EXPECT_FALSE(offer.has_value());
+      continue;
+    }
+    ASSERT_TRUE(offer.has_value());
+    EXPECT_EQ(offer->contour, c.contour);
+    EXPECT_EQ(offer->vertex, c.vertex);
+  }
+
+  WriteFileText(path, whole);
+  JobState moved = job;
+  moved.ProjectOriginX += 100;
+  EXPECT_FALSE(PendingResume(path, moved).has_value()) << "another placement is another job";
+  for (const JournalState end : {JournalState::Finished, JournalState::Stopped, JournalState::PowerLost}) {
+    JobJournal journal(clock, path);
+    journal.Begin(job);
+    journal.Progress(1, 2, {11000, 1000}, true);
+    journal.End(end);
+    EXPECT_EQ(PendingResume(path, job).has_value(), end == JournalState::PowerLost);
+  }
+}
+
+// Progress comes with every status read; the journal writes a few lines a
+// second, syncs at boundaries and every two seconds, and stays small.
+TEST(JobJournal, ProgressIsAppendedCheaplyAndTheFileStaysSmall) {
+  TempDir dir;
+  FakeClock clock;
+  const std::string path = dir.file("job.jnl");
+  JobJournal journal(clock, path);
+  ASSERT_TRUE(journal.Begin(TwoSquares()));
+  const long syncsAtStart = journal.syncs();
+  for (int i = 0; i < 20000; ++i) {  // 1 000 s of status reads every 50 ms
+    clock.advance(50000);
+    journal.Progress(i / 1000, 1 + i % 1000, {i, i}, i % 1000 == 0);
+  }
+  const auto size = ReadFileText(path).size();
+  EXPECT_LE(size, JobJournal::kCompactBytes + 64);
+  const long syncs = journal.syncs() - syncsAtStart;
+  EXPECT_GE(syncs, 20 + 1000 / 2 - 20) << "at contour boundaries and every 2 s";
+  EXPECT_LE(syncs, 20 + 1000 / 2 + 20);
+  const auto last = JobJournal::Read(path);
+  ASSERT_TRUE(last.has_value());
+  EXPECT_EQ(last->contour, 19);
+  EXPECT_GE(last->vertex, 1000 - 5) << "the last record is at most a quarter second old";
+}
+
+// The whole program's controller side on the in-process board, with the job
+// of two squares and the ohmic sensor.
+struct JobJournalRun : JobFixture, ::testing::Test {
+  JobJournalRun() {
+    set(kConfig, "xFeedMaxXY", "6000");
+    set(kMain, "xFeed", "2000");
+    set(kConfig, "xCor1", "0");
+    tick(kConfig, "cOhmic");
+    const JobState job = TwoSquares();
+    system->job.Job = job.Job;
+    system->job.ProjectOriginX = job.ProjectOriginX;
+    system->job.ProjectOriginY = job.ProjectOriginY;
+    Connect();
+  }
+  // Runs the job; `fault` happens once the journal has the tool past the
+  // second vertex of the second contour.
+  void RunUntil(const std::function<void()>& fault) {
+    bool done = false;
+    host.onProcessEvents = [&] {
+      const JournalRecord& last = controller->runner.journal().last();
+      if (done || last.contour < 1 || last.vertex < 2) return;
+      done = true;
+      fault();
+    };
+    controller->runner.Start();
+    host.onProcessEvents = nullptr;
+  }
+  // The board's cuts in job coordinates, from where each started to where it ended.
+  std::vector<std::pair<Point64, Point64>> cutsFrom(std::size_t first) {
+    std::vector<std::pair<Point64, Point64>> out;
+    const auto& s = system->scales;
+    const auto job = [&](const sim::Steps4& p) {
+      return Point64{std::llround(p[0] / s.SX) - system->job.ProjectOriginX,
+                     std::llround(p[1] / s.SY) - system->job.ProjectOriginY};
+    };
+    for (std::size_t i = first; i < executed().size(); ++i) {
+      const auto& e = executed()[i];
+      if (e.request.command == cmd::kXyLine && e.torchOn && !(e.from == e.to)) out.push_back({job(e.from), job(e.to)});
+    }
+    return out;
+  }
+  // Whether the cuts pass along the whole contour from `from` (job coordinates) on.
+  static bool Covers(const std::vector<std::pair<Point64, Point64>>& cuts, const CNCpath& c, Point2 from) {
+    bool started = false;
+    for (std::size_t j = 2; j < c.size(); ++j) {
+      const Point64 a{c[j - 1].x, c[j - 1].y}, b{c[j].x, c[j].y};
+      if (!started && !NearSegment(Point64{from.x, from.y}, a, b, 50)) continue;
+      const Point64 start = started ? a : Point64{from.x, from.y};
+      started = true;
+      for (int k = 0; k <= 10; ++k) {
+        const Point64 p{start.x + (b.x - start.x) * k / 10, start.y + (b.y - start.y) * k / 10};
+        const bool cut = std::any_of(cuts.begin(), cuts.end(),
+                                     [&](const auto& m) { return NearSegment(p, m.first, m.second, 20); });
+        if (!cut) return false;
+      }
+    }
+    return started;
+  }
+};
+
+// kill -9 in the middle of the second contour: the next start offers the
+// contour and the point the board had confirmed, and Resume cuts the rest
+// with the torch off and the head lifted before it moves.
+TEST_F(JobJournalRun, AfterAKillTheNextStartResumesAtTheLastConfirmedPoint) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    RunUntil([] { ::raise(SIGKILL); });
+    ::_exit(3);  // not killed: the parent sees the wrong end
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child ran to its end";
+
+  const auto offer = controller->runner.PendingResume();
+  ASSERT_TRUE(offer.has_value());
+  EXPECT_EQ(offer->state, JournalState::Running);
+  EXPECT_EQ(offer->contour, 1);
+  EXPECT_GE(offer->vertex, 2) << "progress inside the contour, not only its start";
+  const CNCpath& second = system->job.Job[1];
+  EXPECT_TRUE(NearSegment(Point64{offer->point.x, offer->point.y}, second[static_cast<std::size_t>(offer->vertex)],
+                          second[static_cast<std::size_t>(offer->vertex) + 1], 1))
+      << "the point lies on the segment after its vertex";
+  EXPECT_NE(ResumeQuestion(*offer).find("contour 2 of 2"), std::string::npos);
+
+  // This process is the next start: same profile, same job, same board.
+  const std::size_t before = executed().size();
+  controller->runner.PrepareResume(*offer);
+  EXPECT_FALSE(board().board().torchOn());
+  const double floatSteps = (system->job.ProjectOriginZ + 1270) * system->scales.SZ;
+  EXPECT_GE(board().board().position()[2], floatSteps - 2) << "the head at the floating height or above";
+  controller->runner.Resume();
+  EXPECT_TRUE(logged("Finish work OK"));
+  EXPECT_TRUE(Covers(cutsFrom(before), second, offer->point));
+  const auto cuts = cutsFrom(before);
+  EXPECT_FALSE(std::any_of(cuts.begin(), cuts.end(), [&](const auto& m) {
+    return NearSegment(m.first, Point64{system->job.Job[0][2].x, system->job.Job[0][2].y},
+                       Point64{system->job.Job[0][3].x, system->job.Job[0][3].y}, 20);
+  })) << "the first contour is not cut again";
+  EXPECT_FALSE(controller->runner.PendingResume().has_value()) << "a finished job is not offered again";
+}
+
+// The board restarts in the middle of a contour (its power-up mark): the job
+// stops at once instead of streaming moves into a board that lost its
+// positions, keeps the last confirmed point and offers it at the next start.
+TEST_F(JobJournalRun, APowerCutOfTheBoardStopsTheJobAndOffersTheResume) {
+  double at = -1;
+  RunUntil([&] {
+    at = static_cast<double>(board().nowMicros());
+    board().powerUp();
+  });
+  ASSERT_GE(at, 0);
+  EXPECT_TRUE(logged("Controller power-up mark during the job: stopped at contour 2, resume offered"));
+  EXPECT_TRUE(logged("Working stopped"));
+  for (const auto& e : executed()) {
+    if (e.startMicros > at + 1) {
+      EXPECT_TRUE(e.from == e.to) << "command " << int(e.request.command) << " moved after the power-up";
+    }
+  }
+  const auto offer = controller->runner.PendingResume();
+  ASSERT_TRUE(offer.has_value());
+  EXPECT_EQ(offer->state, JournalState::PowerLost);
+  EXPECT_EQ(offer->contour, 1);
+  EXPECT_EQ(system->job.StopPoint, offer->point) << "Resume in this session starts there too";
+}
+
+}  // namespace
+}  // namespace corvane::testing
