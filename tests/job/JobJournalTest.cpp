@@ -99,18 +99,18 @@ TEST(JobJournal, ProgressIsAppendedCheaplyAndTheFileStaysSmall) {
   JobJournal journal(clock, path);
   ASSERT_TRUE(journal.Begin(TwoSquares()));
   const long syncsAtStart = journal.syncs();
-  for (int i = 0; i < 20000; ++i) {  // 1 000 s of status reads every 50 ms
+  for (int i = 0; i < 8000; ++i) {  // 400 s of status reads every 50 ms
     clock.advance(50000);
     journal.Progress(i / 1000, 1 + i % 1000, {i, i}, i % 1000 == 0);
   }
   const auto size = ReadFileText(path).size();
   EXPECT_LE(size, JobJournal::kCompactBytes + 64);
   const long syncs = journal.syncs() - syncsAtStart;
-  EXPECT_GE(syncs, 20 + 1000 / 2 - 20) << "at contour boundaries and every 2 s";
-  EXPECT_LE(syncs, 20 + 1000 / 2 + 20);
+  EXPECT_GE(syncs, 8 + 400 / 2 - 10) << "at contour boundaries and every 2 s";
+  EXPECT_LE(syncs, 8 + 400 / 2 + 10);
   const auto last = JobJournal::Read(path);
   ASSERT_TRUE(last.has_value());
-  EXPECT_EQ(last->contour, 19);
+  EXPECT_EQ(last->contour, 7);
   EXPECT_GE(last->vertex, 1000 - 5) << "the last record is at most a quarter second old";
 }
 
@@ -238,6 +238,58 @@ TEST_F(JobJournalRun, APowerCutOfTheBoardStopsTheJobAndOffersTheResume) {
   EXPECT_EQ(offer->state, JournalState::PowerLost);
   EXPECT_EQ(offer->contour, 1);
   EXPECT_EQ(system->job.StopPoint, offer->point) << "Resume in this session starts there too";
+}
+
+}  // namespace
+}  // namespace corvane::testing
+
+namespace corvane::testing {
+namespace {
+
+// The cable pulled in the middle of the second contour: the job stops with
+// its stop point, and after the cable is back, a new connection and Resume,
+// the cuts before and after together are the whole job, and the resumed run
+// cuts nothing a second time but the lead-in of the resumed contour.
+TEST_F(JobJournalRun, ALinkLostMidContourResumesAfterReconnectingWithoutGapOrSecondPass) {
+  RunUntil([&] { board().unplug(); });
+  EXPECT_TRUE(logged("Controller lost: job stopped"));
+  EXPECT_TRUE(logged("Working stopped"));
+  EXPECT_EQ(system->job.CurrentContour, 1);
+  const Point2 stop = system->job.StopPoint;
+  ASSERT_NE(stop, (Point2{0, 0}));
+
+  board().plugIn();
+  controller->connection.Connect();
+  ASSERT_TRUE(controller->link.state.LinkConnected);
+  clock.advance(2000000);
+  const std::size_t before = executed().size();
+  controller->runner.Resume();
+  EXPECT_TRUE(logged("Finish work OK"));
+
+  const auto all = cutsFrom(0), resumed = cutsFrom(before);
+  const CNCpath& first = system->job.Job[0];
+  const CNCpath& second = system->job.Job[1];
+  EXPECT_TRUE(Covers(all, first, {first[1].x, first[1].y}));
+  EXPECT_TRUE(Covers(all, second, {second[1].x, second[1].y})) << "no gap";
+  EXPECT_TRUE(Covers(resumed, second, stop)) << "the rest of the stopped contour";
+  const Point64 firstSide{(second[1].x + second[2].x) / 2, (second[1].y + second[2].y) / 2};
+  EXPECT_FALSE(std::any_of(resumed.begin(), resumed.end(),
+                           [&](const auto& m) { return NearSegment(firstSide, m.first, m.second, 20); }))
+      << "the side cut before the stop is not cut again";
+}
+
+// Two parts sharing an edge: a stop on the shared edge of the first resumes
+// the first along its own vertices, not along those of the second.
+TEST_F(JobJournalRun, AStopOnASharedEdgeResumesTheStoppedContour) {
+  system->job.Job = {Square(1000, 1000, 5000), Square(6000, 1000, 5000)};
+  system->job.CurrentContour = 0;
+  system->job.StopPoint = {6000, 3500};  // on the right side of the first, the left of the second
+  const std::size_t before = executed().size();
+  controller->runner.Resume();
+  EXPECT_TRUE(logged("Finish work OK"));
+  const auto resumed = cutsFrom(before);
+  EXPECT_TRUE(Covers(resumed, system->job.Job[0], {6000, 3500}));
+  EXPECT_TRUE(Covers(resumed, system->job.Job[1], {6000, 1000}));
 }
 
 }  // namespace
