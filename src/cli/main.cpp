@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "cli/ExportCommand.h"
+#include "cli/ImportRequest.h"
+#include "cli/ProcessCommand.h"
 #include "cli/ReadCommand.h"
 
 // corvane-cli: the core's tools without the desktop program.
@@ -13,6 +15,8 @@ int main(int argc, char** argv) {
                                       arguments.end());
   if (command == "read") return corvane::RunReadCommand(rest, std::cout, std::cerr);
   if (command == "export") return corvane::RunExportCommand(rest, std::cout, std::cerr);
-  std::cerr << corvane::ReadCommandUsage() << corvane::ExportCommandUsage();
+  if (command == "process") return corvane::RunProcessCommand(rest, std::cout, std::cerr);
+  std::cerr << corvane::ReadCommandUsage() << corvane::ProcessCommandUsage()
+            << corvane::ExportCommandUsage() << corvane::ImportOptionsUsage();
   return 2;
 }

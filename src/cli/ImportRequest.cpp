@@ -1,0 +1,201 @@
+#include "cli/ImportRequest.h"
+
+#include <cmath>
+#include <sstream>
+
+#include "model/NumberParser.h"
+#include "ports/ProgramLog.h"
+#include "store/AdvancedOptions.h"
+#include "store/FieldStore.h"
+
+namespace corvane {
+namespace {
+
+std::optional<std::vector<int>> LayerList(const std::string& text) {
+  std::vector<int> layers;
+  std::stringstream stream(text);
+  std::string item;
+  while (std::getline(stream, item, ',')) {
+    if (item.empty()) continue;
+    char* end = nullptr;
+    const long layer = std::strtol(item.c_str(), &end, 10);
+    if (*end != '\0' || layer < 0 || layer > 255) return std::nullopt;
+    layers.push_back(static_cast<int>(layer));
+  }
+  return layers;
+}
+
+bool IsNumber(const std::string& text) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  return !text.empty() && *end == '\0' && std::isfinite(value);
+}
+
+// Shorthands for the import window's fields.
+std::optional<std::string> TakeShorthand(const std::string& option, const std::string& value,
+                                         ImportRequest& request) {
+  auto set = [&](const char* name, const std::string& v) { request.fields.push_back({name, v}); };
+  if (option == "--tool" || option == "--lead" || option == "--lead-ratio" || option == "--weld" ||
+      option == "--sort") {
+    if (!IsNumber(value)) return option + " wants a number, not " + value;
+  }
+  if (option == "--tool") {
+    set("cOffsetActive", "1"), set("Edit1", value);
+  } else if (option == "--lead") {
+    set("cLeadIn", "1"), set("eLead", value);
+  } else if (option == "--lead-ratio") {
+    set("eInOut", value);
+  } else if (option == "--sort") {
+    set("eSort", value);
+  } else if (option == "--start") {
+    static const std::vector<std::pair<std::string, const char*>> kCorners = {
+        {"none", "rSort0"},         {"bottom-left", "rSort1"}, {"top-left", "rSort2"},
+        {"top-right", "rSort3"},    {"bottom-right", "rSort4"}, {"centre", "rSort5"}};
+    bool found = false;
+    for (const auto& [name, field] : kCorners) {
+      set(field, name == value ? "1" : "0");
+      found = found || name == value;
+    }
+    if (!found) return "--start wants none, bottom-left, top-left, top-right, bottom-right or centre";
+  } else if (option == "--weld") {
+    request.weldMm = std::strtod(value.c_str(), nullptr);
+  } else if (option == "--layers" || option == "--marker-layers") {
+    const auto layers = LayerList(value);
+    if (!layers) return option + " wants layer numbers 0..255 separated by commas, not " + value;
+    (option == "--layers" ? request.plasmaLayers.emplace() : request.markerLayers) = *layers;
+  } else {
+    return std::nullopt;
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string ImportOptionsUsage() {
+  return "  import options (as the import window has them):\n"
+         "    --tool MM            cut with this kerf compensation (tool diameter)\n"
+         "    --inside             compensate inside the contours instead of outside\n"
+         "    --lead MM            plan lead-ins of this length\n"
+         "    --lead-out           and lead-outs; --lead-ratio R: lead-in / lead-out (default 4)\n"
+         "    --sort N             sort slider -5 (rows) .. 5 (columns); --start CORNER\n"
+         "    --weld MM            weld open pieces whose ends lie this close\n"
+         "    --no-clean           load without cleaning and welding (as with Ctrl held)\n"
+         "    --layers L,L         layers to cut; --marker-layers L,L layers to mark\n"
+         "    --input-format gcode|hpgl|dxf|2d   --set FIELD=VALUE   --advanced FILE\n";
+}
+
+std::optional<ImportRequest> ParseImportRequest(const std::vector<std::string>& args,
+                                                const std::set<std::string>& ownWithValue,
+                                                const std::set<std::string>& ownFlags,
+                                                std::string& error) {
+  static const std::set<std::string> kWithValue = {
+      "-o",    "--output",     "--advanced", "--input-format", "--set",    "--tool",         "--lead",
+      "--lead-ratio", "--sort", "--start",   "--weld",         "--layers", "--marker-layers"};
+  ImportRequest request;
+  for (std::size_t i = 0; i < args.size() && error.empty(); ++i) {
+    const std::string& arg = args[i];
+    const bool own = ownWithValue.count(arg) > 0;
+    if (kWithValue.count(arg) || own) {
+      if (i + 1 == args.size()) {
+        error = arg + " needs a value";
+        break;
+      }
+      const std::string& value = args[++i];
+      if (own) {
+        request.extra.push_back(arg);
+        request.extra.push_back(value);
+      } else if (arg == "-o" || arg == "--output") {
+        request.output = value;
+      } else if (arg == "--advanced") {
+        request.advancedFile = value;
+      } else if (arg == "--input-format") {
+        request.inputFormat = DrawingFormatNamed(value);
+        if (request.inputFormat == DrawingFormat::Unknown) error = "unknown drawing format " + value;
+      } else if (arg == "--set") {
+        const auto equals = value.find('=');
+        if (equals == std::string::npos || equals == 0)
+          error = "--set wants FIELD=VALUE, not " + value;
+        else
+          request.fields.push_back({value.substr(0, equals), value.substr(equals + 1)});
+      } else {
+        error = TakeShorthand(arg, value, request).value_or("");
+      }
+    } else if (arg == "--inside") {
+      request.fields.push_back({"rInside", "1"});
+      request.fields.push_back({"rOutside", "0"});
+    } else if (arg == "--lead-out") {
+      request.fields.push_back({"cLeadOut", "1"});
+    } else if (arg == "--no-clean") {
+      request.ctrlHeld = true;
+    } else if (ownFlags.count(arg)) {
+      request.extra.push_back(arg);
+    } else if (arg.size() > 1 && arg.front() == '-') {
+      error = "unexpected argument " + arg;
+    } else if (request.drawing.empty()) {
+      request.drawing = arg;
+    } else {
+      error = "one drawing at a time, not also " + arg;
+    }
+  }
+  if (error.empty() && request.drawing.empty()) error = "no drawing given";
+  if (!error.empty()) return std::nullopt;
+  return request;
+}
+
+bool ApplyField(FieldStore& fields, const FieldSetting& setting) {
+  for (const Window window : {Window::Main, Window::Import, Window::Configuration}) {
+    const FieldValue* field = fields.find(window, setting.name);
+    if (!field) continue;
+    if (field->definition->kind == FieldKind::Text) return fields.setText(window, setting.name, setting.value);
+    return fields.setChecked(window, setting.name, !setting.value.empty() && setting.value != "0");
+  }
+  return false;
+}
+
+std::optional<tCNCPath> ImportDrawing(const ImportRequest& request, const FieldStore& fields,
+                                      AdvancedOptions& advanced, NumberParser& parser, ProgramLog& log,
+                                      ImportSession& session, std::ostream& err, int& exitCode) {
+  exitCode = kExitNoJob;
+  if (!request.advancedFile.empty()) ReadAdvancedOptions(request.advancedFile, advanced, parser, log);
+  if (request.weldMm) advanced.AutoWelding = static_cast<std::int32_t>(std::lround(*request.weldMm * 100));
+  const std::string& drawing = request.drawing;
+  ImportOptions readOptions;
+  readOptions.scaleHPGL = parser.ParseFloat(fields.text(Window::Import, "eScaleHPGL"));
+  readOptions.scaleDXF = parser.ParseFloat(fields.text(Window::Import, "eScaleDXF"));
+  readOptions.scaleTAP = parser.ParseFloat(fields.text(Window::Import, "eScaleTAP"));
+  readOptions.forceMM = fields.checked(Window::Import, "cDXFForceMM");
+  readOptions.forceInch = fields.checked(Window::Import, "cDXFForceINCH");
+  readOptions.mCodeOn = advanced.MCodeOn;
+  readOptions.mCodeOff = advanced.MCodeOff;
+  readOptions.closeDxf = advanced.CloseDxf;
+  readOptions.fastCalc = fields.checked(Window::Import, "cFastCalc");
+  const bool read = session.Preview(drawing, readOptions, parser, "", request.inputFormat);
+  const DrawingLoad& load = session.lastLoad();
+  if (load.report.truncated) {
+    err << "corvane-cli: " << drawing << ": truncated, nothing written\n";
+    exitCode = kExitTruncated;
+    return std::nullopt;
+  }
+  if (!read) {
+    err << "corvane-cli: " << drawing << ": " << (load.error.empty() ? "nothing to import" : load.error) << "\n";
+    return std::nullopt;
+  }
+  const ImportProcessOptions options = ReadImportProcessOptions(fields, advanced, parser);
+  session.LoadIntoEditor(request.plasmaLayers.value_or(session.DefaultPlasmaLayers()), request.markerLayers,
+                         request.ctrlHeld, options);
+  auto job = session.JobContours(options);
+  if (!job) {
+    err << "corvane-cli: " << drawing << ": too large for a job\n";
+    return std::nullopt;
+  }
+  std::size_t cut = 0;
+  for (const CNCpath& contour : *job) cut += contour.size() >= 3 ? 1 : 0;
+  if (cut == 0) {
+    err << "corvane-cli: " << drawing << ": no path of two or more vertices to cut\n";
+    return std::nullopt;
+  }
+  exitCode = 0;
+  return job;
+}
+
+}  // namespace corvane

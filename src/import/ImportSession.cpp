@@ -1,0 +1,369 @@
+#include "import/ImportSession.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <set>
+
+#include "model/NumberParser.h"
+#include "ports/ProgramLog.h"
+#include "store/AdvancedOptions.h"
+#include "store/FieldStore.h"
+
+namespace corvane {
+namespace {
+
+using ClipperLib::cInt;
+using ClipperLib::IntPoint;
+
+constexpr int kStagePreview = 110, kStageEditor = 120, kStageEditorDone = 121;
+constexpr int kStageProcess = 130, kStageProcessDone = 131;
+constexpr cInt kCleanTolerance = 4;
+constexpr int kMaterialLayer = 252;
+// Send to job: a vertex within this many units of the last kept one is dropped.
+constexpr cInt kSendThinning = 4;
+
+class StageTimer {
+ public:
+  double Seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  }
+
+ private:
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+std::string FileNameOnly(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int LayerOfHeader(const TPath& path) {
+  return path.empty() ? 0 : static_cast<int>(path.front().Y & 0xFF);
+}
+
+std::string ShortestDecimal(double value) {
+  std::string text = std::to_string(value);
+  while (!text.empty() && text.back() == '0') text.pop_back();
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text;
+}
+
+// A contour for the job: the first vertex stays, a vertex within 4 units of
+// the last kept one is dropped, the last vertex always stays.
+CNCpath JobContour(const TPath& path, std::int32_t kind, bool thin) {
+  CNCpath contour{{kind, 0}};
+  contour.reserve(path.size() + 1);
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const ContourPoint p{static_cast<std::int32_t>(path[i].X), static_cast<std::int32_t>(path[i].Y)};
+    if (thin && i > 0 && i + 1 < path.size()) {
+      const ContourPoint& last = contour.back();
+      if (std::abs(std::int64_t{p.x} - last.x) <= kSendThinning &&
+          std::abs(std::int64_t{p.y} - last.y) <= kSendThinning)
+        continue;
+    }
+    contour.push_back(p);
+  }
+  return contour;
+}
+
+bool FitsInJob(const TPaths& list) {
+  constexpr cInt kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr cInt kMax = std::numeric_limits<std::int32_t>::max();
+  for (const TPath& path : list)
+    for (const IntPoint& p : path)
+      if (p.X < kMin || p.X > kMax || p.Y < kMin || p.Y > kMax) return false;
+  return true;
+}
+
+}  // namespace
+
+ImportProcessOptions ReadImportProcessOptions(const FieldStore& fields, const AdvancedOptions& advanced,
+                                              const NumberParser& parser) {
+  ImportProcessOptions o;
+  const auto on = [&](const char* name) { return fields.checked(Window::Import, name); };
+  const auto text = [&](const char* name) { return fields.text(Window::Import, name); };
+  o.builtIn = on("cCalc");
+  o.offset = on("cOffsetActive");
+  o.outside = !on("rInside");
+  o.toolSlider = std::clamp(parser.ParseInt1(text("eOffset")), 1, 100);
+  const std::string& typed = text("Edit1");
+  o.typedToolMm = typed.empty() || typed == "0" ? 0.0 : parser.ParseFloat2(typed);
+  if (!std::isfinite(o.typedToolMm) || o.typedToolMm < 0) o.typedToolMm = 0;
+  o.unite = on("cSpaw");
+  o.leads.leadIn = on("cLeadIn");
+  o.leads.leadOut = o.leads.leadIn && on("cLeadOut");
+  o.leads.straightIn = on("cLeadIn2");
+  o.leads.alongOut = on("cLeadOut2");
+  o.leadSlider = std::clamp(parser.ParseInt1(text("eLead")), 1, 50);
+  o.leads.ratio = parser.ParseFloat(text("eInOut"));
+  o.leads.ratioIsOne = text("eInOut") == "1";
+  o.sortSlider = std::clamp(parser.ParseInt1(text("eSort")), -5, 5);
+  o.sort = on("rSort0")   ? SortStart::Disabled
+           : on("rSort2") ? SortStart::TopLeft
+           : on("rSort3") ? SortStart::TopRight
+           : on("rSort4") ? SortStart::BottomRight
+           : on("rSort5") ? SortStart::Centre
+                          : SortStart::BottomLeft;
+  o.openDetect = on("cOpenDetect");
+  o.milling = fields.checked(Window::Configuration, "cSpec1a");
+  o.inches = parser.imperial;
+  o.leads.length = LeadLength(o.leadSlider, o.inches);
+  o.autoWelding = advanced.AutoWelding;
+  return o;
+}
+
+bool ReprocessAtOnce(ImportChange change, std::size_t contours, std::size_t vertices) {
+  if (change == ImportChange::Lead) return contours <= 20 || vertices < 2000;
+  return contours <= 200 || vertices < 20000;
+}
+
+std::vector<std::string> LayerLines(const std::vector<int>& layers) {
+  std::vector<std::string> lines;
+  for (const int layer : layers)
+    lines.push_back("Layer : " + (layer == kMaterialLayer ? std::string("Mat") : std::to_string(layer)));
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+int LayerOfLine(const std::string& line, const NumberParser& parser) {
+  return line.size() > 8 ? parser.ParseInt1(line.substr(8)) : -1;
+}
+
+bool ImportSession::Preview(const std::string& fileName, const ImportOptions& readOptions,
+                            const NumberParser& parser, const std::string& errorPicture,
+                            std::optional<DrawingFormat> format) {
+  memo_.assign({"________"});
+  log_.WriteLog("Preview: " + FileNameOnly(fileName));
+  log_.stage = kStagePreview;
+  const StageTimer timer;
+  import_.clear();
+  dxf_ = TDXF{};
+  fileName_ = fileName;
+  readOptions_ = readOptions;
+  format_ = format.value_or(DrawingFormatFor(fileName));
+  load_ = DrawingLoad{};
+  DrawingLoad& load = load_;
+  if (format_ == DrawingFormat::Unknown)
+    load.error = "no reader for this file";
+  else
+    load = ReadDrawingFile(fileName, format_, readOptions, parser, log_, import_, dxf_);
+  times_ = {};
+  times_.read = timer.Seconds();
+  slowPreview_ = times_.read > 1.0;
+  memo_.push_back(std::to_string(std::llround(times_.read * 1000)) + "ms");
+  const bool read = load.ok && !import_.empty();
+  if (!read) {
+    if (!load.error.empty()) log_.WriteLog("FileImport Error: " + FileNameOnly(fileName));
+    import_.clear();
+    format_ = DrawingFormat::Unknown;
+    if (!errorPicture.empty()) {
+      TDXF unused;
+      ReadDrawingFile(errorPicture, DrawingFormat::Hpgl, ImportOptions{}, parser, log_, import_, unused);
+    }
+  }
+  MoveImportToOrigin();
+  memo_.push_back("_pTab+");
+  memo_.push_back(std::to_string(static_cast<long long>(import_.size()) - 1));
+  memo_.push_back(std::to_string(VertexCountOf(import_)));
+  memo_.push_back("________");
+  return read;
+}
+
+void ImportSession::MoveImportToOrigin() {
+  const ImportExtents e = ExtentsOf(import_);
+  importExtentX_ = importExtentY_ = 0;
+  if (!e.any) return;
+  for (TPath& path : import_)
+    for (std::size_t i = 1; i < path.size(); ++i) path[i].X -= e.minX, path[i].Y -= e.minY;
+  importExtentX_ = e.maxX - e.minX;
+  importExtentY_ = e.maxY - e.minY;
+}
+
+std::vector<int> ImportSession::PresentLayers() const {
+  std::set<int> layers;
+  for (const TPath& path : import_) {
+    if (path.empty()) continue;
+    layers.insert(path.front().Y == kLayerMaterialRead ? kMaterialLayer : LayerOfHeader(path));
+  }
+  return {layers.begin(), layers.end()};
+}
+
+std::vector<int> ImportSession::DefaultPlasmaLayers() const {
+  const std::vector<int> present = PresentLayers();
+  if (present.empty()) return {};
+  if (std::find(present.begin(), present.end(), kMaterialLayer) == present.end()) return present;
+  const std::vector<std::string> lines = LayerLines(present);
+  // The first line as the list sorts it; "Layer : Mat" sorts last.
+  const std::string number = lines.front().substr(8);
+  return {number == "Mat" ? kMaterialLayer : std::stoi(number)};
+}
+
+std::string ImportSession::SizeText(bool inches) const {
+  if (inches) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%.3f\" x %.3f\"", static_cast<double>(importExtentX_) / 2540,
+                  static_cast<double>(importExtentY_) / 2540);
+    return text;
+  }
+  return ShortestDecimal(static_cast<double>(importExtentX_) / 100) + " x " +
+         ShortestDecimal(static_cast<double>(importExtentY_) / 100) + " mm";
+}
+
+void ImportSession::LoadIntoEditor(const std::vector<int>& plasmaLayers,
+                                   const std::vector<int>& markerLayers, bool ctrlHeld,
+                                   const ImportProcessOptions& options) {
+  if (slowPreview_) log_.WriteLog("LoadFile TimeOut");
+  log_.stage = kStageEditor;
+  cutting.clear(), marker.clear(), disabled.clear();
+  CuttingChanged();
+  processed_.clear();
+  leads_.clear();
+  if (import_.empty()) return;
+  if (format_ == DrawingFormat::Dxf && !dxf_.entities.empty()) {
+    TPaths rendered;
+    dxf_.Render(true, readOptions_, log_, rendered);
+    if (!rendered.empty()) {
+      import_ = std::move(rendered);
+      MoveImportToOrigin();
+    }
+  }
+  const std::set<int> plasma(plasmaLayers.begin(), plasmaLayers.end());
+  const std::set<int> marking(markerLayers.begin(), markerLayers.end());
+  std::size_t empty = 0;
+  for (const TPath& path : import_) {
+    if (path.size() < 2) {
+      ++empty;
+      continue;
+    }
+    const int layer = LayerOfHeader(path);
+    TPaths& target = plasma.count(layer) ? cutting : (marking.count(layer) ? marker : disabled);
+    target.emplace_back(path.begin() + 1, path.end());
+  }
+  if (empty > 0) log_.WriteLog("Empty pathes skipped : " + std::to_string(empty));
+  log_.WriteLog("LoadFile: " + FileNameOnly(fileName_));
+  log_.WriteLog("Raw pathes : " + std::to_string(cutting.size()));
+  if (cutting.empty())
+    log_.WriteLog("No layer chosen for cutting: " +
+                  std::string(marker.empty() ? "nothing to cut" : "marker contours only"));
+  const StageTimer timer;
+  if (!ctrlHeld) {
+    CleanResult clean = CleanContours(cutting, 0, kCleanTolerance, options.milling, search_);
+    if (options.autoWelding > 5) {
+      const CleanResult again = CleanContours(cutting, 0, options.autoWelding, options.milling, search_);
+      clean.deleted += again.deleted, clean.welded += again.welded, clean.closed += again.closed;
+    }
+    memo_.push_back("Deleted Patches: " + std::to_string(clean.deleted));
+  }
+  const CleanResult markerClean = CleanContours(marker, 0, kCleanTolerance, options.milling, search_);
+  (void)markerClean;
+  times_.clean = timer.Seconds();
+  Normalise();
+  log_.WriteLog("Simplyfy to: " + std::to_string(cutting.size()) + " pathes");
+  memo_.push_back("Vectors   : " + std::to_string(VertexCount(cutting)));
+  chosen.assign(cutting.size(), 0);
+  Process(options);
+  log_.stage = kStageEditorDone;
+}
+
+void ImportSession::Normalise() {
+  // The marker contours move with the drawing they were drawn on.
+  const EditorExtent e = ExtentOfLists({&cutting, &disabled});
+  if (e.any) ShiftLists({&cutting, &disabled, &marker}, e.minX, e.minY);
+  extentX_ = std::max<cInt>(e.any ? e.maxX - e.minX : 0, 100);
+  extentY_ = std::max<cInt>(e.any ? e.maxY - e.minY : 0, 100);
+  disabledMinX_ = disabled.empty() ? 0 : ExtentOfLists({&disabled}).minX;
+  chosen.resize(cutting.size(), 0);
+  CuttingChanged();
+}
+
+void ImportSession::CuttingChanged() {
+  nestingValid_ = false;
+  offsetMadeWith_.reset();
+  cuttingBoxes_ = BoxesOf(cutting);
+}
+
+void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
+  if (extentX_ == 0 && cutting.empty()) return;
+  log_.stage = kStageProcess;
+  leadsPlanned_ = false;
+  leads_.clear();
+  if (!options.builtIn && !forced) {
+    processed_ = cutting;
+    processedBoxes_ = BoxesOf(processed_);
+    log_.stage = kStageProcessDone;
+    return;
+  }
+  memo_.push_back("Start_calc");
+  StageTimer timer;
+  if (!nestingValid_) {
+    cuttingNesting_ = NestCuttingList(cutting, options.openDetect, search_);
+    nestingValid_ = true;
+  }
+  times_.nest = timer.Seconds();
+  timer = StageTimer();
+  if (forced || options.offset) {
+    const cInt delta = OffsetAmount(options.toolSlider, options.typedToolMm, options.inches,
+                                    !options.outside, forced);
+    const std::pair<cInt, bool> with{delta, options.unite};
+    if (offsetMadeWith_ != with) {
+      memo_.push_back("offset " + std::to_string(options.toolSlider));
+      if (delta == 0) log_.WriteLog("Tool size 0: contours are cut as drawn");
+      OffsetResult offset = OffsetCuttingList(cutting, cuttingNesting_, delta, options.unite);
+      if (offset.vanished > 0)
+        log_.WriteLog("Offset: " + std::to_string(offset.vanished) +
+                      " contours smaller than the tool left out");
+      if (offset.split > 0)
+        log_.WriteLog("Offset: " + std::to_string(offset.split) + " contours split in pieces");
+      offsetPaths_ = std::move(offset.paths);
+      offsetMadeWith_ = with;
+    }
+    processed_ = offsetPaths_;
+  } else {
+    processed_ = cutting;
+  }
+  times_.offset = timer.Seconds();
+  timer = StageTimer();
+  const Nesting nesting = NestProcessedList(processed_, options.openDetect, search_);
+  std::vector<PartContours> parts = GroupParts(processed_, nesting, options.outside);
+  times_.group = timer.Seconds();
+  timer = StageTimer();
+  SortParts(parts, processed_, options.sort, options.sortSlider, extentX_, extentY_, search_);
+  times_.sort = timer.Seconds();
+  TPaths ordered;
+  ordered.reserve(processed_.size());
+  for (const PartContours& part : parts)
+    for (const int i : part) ordered.push_back(std::move(processed_[static_cast<std::size_t>(i)]));
+  processed_ = std::move(ordered);
+  processedBoxes_ = BoxesOf(processed_);
+  timer = StageTimer();
+  if (options.leads.leadIn || options.leads.leadOut) {
+    LeadPlanResult plan = PlanLeads(processed_, options.leads);
+    if (plan.withoutLead > 0)
+      log_.WriteLog("Leads: " + std::to_string(plan.withoutLead) +
+                    " contours have no room for a lead and are cut from their first vertex");
+    leads_ = std::move(plan.records);
+    leadsPlanned_ = true;
+  }
+  times_.leads = timer.Seconds();
+  log_.stage = kStageProcessDone;
+}
+
+std::optional<tCNCPath> ImportSession::JobContours(const ImportProcessOptions& options) const {
+  const bool withLeads = options.builtIn && options.leads.leadIn && leadsPlanned_;
+  const TPaths final = withLeads ? AttachLeads(processed_, leads_) : processed_;
+  if (!FitsInJob(marker) || !FitsInJob(disabled) || !FitsInJob(final)) {
+    log_.WriteLog("Drawing too large for a job: nothing sent");
+    return std::nullopt;
+  }
+  tCNCPath job;
+  job.reserve(marker.size() + disabled.size() + final.size());
+  for (const TPath& path : marker) job.push_back(JobContour(path, kKindMarker, true));
+  for (const TPath& path : disabled) job.push_back(JobContour(path, kKindDisabled, false));
+  for (const TPath& path : final) job.push_back(JobContour(path, kKindCut, true));
+  return job;
+}
+
+}  // namespace corvane

@@ -1,0 +1,146 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "import/DrawingFile.h"
+#include "import/EditorLists.h"
+#include "import/KerfOffset.h"
+#include "import/LeadPlan.h"
+#include "import/Nesting.h"
+#include "import/PartSequence.h"
+#include "model/JobModel.h"
+
+namespace corvane {
+
+class FieldStore;
+class NumberParser;
+class ProgramLog;
+struct AdvancedOptions;
+
+// The import window's processing choices, read from its fields at the moment of use.
+struct ImportProcessOptions {
+  bool builtIn = true;        // cCalc, "Use Pellary": process at all
+  bool offset = false;        // cOffsetActive, "Offset"
+  bool outside = true;        // rOutside / rInside
+  int toolSlider = 10;        // eOffset: tool size in 0.1 mm steps
+  double typedToolMm = 0;     // Edit1 read with the unit conversion; 0: use the slider
+  bool unite = false;         // cSpaw, "connect paths"
+  LeadOptions leads;          // cLeadIn, cLeadOut, cLeadIn2, cLeadOut2, eInOut
+  int leadSlider = 3;         // eLead: lead length in mm (0.05 in steps)
+  SortStart sort = SortStart::BottomLeft;  // rSort0..rSort5
+  int sortSlider = -1;        // eSort, −5..5
+  bool openDetect = false;    // cOpenDetect: contours inside open paths nest too
+  bool milling = false;       // Milling Mode of the configuration
+  bool inches = false;        // inch mode of the operator's fields
+  std::int32_t autoWelding = 3;  // AutoWelding of the advanced options, 0.01 mm
+};
+
+ImportProcessOptions ReadImportProcessOptions(const FieldStore& fields, const AdvancedOptions& advanced,
+                                              const NumberParser& parser);
+
+// What a change of an option asks for: processing at once, or after the
+// window's 1500 ms one-shot when the drawing is big.
+enum class ImportChange { Sort, Offset, Lead };
+inline constexpr int kReprocessDelayMs = 1500;
+bool ReprocessAtOnce(ImportChange change, std::size_t contours, std::size_t vertices);
+
+// The layer list lines for the layers present ("Layer : 7", "Layer : Mat"),
+// sorted as text the way the window's lists keep them.
+std::vector<std::string> LayerLines(const std::vector<int>& layers);
+// The layer a list line names: the text from its ninth character on as an
+// integer ("Layer : Mat" gives −1, never a layer).
+int LayerOfLine(const std::string& line, const NumberParser& parser);
+
+// Seconds each stage of the last load and processing took, for the figures.
+struct ImportStageTimes {
+  double read = 0, clean = 0, nest = 0, offset = 0, group = 0, sort = 0, leads = 0;
+};
+
+// One drawing on its way from the file to the job: the import path list,
+// the editor's three lists and the processed contours with their leads.
+class ImportSession {
+ public:
+  explicit ImportSession(ProgramLog& log) : log_(log) {}
+
+  // Reads the file into the import path list and moves it to the origin.
+  // A file that cannot be read shows the error picture instead (if given).
+  // False when nothing was read from the file itself.
+  // `format` names the reader when the extension does not.
+  bool Preview(const std::string& fileName, const ImportOptions& readOptions, const NumberParser& parser,
+               const std::string& errorPicture = "", std::optional<DrawingFormat> format = std::nullopt);
+  // What the reader said about the last file.
+  const DrawingLoad& lastLoad() const { return load_; }
+  const TPaths& importPaths() const { return import_; }
+  // The layers present (−1 as 252, the material outline), in increasing order.
+  std::vector<int> PresentLayers() const;
+  // The preview's choice: the first line, or every line when there is no material outline.
+  std::vector<int> DefaultPlasmaLayers() const;
+  // "100 x 50 mm", or in inches "3.937\" x 1.969\"".
+  std::string SizeText(bool inches) const;
+
+  // Splits the import path list by the chosen layers, cleans (unless Ctrl is
+  // held) and normalises the editor lists, then processes.
+  void LoadIntoEditor(const std::vector<int>& plasmaLayers, const std::vector<int>& markerLayers,
+                      bool ctrlHeld, const ImportProcessOptions& options);
+
+  // Processing: nesting, kerf offset, parts, orientation, sort and leads.
+  void Process(const ImportProcessOptions& options, bool forced = false);
+
+  // The job the window sends: marker contours, disabled contours, then the
+  // processed contours with their leads; nullopt (with a log line) when the
+  // drawing is too large for a job.
+  std::optional<tCNCPath> JobContours(const ImportProcessOptions& options) const;
+
+  // The editor lists; after changing the cutting list call CuttingChanged().
+  TPaths cutting, marker, disabled;
+  std::vector<char> chosen;
+  void CuttingChanged();
+  // Moves the editor lists so their smallest X and Y are 0 and records the extent.
+  void Normalise();
+
+  const TPaths& processed() const { return processed_; }
+  const std::vector<LeadRecord>& leads() const { return leads_; }
+  const Nesting& cuttingNesting() const { return cuttingNesting_; }
+  const std::vector<PathBox>& cuttingBoxes() const { return cuttingBoxes_; }
+  ClipperLib::cInt extentX() const { return extentX_; }
+  ClipperLib::cInt extentY() const { return extentY_; }
+  ClipperLib::cInt disabledMinX() const { return disabledMinX_; }
+  bool slowPreview() const { return slowPreview_; }
+  const std::vector<std::string>& memo() const { return memo_; }
+  const ImportStageTimes& times() const { return times_; }
+  void setPairSearch(PairSearch search) { search_ = search; }
+
+ private:
+  void MoveImportToOrigin();
+
+  ProgramLog& log_;
+  std::string fileName_;
+  DrawingFormat format_ = DrawingFormat::Unknown;
+  ImportOptions readOptions_;
+  TPaths import_;
+  DrawingLoad load_;
+  TDXF dxf_;
+  ClipperLib::cInt importExtentX_ = 0, importExtentY_ = 0;
+  bool slowPreview_ = false;
+
+  ClipperLib::cInt extentX_ = 0, extentY_ = 0, disabledMinX_ = 0;
+  bool nestingValid_ = false;
+  Nesting cuttingNesting_;
+  std::vector<PathBox> cuttingBoxes_;
+  // The offset result kept for the amount it was made with, until the cutting list changes.
+  std::optional<std::pair<ClipperLib::cInt, bool>> offsetMadeWith_;
+  TPaths offsetPaths_;
+
+  TPaths processed_;
+  std::vector<PathBox> processedBoxes_;
+  std::vector<LeadRecord> leads_;
+  bool leadsPlanned_ = false;
+  std::vector<std::string> memo_;
+  ImportStageTimes times_;
+  PairSearch search_ = PairSearch::Indexed;
+};
+
+}  // namespace corvane
