@@ -3,10 +3,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "model/NumberParser.h"
-#include "ports/ProgramLog.h"
-#include "store/AdvancedOptions.h"
-#include "store/FieldStore.h"
+#include "model/JobNormalise.h"
 
 namespace corvane {
 namespace {
@@ -196,6 +193,32 @@ std::optional<tCNCPath> ImportDrawing(const ImportRequest& request, const FieldS
   }
   exitCode = 0;
   return job;
+}
+
+std::optional<ImportRequest> ReadImportCommand(const std::vector<std::string>& args,
+                                               const std::set<std::string>& ownWithValue,
+                                               const std::set<std::string>& ownFlags, ImportCommandKit& kit,
+                                               const std::string& usage, std::ostream& err) {
+  std::string error;
+  auto request = ParseImportRequest(args, ownWithValue, ownFlags, error);
+  if (request)
+    for (const FieldSetting& setting : request->fields)
+      if (error.empty() && !ApplyField(kit.fields, setting)) error = "no field " + setting.name;
+  if (!request || !error.empty()) {
+    err << "corvane-cli: " << error << "\n" << usage << ImportOptionsUsage();
+    return std::nullopt;
+  }
+  // Inch mode is how the operator's fields read, not how the drawing did.
+  kit.parser.imperial = kit.fields.checked(Window::Configuration, "cImperial");
+  return request;
+}
+
+int ImportJob(const ImportRequest& request, ImportCommandKit& kit, ImportSession& session, JobState& state,
+              std::ostream& err) {
+  int code = 0;
+  auto job = ImportDrawing(request, kit.fields, kit.advanced, kit.parser, kit.log, session, err, code);
+  if (job) ReplaceJob(state, std::move(*job));
+  return code;
 }
 
 }  // namespace corvane

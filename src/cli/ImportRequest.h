@@ -8,14 +8,14 @@
 #include "import/DrawingFile.h"
 #include "import/ImportSession.h"
 #include "model/JobModel.h"
+#include "model/NumberParser.h"
+#include "ports/Clock.h"
 #include "ports/Host.h"
+#include "ports/ProgramLog.h"
+#include "store/AdvancedOptions.h"
+#include "store/FieldStore.h"
 
 namespace corvane {
-
-class FieldStore;
-class NumberParser;
-class ProgramLog;
-struct AdvancedOptions;
 
 // The log lines of the core, one per line on the error stream.
 class ErrorStreamHost : public SilentHost {
@@ -71,5 +71,28 @@ inline constexpr int kExitNotWritten = 4;  // the output file cannot be written
 std::optional<tCNCPath> ImportDrawing(const ImportRequest& request, const FieldStore& fields,
                                       AdvancedOptions& advanced, NumberParser& parser, ProgramLog& log,
                                       ImportSession& session, std::ostream& err, int& exitCode);
+
+// What an import command works with: the core's log on the error stream, the
+// parser, the window fields and the advanced options.
+struct ImportCommandKit {
+  explicit ImportCommandKit(std::ostream& err) : host(err) {}
+  SteadyClock clock;
+  ErrorStreamHost host;
+  ProgramLog log{clock, &host};
+  NumberParser parser{log, &host};
+  FieldStore fields;
+  AdvancedOptions advanced;
+};
+
+// Reads the arguments into a request and the kit's fields (and inch mode);
+// nullopt after saying why and the usage on err.
+std::optional<ImportRequest> ReadImportCommand(const std::vector<std::string>& args,
+                                               const std::set<std::string>& ownWithValue,
+                                               const std::set<std::string>& ownFlags, ImportCommandKit& kit,
+                                               const std::string& usage, std::ostream& err);
+
+// ImportDrawing into the job of `state`; returns the exit code.
+int ImportJob(const ImportRequest& request, ImportCommandKit& kit, ImportSession& session, JobState& state,
+              std::ostream& err);
 
 }  // namespace corvane

@@ -2,14 +2,10 @@
 
 #include <cstdio>
 
+#include <algorithm>
+
 #include "cli/ImportRequest.h"
-#include "model/JobNormalise.h"
-#include "model/NumberParser.h"
-#include "ports/Clock.h"
 #include "ports/FileIo.h"
-#include "ports/ProgramLog.h"
-#include "store/AdvancedOptions.h"
-#include "store/FieldStore.h"
 #include "store/JobFile.h"
 
 namespace corvane {
@@ -46,31 +42,17 @@ std::string ProcessCommandUsage() {
 }
 
 int RunProcessCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-  SteadyClock clock;
-  ErrorStreamHost host(err);
-  ProgramLog log(clock, &host);
-  NumberParser parser(log, &host);
-  std::string error;
-  const auto request = ParseImportRequest(arguments, {}, {"--times", "--quiet"}, error);
-  FieldStore fields;
-  bool times = false, quiet = false;
-  if (request) {
-    for (const FieldSetting& setting : request->fields)
-      if (error.empty() && !ApplyField(fields, setting)) error = "no field " + setting.name;
-    for (const std::string& flag : request->extra) (flag == "--times" ? times : quiet) = true;
-  }
-  if (!request || !error.empty()) {
-    err << "corvane-cli: " << error << "\n" << ProcessCommandUsage() << ImportOptionsUsage();
-    return 2;
-  }
-  parser.imperial = fields.checked(Window::Configuration, "cImperial");
-  AdvancedOptions advanced;
-  ImportSession session(log);
-  int code = 0;
-  auto job = ImportDrawing(*request, fields, advanced, parser, log, session, err, code);
-  if (!job) return code;
+  ImportCommandKit kit(err);
+  const auto request =
+      ReadImportCommand(arguments, {}, {"--times", "--quiet"}, kit, ProcessCommandUsage(), err);
+  if (!request) return 2;
+  const auto has = [&](const char* flag) {
+    return std::find(request->extra.begin(), request->extra.end(), flag) != request->extra.end();
+  };
+  const bool times = has("--times"), quiet = has("--quiet");
+  ImportSession session(kit.log);
   JobState state;
-  ReplaceJob(state, std::move(*job));
+  if (const int code = ImportJob(*request, kit, session, state, err); code != 0) return code;
   std::size_t kinds[3] = {0, 0, 0}, vertices = 0, leads = 0;
   for (const LeadRecord& record : session.leads()) leads += record.size() > kLeadSegment && record[kLeadSegment].X >= 0 ? 1 : 0;
   for (const CNCpath& contour : state.Job) {
@@ -95,7 +77,7 @@ int RunProcessCommand(const std::vector<std::string>& arguments, std::ostream& o
   if (!request->output.empty()) {
     const std::optional<Point2> origin =
         HasOriginRecord(request->output) ? std::optional<Point2>(Point2{0, 0}) : std::nullopt;
-    const FileResult written = WriteFileAtomically(request->output, EncodeJobFile(state.Job, origin, log));
+    const FileResult written = WriteFileAtomically(request->output, EncodeJobFile(state.Job, origin, kit.log));
     if (!written) {
       err << "corvane-cli: " << request->output << ": " << written.error << "\n";
       return kExitNotWritten;

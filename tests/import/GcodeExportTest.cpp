@@ -15,6 +15,7 @@
 #include "ports/TextCodec.h"
 #include "store/AdvancedOptions.h"
 #include "store/FieldStore.h"
+#include "store/JobFile.h"
 #include "support/TempDir.h"
 
 namespace corvane::testing {
@@ -562,34 +563,37 @@ class ExportCommand : public ::testing::TestWithParam<CorpusCase>, public Reader
   TempDir dir;
 };
 
-TEST_P(ExportCommand, ACorpusDrawingComesBackFromItsExportAtTheOrigin) {
+TEST_P(ExportCommand, ACorpusDrawingComesBackFromItsExportAsTheProcessedJob) {
   const std::string drawing = kCorpus + "/" + GetParam().file;
-  TPaths read;
-  TDXF dxf;
-  ASSERT_TRUE(
-      ReadDrawingFile(drawing, DrawingFormatFor(drawing), {}, parser, log, read, dxf, true).ok);
+  // The job the import pipeline makes of the drawing, with the same options.
+  std::vector<std::string> options = GetParam().options;
+  std::vector<std::string> processOptions;
+  for (std::size_t i = 0; i < options.size(); ++i)
+    if (options[i] == "--format") ++i;
+    else processOptions.push_back(options[i]);
+  std::vector<std::string> arguments = {drawing, "-o", dir.file("job.cnc"), "--quiet"};
+  arguments.insert(arguments.end(), processOptions.begin(), processOptions.end());
+  const CliRun processed = RunCli("process", arguments);
+  ASSERT_EQ(processed.code, 0) << processed.err;
+  const JobFileContent job = DecodeJobFile(ReadFileText(dir.file("job.cnc")), false, log);
   TPaths expected;
-  for (const TPath& path : read)
-    if (path.size() >= 3) expected.push_back(path);
-  ASSERT_FALSE(expected.empty());
-  ClipperLib::cInt minX = expected[0][1].X, minY = expected[0][1].Y;
-  for (const TPath& path : expected)
-    for (std::size_t i = 1; i < path.size(); ++i)
-      minX = std::min(minX, path[i].X), minY = std::min(minY, path[i].Y);
-  for (TPath& path : expected) {
-    path[0] = {0, 1};
-    for (std::size_t i = 1; i < path.size(); ++i) path[i] = {path[i].X - minX, path[i].Y - minY};
+  for (const CNCpath& contour : job.job) {
+    if (contour.size() < 3) continue;
+    TPath path{{0, 1}};
+    for (std::size_t i = 1; i < contour.size(); ++i) path.push_back({contour[i].x, contour[i].y});
+    expected.push_back(path);
   }
+  ASSERT_FALSE(expected.empty());
 
   const std::string output = dir.file("out.tap");
-  std::vector<std::string> arguments = {drawing, "-o", output};
-  arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
+  arguments = {drawing, "-o", output};
+  arguments.insert(arguments.end(), options.begin(), options.end());
   const CliRun run = RunExport(arguments);
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("exported " + std::to_string(expected.size()) + " contours"),
-            std::string::npos)
+  EXPECT_NE(run.out.find("exported " + std::to_string(job.job.size()) + " contours"), std::string::npos)
       << run.out;
   TPaths back;
+  TDXF dxf;
   ASSERT_TRUE(ReadDrawingFile(output, DrawingFormat::Gcode, {}, parser, log, back, dxf, true).ok);
   EXPECT_EQ(back, expected);
   const std::string text = ReadFileText(output);
@@ -601,6 +605,8 @@ INSTANTIATE_TEST_SUITE_P(
     Corpus, ExportCommand,
     ::testing::Values(
         CorpusCase{"Dxf", "dxf/cinvaram__bolt_plate_1.dxf", {}, false},
+        CorpusCase{"DxfWithKerfAndLeads", "dxf/cinvaram__bolt_plate_1.dxf",
+                   {"--tool", "1.5", "--lead", "5", "--lead-out"}, false},
         CorpusCase{"Gcode", "gcode/linuxcnc__plasmatest.ngc", {"--format", "standard"}, false},
         CorpusCase{"HpglInInches", "hpgl/vk2bea__hp.hpgl", {"--set", "cImperial=1"}, true},
         CorpusCase{"DetectionAndArcOk",
@@ -629,10 +635,12 @@ TEST_F(ExportCommandChoices, BareFormatFieldsAndAdvancedOptionsReachTheFile) {
   ASSERT_EQ(bare.code, 0) << bare.err;
   EXPECT_EQ(
       ReadFileText(dir.file("b.tap")),
-      "G00 Z20,5\r\nG00 X5 Y15\r\nG00 Z2.54\r\nG01 X25 Y15 F2540\r\nG01 X25 Y45\r\nG00 Z20,5\r\n"
-      "G00 X0 Y0\r\nG00 Z2.54\r\nG01 X1 Y0 F1270\r\nG00 Z20,5\r\nM30\r\n");
+      "G00 Z20,5\r\nG00 X0 Y0\r\nG00 Z2.54\r\nG01 X1 Y0 F1270\r\nG00 Z20,5\r\n"
+      "G00 X5 Y15\r\nG00 Z2.54\r\nG01 X25 Y15 F2540\r\nG01 X25 Y45\r\nG00 Z20,5\r\nM30\r\n")
+      << "the sort cuts the piece nearest the lower left corner first";
 
-  const CliRun titled = RunExport({drawing, "--advanced", advanced, "-o", dir.file("t.tap")});
+  const CliRun titled =
+      RunExport({drawing, "--advanced", advanced, "--start", "none", "-o", dir.file("t.tap")});
   ASSERT_EQ(titled.code, 0) << titled.err;
   const Lines lines = SplitLines(ReadFileText(dir.file("t.tap")));
   EXPECT_EQ(lines[0], "( our table )");

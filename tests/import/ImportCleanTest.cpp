@@ -5,6 +5,7 @@
 #include "import/EditorLists.h"
 #include "import/Nesting.h"
 #include "import/PartSequence.h"
+#include "import/UndoRing.h"
 
 namespace corvane {
 namespace {
@@ -132,6 +133,40 @@ TEST(PairSearch, TheIndexedSearchGivesThePairwiseResult) {
           << "round " << round << " slider " << slider;
     }
   }
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+EditorSnapshot SnapshotOf(std::size_t vertices, ClipperLib::cInt tag) {
+  EditorSnapshot s;
+  s.cutting.push_back(TPath(vertices, IntPoint{tag, 0}));
+  s.chosen.assign(1, 0);
+  return s;
+}
+
+TEST(UndoRing, KeepsTheNewestStepsWithinCountAndMemory) {
+  UndoRing byCount(std::size_t{1} << 30);
+  for (int i = 0; i < 300; ++i) byCount.Push(SnapshotOf(10, i));
+  EXPECT_EQ(byCount.size(), UndoRing::kMaxSteps);
+  EXPECT_EQ(byCount.Pop()->cutting[0][0].X, 299);
+
+  // 1 000 vertices are 16 kB: a 100 kB budget keeps six such steps.
+  UndoRing byMemory(100'000);
+  for (int i = 0; i < 50; ++i) byMemory.Push(SnapshotOf(1000, i));
+  EXPECT_LE(byMemory.bytes(), byMemory.budget());
+  EXPECT_EQ(byMemory.size(), 6u);
+  // A step bigger than the whole budget is still kept alone: the last edit can be undone.
+  byMemory.Push(SnapshotOf(100'000, 77));
+  EXPECT_EQ(byMemory.size(), 1u);
+  const auto last = byMemory.Pop();
+  ASSERT_TRUE(last);
+  EXPECT_EQ(last->cutting[0][0].X, 77);
+  EXPECT_FALSE(byMemory.Pop());
+  EXPECT_EQ(byMemory.bytes(), 0u);
 }
 
 }  // namespace

@@ -186,6 +186,9 @@ TEST(Leads, LengthTenRatioFourGivesTheDrawnShapes) {
     EXPECT_NEAR(std::hypot(double(r[s].X + 500), double(r[s].Y - 2500)), 500, 1) << s;
   for (std::size_t s = 16; s <= 29; ++s)
     EXPECT_NEAR(std::hypot(double(r[s].X + 250), double(r[s].Y - 2500)), 250, 1) << "lead-out radius 2.5 mm";
+  // The lead-out leaves 15 degrees past M and ends 93 degrees past it.
+  EXPECT_EQ(r[16], (IntPoint{-9, 2565}));
+  EXPECT_EQ(r[29], (IntPoint{-263, 2750}));
   const TPaths final = AttachLeads({outer}, plan.records);
   ASSERT_EQ(final.size(), 1u);
   EXPECT_EQ(final[0].front(), Slot(r, 0));

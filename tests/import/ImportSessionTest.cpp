@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "ReaderHarness.h"
+#include "import/ImportSession.h"
+#include "support/TempDir.h"
+
+namespace corvane {
+namespace {
+
+using testing::ReaderHarness;
+using testing::TempDir;
+using testing::WriteFileText;
+
+class Session : public ::testing::Test, public ReaderHarness {
+ protected:
+  // Loads a drawing written to a file of the given name, every layer cut.
+  void Load(const std::string& name, const std::string& text, bool ctrl = false,
+            std::vector<int> plasma = {}, std::vector<int> marker = {}) {
+    WriteFileText(dir.file(name), text);
+    ASSERT_TRUE(session.Preview(dir.file(name), ImportOptions{}, parser));
+    session.LoadIntoEditor(plasma.empty() && marker.empty() ? session.DefaultPlasmaLayers() : plasma, marker,
+                           ctrl, options);
+  }
+  bool InMemo(const std::string& line) const {
+    return std::find(session.memo().begin(), session.memo().end(), line) != session.memo().end();
+  }
+  PathBox BoxOfProcessed(std::size_t i) const { return BoxOfPath(session.processed()[i]); }
+
+  TempDir dir;
+  ImportSession session{log};
+  ImportProcessOptions options;
+};
+
+constexpr const char* kTwoLines = "G0 X0 Y0\nM3\nG1 X10\nM5\nG0 X10.03 Y0\nM3\nG1 X20\nM5\n";
+constexpr const char* kTwoSquares =
+    "G0 X0 Y0\nM3\nG1 X10\nG1 Y10\nG1 X0\nG1 Y0\nM5\nG0 X0 Y0\nM3\nG1 X10\nG1 Y10\nG1 X0\nG1 Y0\nM5\n";
+// Layers by pen: a square on 1, a square on 2, a line on 3.
+constexpr const char* kThreePens =
+    "IN;SP1;PU0,0;PD400,0,400,400,0,400,0,0;SP2;PU1000,0;PD1400,0,1400,400,1000,400,1000,0;SP3;PU2000,0;PD2400,0;";
+
+TEST_F(Session, WeldsUnlessCtrlIsHeldAndDropsDuplicates) {
+  Load("lines.tap", kTwoLines);
+  EXPECT_EQ(session.cutting.size(), 1u);
+  Load("lines.tap", kTwoLines, true);
+  EXPECT_EQ(session.cutting.size(), 2u);
+  Load("squares.tap", kTwoSquares);
+  EXPECT_EQ(session.cutting.size(), 1u);
+  EXPECT_TRUE(InMemo("Deleted Patches: 1"));
+  EXPECT_TRUE(Logged("Simplyfy to: 1 pathes"));
+}
+
+TEST_F(Session, LayersSplitIntoCutMarkerAndDisabledAndTheJobKeepsThatOrder) {
+  Load("pens.plt", kThreePens, false, {1}, {2});
+  ASSERT_EQ(session.PresentLayers(), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(session.cutting.size(), 1u);
+  EXPECT_EQ(session.marker.size(), 1u);
+  EXPECT_EQ(session.disabled.size(), 1u);
+  const auto job = session.JobContours(options);
+  ASSERT_TRUE(job);
+  ASSERT_EQ(job->size(), 3u);
+  EXPECT_EQ(ContourKindOf((*job)[0]), kKindMarker);
+  EXPECT_EQ(ContourKindOf((*job)[1]), kKindDisabled);
+  EXPECT_EQ(ContourKindOf((*job)[2]), kKindCut);
+
+  // Every layer marked: nothing to cut, a job of marker contours only.
+  Load("pens.plt", kThreePens, false, {}, {1, 2, 3});
+  EXPECT_TRUE(session.cutting.empty());
+  EXPECT_TRUE(Logged("No layer chosen for cutting: marker contours only"));
+  const auto markers = session.JobContours(options);
+  ASSERT_TRUE(markers);
+  EXPECT_EQ(markers->size(), 3u);
+  EXPECT_TRUE(std::all_of(markers->begin(), markers->end(),
+                          [](const CNCpath& c) { return ContourKindOf(c) == kKindMarker; }));
+}
+
+TEST(LayerLines, SortAsTextWithTheMaterialLastAndNeverChosen) {
+  EXPECT_EQ(LayerLines({2, 10, 252}), (std::vector<std::string>{"Layer : 10", "Layer : 2", "Layer : Mat"}));
+  ReaderHarness h;
+  EXPECT_EQ(LayerOfLine("Layer : 10", h.parser), 10);
+  EXPECT_EQ(LayerOfLine("Layer : Mat", h.parser), -1);
+}
+
+TEST_F(Session, AnUnreadableDrawingShowsTheErrorPicture) {
+  const std::string picture = std::string(CORVANE_TEST_DATA_DIR) + "/example/CorvaneCNC.err";
+  ASSERT_TRUE(std::filesystem::exists(picture));
+  WriteFileText(dir.file("broken.dxf"), "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\nnot a number\n");
+  for (const std::string& name : {std::string("broken.dxf"), std::string("drawing.xyz")}) {
+    if (name == "drawing.xyz") WriteFileText(dir.file(name), "whatever");
+    EXPECT_FALSE(session.Preview(dir.file(name), ImportOptions{}, parser, picture)) << name;
+    EXPECT_FALSE(session.importPaths().empty()) << "the error picture is shown for " << name;
+    EXPECT_TRUE(Logged("FileImport Error: " + name));
+  }
+  EXPECT_EQ(session.SizeText(false), "100 x 100 mm");
+}
+
+// A 100 × 50 mm plate with a 20 mm square hole.
+constexpr const char* kPlate =
+    "G0 X0 Y0\nM3\nG1 X100\nG1 Y50\nG1 X0\nG1 Y0\nM5\n"
+    "G0 X40 Y15\nM3\nG1 X60\nG1 Y35\nG1 X40\nG1 Y15\nM5\n";
+
+TEST_F(Session, EveryChangeOfTheCutSideOrTheOffsetSwitchIsProcessedAgain) {
+  options.offset = true;
+  Load("plate.tap", kPlate);
+  ASSERT_EQ(session.processed().size(), 2u);
+  EXPECT_EQ(BoxOfProcessed(1).maxX - BoxOfProcessed(1).minX, 10100);
+  options.outside = false;
+  session.Process(options);
+  EXPECT_EQ(BoxOfProcessed(1).maxX - BoxOfProcessed(1).minX, 9900) << "inside after outside, same slider";
+  options.offset = false;
+  session.Process(options);
+  EXPECT_EQ(BoxOfProcessed(1).maxX - BoxOfProcessed(1).minX, 10000);
+  options.offset = true;
+  session.Process(options);
+  EXPECT_EQ(BoxOfProcessed(1).maxX - BoxOfProcessed(1).minX, 9900) << "offset again once switched back on";
+}
+
+TEST_F(Session, BadGeometryGetsADefinedResultAndALogLine) {
+  options.offset = true;
+  options.leads.leadIn = true;
+  // A figure of eight, a closed contour of no area, and a hole smaller than the tool.
+  Load("bad.tap",
+       "G0 X0 Y0\nM3\nG1 X20 Y20\nG1 X40 Y0\nG1 X40 Y20\nG1 X20 Y0\nG1 X0 Y20\nG1 X0 Y0\nM5\n"
+       "G0 X50 Y0\nM3\nG1 X80 Y0\nG1 X60 Y0\nG1 X50 Y0\nM5\n"
+       "G0 X100 Y0\nM3\nG1 X130\nG1 Y30\nG1 X100\nG1 Y0\nM5\nG0 X110 Y10\nM3\nG1 X110.5\nG1 Y10.5\nG1 X110\nG1 "
+       "Y10\nM5\n");
+  EXPECT_TRUE(Logged("Offset: 1 contours smaller than the tool left out"));
+  const auto job = session.JobContours(options);
+  ASSERT_TRUE(job);
+  EXPECT_GE(job->size(), 3u);
+
+  // A tool as wide as the part, cutting inside: the part vanishes, with a line saying so.
+  options.outside = false;
+  options.typedToolMm = 40;
+  session.Process(options);
+  EXPECT_TRUE(Logged("contours smaller than the tool left out"));
+  // A tool of 0: the contours are cut as drawn.
+  options.typedToolMm = 0.001;
+  session.Process(options);
+  EXPECT_TRUE(Logged("Tool size 0: contours are cut as drawn"));
+}
+
+TEST_F(Session, SendingThinsVerticesCloserThanFourUnits) {
+  Load("dense.tap", "G0 X0 Y0\nM3\nG1 X0.02\nG1 X0.04\nG1 X10\nG1 X10.02\nM5\n", true);
+  const auto job = session.JobContours(options);
+  ASSERT_TRUE(job);
+  ASSERT_EQ(job->size(), 1u);
+  EXPECT_EQ((*job)[0], (CNCpath{{kKindCut, 0}, {0, 0}, {1000, 0}, {1002, 0}}));
+}
+
+TEST(Reprocess, BigDrawingsWaitForTheOneShot) {
+  struct Case {
+    ImportChange change;
+    std::size_t contours, vertices;
+    bool now;
+  };
+  for (const Case c : {Case{ImportChange::Sort, 200, 50000, true}, Case{ImportChange::Sort, 201, 19999, true},
+                       Case{ImportChange::Offset, 201, 20000, false}, Case{ImportChange::Lead, 20, 9000, true},
+                       Case{ImportChange::Lead, 21, 2000, false}, Case{ImportChange::Lead, 21, 1999, true}})
+    EXPECT_EQ(ReprocessAtOnce(c.change, c.contours, c.vertices), c.now)
+        << static_cast<int>(c.change) << " " << c.contours << " " << c.vertices;
+}
+
+// Every drawing of the corpus goes through the whole pipeline without a crash.
+TEST_F(Session, EveryCorpusDrawingProcesses) {
+  options.offset = true;
+  options.typedToolMm = 1.5;
+  options.leads.leadIn = options.leads.leadOut = true;
+  std::size_t drawings = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(CORVANE_CORPUS_DIR)) {
+    const std::string file = entry.path().string();
+    if (!entry.is_regular_file() || DrawingFormatFor(file) == DrawingFormat::Unknown) continue;
+    if (file.find("big_grid") != std::string::npos) continue;  // measured by the benchmark
+    if (!session.Preview(file, ImportOptions{}, parser)) continue;
+    session.LoadIntoEditor(session.DefaultPlasmaLayers(), {}, false, options);
+    const auto job = session.JobContours(options);
+    ASSERT_TRUE(job) << file;
+    for (const CNCpath& contour : *job) ASSERT_GE(contour.size(), 2u) << file;
+    ++drawings;
+  }
+  EXPECT_GT(drawings, 50u);
+}
+
+}  // namespace
+}  // namespace corvane
