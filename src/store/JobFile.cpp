@@ -139,6 +139,15 @@ bool SaveProject(System& s, const std::string& path) {
 }
 
 bool OpenProject(System& s, const std::string& path) {
+  // A file that is no job (a drawing picked by mistake) gives no contour: it
+  // must not replace the job, or closing would save an empty one over it.
+  const auto bytes = ReadWholeFile(path, kMaxJobFileBytes);
+  if (bytes && DecodeJobFile(*bytes, HasOriginRecord(path), s.log).job.empty()) {
+    const std::string message = "\"" + path + "\" holds no contour: the job is kept";
+    s.log.WriteLog(message);
+    s.host.showError(message);
+    return false;
+  }
   const FileResult read = ReadJobFile(s, path);
   if (!read) s.host.showError(read.error);
   return static_cast<bool>(read);

@@ -150,6 +150,19 @@ TEST(JobFile, AFileThatCannotBeReadLeavesTheJobAndShowsTheErrorBox) {
   EXPECT_NE(f.host.errors[0].find("missing.cvp2"), std::string::npos);
 }
 
+TEST(JobFile, AFileWithoutAContourIsRefusedAndTheJobKept) {
+  JobFileTest f;
+  f.s().job.Job = kJob;
+  WriteFileText(f.store("drawing.cvp2"), "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n0\n20\n0\n0\nEOF\n");
+  WriteFileText(f.store("empty.cvp"), "");
+  for (const char* name : {"drawing.cvp2", "empty.cvp"}) {
+    EXPECT_FALSE(OpenProject(f.s(), f.store(name))) << name;
+    EXPECT_EQ(f.s().job.Job, kJob) << name;
+  }
+  ASSERT_EQ(f.host.errors.size(), 2u);
+  EXPECT_NE(f.host.errors[0].find("holds no contour: the job is kept"), std::string::npos);
+}
+
 TEST(JobFile, SaveProjectAsksBeforeOverwriting) {
   JobFileTest f;
   System& s = f.s();
