@@ -161,10 +161,14 @@ void JobJournal::Compact() {
 std::optional<JournalRecord> JobJournal::Read(const std::string& path) {
   const auto bytes = ReadWholeFile(path, kMaxJournalBytes);
   if (!bytes) return std::nullopt;
+  return Parse(*bytes);
+}
+
+std::optional<JournalRecord> JobJournal::Parse(std::string_view bytes) {
   std::optional<JournalRecord> found;
   JournalRecord r;
   bool header = false;
-  std::istringstream in(*bytes);
+  std::istringstream in{std::string(bytes)};
   for (std::string line; std::getline(in, line);) {
     const auto text = Unsealed(line);
     if (!text) continue;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "model/JobModel.h"
 
@@ -63,6 +64,8 @@ class JobJournal {
 
   // The last sound record of a journal file; nullopt when there is none.
   static std::optional<JournalRecord> Read(const std::string& path);
+  // The same from the file's bytes.
+  static std::optional<JournalRecord> Parse(std::string_view bytes);
 
  private:
   void Append(bool sync);

@@ -12,6 +12,7 @@
 #include "model/Geometry.h"
 #include "store/FieldValues.h"
 #include "store/SettingsStore.h"
+#include "store/StoreFiles.h"
 #include "system/System.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
@@ -417,6 +418,20 @@ void JobRunner::OnStatusA() {
 
 std::optional<JournalRecord> JobRunner::PendingResume() const {
   return corvane::PendingResume(journal_->path(), system_.job);
+}
+
+bool JobRunner::OfferResume() {
+  const std::optional<JournalRecord> pending = PendingResume();
+  if (!pending) return false;
+  const std::string question = ResumeQuestion(*pending);
+  system_.log.WriteLog(question);
+  if (system_.host.ask(question, Buttons::YesNo) != Answer::Yes) {
+    RemoveFile(journal_->path());
+    system_.log.WriteLog("Resume declined: journal cleared");
+    return false;
+  }
+  PrepareResume(*pending);
+  return true;
 }
 
 void JobRunner::PrepareResume(const JournalRecord& record) {

@@ -66,6 +66,9 @@ class JobRunner {
   // lifted to the floating height (when connected), the contour and the stop
   // point set. Logs what it did.
   void PrepareResume(const JournalRecord& record);
+  // At start-up, once connected: asks whether to resume an interrupted run
+  // and prepares it on Yes; No forgets the journal. True when prepared.
+  bool OfferResume();
 
  private:
   // Status A was read during a run: the board's position is journalled, and

@@ -110,6 +110,11 @@ int RunProgram(int argc, char** argv) {
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainWindow,
                    [&mainWindow](QSessionManager&) { mainWindow.close(); });
 
+  // A job that a crash, a kill or a power cut interrupted: once the first
+  // show has connected, offer to resume it where the board last confirmed.
+  QObject::connect(&mainWindow, &MainWindow::firstShowFinished, &mainWindow,
+                   [&controller] { controller->runner.OfferResume(); }, Qt::QueuedConnection);
+
   mainWindow.show();
   const int result = QApplication::exec();
   host.setMainWindow(nullptr);

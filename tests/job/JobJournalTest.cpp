@@ -201,7 +201,9 @@ TEST_F(JobJournalRun, AfterAKillTheNextStartResumesAtTheLastConfirmedPoint) {
 
   // This process is the next start: same profile, same job, same board.
   const std::size_t before = executed().size();
-  controller->runner.PrepareResume(*offer);
+  host.answers = {Answer::Yes};
+  ASSERT_TRUE(controller->runner.OfferResume());
+  EXPECT_EQ(host.questions, std::vector<std::string>{ResumeQuestion(*offer)});
   EXPECT_FALSE(board().board().torchOn());
   const double floatSteps = (system->job.ProjectOriginZ + 1270) * system->scales.SZ;
   EXPECT_GE(board().board().position()[2], floatSteps - 2) << "the head at the floating height or above";
@@ -238,6 +240,12 @@ TEST_F(JobJournalRun, APowerCutOfTheBoardStopsTheJobAndOffersTheResume) {
   EXPECT_EQ(offer->state, JournalState::PowerLost);
   EXPECT_EQ(offer->contour, 1);
   EXPECT_EQ(system->job.StopPoint, offer->point) << "Resume in this session starts there too";
+  // Declined at the next start: asked once, then never again.
+  host.answers = {Answer::No};
+  EXPECT_FALSE(controller->runner.OfferResume());
+  EXPECT_TRUE(logged("Resume declined: journal cleared"));
+  EXPECT_FALSE(controller->runner.OfferResume());
+  EXPECT_EQ(host.questions.size(), 1u);
 }
 
 }  // namespace
