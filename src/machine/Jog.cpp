@@ -87,6 +87,39 @@ std::optional<Point2> JogTarget(int direction, Point2 at, std::int32_t distance,
   return Point2{at.x, *y};
 }
 
+namespace {
+
+std::int32_t TypedLength(const System& system, const char* field) {
+  return static_cast<std::int32_t>(std::lround(system.parser.ParseFloat2(system.fields.text(kMain, field)) * 100));
+}
+
+void ShowOrigin(System& system) {
+  const JobState& job = system.job;
+  const bool imperial = system.parser.imperial;
+  system.fields.setText(kMain, "xXM", FormatOriginField(job.ProjectOriginX, imperial));
+  system.fields.setText(kMain, "xYM", FormatOriginField(job.ProjectOriginY, imperial));
+  system.fields.setText(kMain, "xZM", FormatOriginField(job.ProjectOriginZ, imperial));
+  system.host.requestRedraw();
+}
+
+}  // namespace
+
+void ApplyTorchPosition(System& system) {
+  JobState& job = system.job;
+  job.ProjectOriginX = job.MachinePosition.x - TypedLength(system, "xX");
+  job.ProjectOriginY = job.MachinePosition.y - TypedLength(system, "xY");
+  job.ProjectOriginZ = job.MachinePosition.z - TypedLength(system, "xZ");
+  ShowOrigin(system);
+}
+
+void ApplyProjectPosition(System& system) {
+  JobState& job = system.job;
+  job.ProjectOriginX = TypedLength(system, "xXM");
+  job.ProjectOriginY = TypedLength(system, "xYM");
+  job.ProjectOriginZ = TypedLength(system, "xZM");
+  ShowOrigin(system);
+}
+
 Jog::Jog(System& system, ControllerLink& link, MachineCommands& commands, Moves& moves)
     : system_(system), link_(link), commands_(commands), moves_(moves) {}
 

@@ -39,6 +39,13 @@ struct JogKeys {
   bool fast = false;
 };
 
+// The position dialog's "Apply" buttons (and Enter in their fields): the
+// torch's present position gets the typed coordinates `xX`, `xY`, `xZ`, or
+// the job origin becomes `xXM`, `xYM`, `xZM`; the origin fields show the
+// result either way.
+void ApplyTorchPosition(System& system);
+void ApplyProjectPosition(System& system);
+
 // Manual motion from the jog pad, the arrow and page keys and the game
 // controller, the torch button, "Z = 0" and the touch test.
 class Jog {

@@ -57,3 +57,13 @@ void PaintDisplayListOn(QPainter& painter, const QRect& area, const DisplayList&
 }
 
 }  // namespace corvane::ui
+
+namespace corvane::ui {
+
+void PictureFrame::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  PaintDisplayListOn(painter, rect(), picture_);
+  QFrame::paintEvent(event);
+}
+
+}  // namespace corvane::ui

@@ -11,3 +11,26 @@ void PaintDisplayList(QPainter& painter, const DisplayList& list);
 void PaintDisplayListOn(QPainter& painter, const QRect& area, const DisplayList& list);
 
 }  // namespace corvane::ui
+
+#include <QFrame>
+
+namespace corvane::ui {
+
+// A frame that shows one display list, replaced as a whole (the side view).
+class PictureFrame final : public QFrame {
+ public:
+  using QFrame::QFrame;
+  void setPicture(DisplayList picture) {
+    picture_ = std::move(picture);
+    update();
+  }
+  const DisplayList& picture() const { return picture_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  DisplayList picture_;
+};
+
+}  // namespace corvane::ui

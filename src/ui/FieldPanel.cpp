@@ -2,13 +2,16 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QTabWidget>
 
+#include "machine/InputFilters.h"
 #include "store/FieldStore.h"
 #include "store/WindowTexts.h"
 
@@ -117,9 +120,78 @@ QLabel* CreateRowLabel(std::string_view name, std::string_view caption, QWidget*
   return label;
 }
 
+
+// The typed-key filter of line edits: a discarded character is swallowed, one
+// that the field turns into another is typed again as that one.
+class KeyFilterOfFields final : public QObject {
+ public:
+  KeyFilterOfFields(QObject* owner, std::function<int(std::string_view)> filterOf,
+                    std::function<bool()> busy, std::function<void(const QString&)> enter)
+      : QObject(owner), filterOf_(std::move(filterOf)), busy_(std::move(busy)),
+        enter_(std::move(enter)) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    if (!edit || event->type() != QEvent::KeyPress) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool busy = busy_ && busy_();
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      if (!busy && enter_) enter_(edit->objectName());
+      return busy;
+    }
+    const QString text = key->text();
+    if (text.size() != 1 || text[0].unicode() >= 128) return busy;
+    const char typed = char(text[0].unicode());
+    if (!text[0].isPrint() && typed != '\b') return busy;
+    const auto filter = static_cast<KeyFilter>(filterOf_(edit->objectName().toStdString()));
+    const auto kept = FilterKey(filter, typed, busy);
+    if (!kept) return true;
+    if (*kept == typed) return false;
+    QKeyEvent replaced(QEvent::KeyPress, Qt::Key_Period, key->modifiers(), QString(QChar(*kept)));
+    QCoreApplication::sendEvent(edit, &replaced);
+    return true;
+  }
+
+ private:
+  std::function<int(std::string_view)> filterOf_;
+  std::function<bool()> busy_;
+  std::function<void(const QString&)> enter_;
+};
+
 }  // namespace
 
-QWidget* CreateFieldPanel(FieldStore& fields, Window window, QWidget* parent) {
+void FilterFieldKeys(QWidget* top, std::function<int(std::string_view field)> filterOf,
+                     std::function<bool()> busy, std::function<void(const QString& field)> enter) {
+  auto* filter = new KeyFilterOfFields(top, std::move(filterOf), std::move(busy), std::move(enter));
+  for (QLineEdit* edit : top->findChildren<QLineEdit*>())
+    if (!edit->objectName().isEmpty()) edit->installEventFilter(filter);
+}
+
+QWidget* CreateFieldRows(FieldStore& fields, Window window,
+                         const std::vector<std::pair<QString, QString>>& namesAndCaptions,
+                         QWidget* parent) {
+  auto* panel = new QWidget(parent);
+  auto* form = new QFormLayout(panel);
+  form->setContentsMargins(4, 4, 4, 4);
+  for (const auto& [name, caption] : namesAndCaptions) {
+    const FieldValue* value = fields.find(window, name.toStdString());
+    if (!value) continue;
+    QWidget* widget = CreateFieldWidget(fields, window, *value, panel);
+    if (value->definition->kind == FieldKind::Text)
+      form->addRow(caption.isEmpty() ? CreateRowLabel(value->definition->name,
+                                                      value->definition->caption, panel)
+                                     : new QLabel(caption, panel),
+                   widget);
+    else
+      form->addRow(widget);
+  }
+  new FieldBinder(fields, window, panel);
+  return panel;
+}
+
+
+QWidget* CreateFieldPanel(FieldStore& fields, Window window, QWidget* parent,
+                          const QStringList& placedElsewhere) {
   auto* scroll = new QScrollArea(parent);
   scroll->setWidgetResizable(true);
   auto* panel = new QWidget(scroll);
@@ -131,6 +203,7 @@ QWidget* CreateFieldPanel(FieldStore& fields, Window window, QWidget* parent) {
                  CreateChoiceWidget(fields, window, choice, panel));
   }
   for (const FieldValue& value : fields.fields(window)) {
+    if (placedElsewhere.contains(Q(value.definition->name))) continue;
     QWidget* widget = CreateFieldWidget(fields, window, value, panel);
     if (value.definition->state == FieldState::Hidden) {
       widget->hide();

@@ -5,23 +5,33 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
-#include <QShortcut>
+#include <QScreen>
+#include <QSettings>
 #include <QVBoxLayout>
 #include <clocale>
 
 #include "job/Analysis.h"
 #include "job/AnalysisGraph.h"
+#include "job/PathMoves.h"
 #include "machine/ArcMonitor.h"
+#include "machine/InputFilters.h"
+#include "machine/Jog.h"
+#include "machine/Referencing.h"
+#include "machine/StatusPanel.h"
 #include "model/ContourNavigation.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
 #include "system/FieldSettings.h"
 #include "system/System.h"
 #include "ui/AnalysisGraphWindow.h"
+#include "ui/DisplayPainter.h"
 #include "ui/FieldPanel.h"
+#include "ui/JogPanel.h"
+#include "ui/KeyboardHook.h"
 #include "ui/Manual.h"
 #include "ui/PathView.h"
 #include "ui/PresetBox.h"
@@ -29,18 +39,78 @@
 #include "ui/UiWait.h"
 #include "virtual/ControllerSetup.h"
 #include "wire/Codes.h"
+#include "wire/Commands.h"
 
 #ifdef CORVANE_HAVE_MULTIMEDIA
 #include <QSoundEffect>
 #endif
 
 namespace corvane::ui {
+namespace {
+
+constexpr int kToolbarTop = 6, kToolbarHeight = 26;
+constexpr int kErrorTop = 36;
+constexpr int kViewTop = 60;
+constexpr int kLeftWidth = 300;
+constexpr int kSideViewHeight = 110;
+constexpr int kJogPanelHeight = 170;
+constexpr int kBottomBar = 28;
+constexpr int kConnectWidth = 180;
+// The window's first size, when the screen has room for it.
+constexpr int kPreferredWidth = 1280, kPreferredHeight = 800;
+
+// Fields shown by the position dialog and the tube panel instead of the list.
+const QStringList kPositionFields = {"xX", "xY", "xZ", "xXM", "xYM", "xZM", "xJogDist",
+                                     "cOneClickJogMode"};
+const QStringList kTubeFields = {"xrB", "xrH", "xrR", "xrD"};
+
+// The toolbar: the file and help group from the left edge, then the machine
+// group. "sImport" is the import window's button: it takes its place after
+// "Save Project" as soon as it exists.
+const char* const kFileGroup[] = {"OpenProject", "SaveProject", "sImport", "Analise", "Help",
+                                  "SpeedButton2"};
+const char* const kMachineGroup[] = {"SpeedButton32", "sOut1", "sOut2", "bTHC", "SpeedButton5",
+                                     "ExitButton"};
+// Where the machine group starts when the window is wide enough: the place
+// operators know the "Configuration" button by.
+constexpr int kMachineGroupLeft = 750;
+
+int JogDirectionOfKey(int key) {
+  switch (key) {
+    case Qt::Key_Left: return jog::kXMinus;
+    case Qt::Key_Right: return jog::kXPlus;
+    case Qt::Key_Up: return jog::kYPlus;
+    case Qt::Key_Down: return jog::kYMinus;
+    case Qt::Key_PageUp: return jog::kZPlus;
+    case Qt::Key_PageDown: return jog::kZMinus;
+    default: return jog::kNone;
+  }
+}
+
+// Ctrl + numeric keypad 1..9: the placements in the keypad's own layout.
+std::optional<PlacementButton> PlacementOfKey(int key) {
+  switch (key) {
+    case Qt::Key_1: return PlacementButton::LeftBottom;
+    case Qt::Key_2: return PlacementButton::Bottom;
+    case Qt::Key_3: return PlacementButton::RightBottom;
+    case Qt::Key_4: return PlacementButton::Left;
+    case Qt::Key_5: return PlacementButton::Centre;
+    case Qt::Key_6: return PlacementButton::Right;
+    case Qt::Key_7: return PlacementButton::LeftTop;
+    case Qt::Key_8: return PlacementButton::Top;
+    case Qt::Key_9: return PlacementButton::RightTop;
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
 
 MainWindow::MainWindow(System& system, SplashScreen* splash)
     : QWidget(nullptr, Qt::Window), system_(system), splash_(splash) {
   setObjectName("MainWindow");
   setMinimumSize(kMinimumWidth, kMinimumHeight);
-  resize(1280, 800);
+  resize(kPreferredWidth, kPreferredHeight);
+  restoreSize();
   buildPanels();
   createTimers();
   textsSubscription_ = system_.texts.subscribe([this] { showTexts(); });
@@ -53,7 +123,9 @@ void MainWindow::buildPanels() {
   errorLabel_ = new QLabel(this);
   errorLabel_->setObjectName("ErrorLabel");
   errorLabel_->setStyleSheet("color: red; font-weight: bold;");
-  errorLabel_->setGeometry(10, 10, 600, 24);
+  errorLabel_->setGeometry(10, kErrorTop, 600, 22);
+  // A click on the error label clears it.
+  errorLabel_->installEventFilter(this);
 
   connectText_ = new QLabel(this);
   connectText_->setObjectName("ConnectText");
@@ -64,16 +136,21 @@ void MainWindow::buildPanels() {
   auto* help = new QToolButton(this);
   help->setObjectName("Help");
   help->setText("Help");
-  help->setGeometry(620, 10, 60, 26);
+  help->setGeometry(620, kToolbarTop, 60, kToolbarHeight);
   connect(help, &QToolButton::clicked, this, [this] {
     if (splash_) splash_->toggleAbout();
   });
-  AddManualButton(this, system_)->setGeometry(685, 10, 60, 26);
+  AddManualButton(this, system_)->setGeometry(685, kToolbarTop, 60, kToolbarHeight);
 
   logo_ = new QLabel(this);
   logo_->setObjectName("Logo");
 
   drawingPanel_ = new PathView(system_, this);
+  drawingPanel_->popupAction = [this](PopupEntry entry) { runPopupEntry(entry); };
+  drawingPanel_->installEventFilter(this);
+  sideView_ = new PictureFrame(this);
+  sideView_->setObjectName("SideView");
+  sideView_->setFrameShape(QFrame::Box);
 
   statusLink_ = new QLabel("<a href=\"status\">Status</a>", this);
   statusLink_->setObjectName("StatusLink");
@@ -88,30 +165,104 @@ void MainWindow::buildPanels() {
   auto* column = new QVBoxLayout(parameterPanel_);
   presetBox_ = new PresetBox(system_, parameterPanel_);
   column->addWidget(presetBox_);
-  column->addWidget(CreateFieldPanel(system_.fields, Window::Main, parameterPanel_), 2);
-  auto* buttons = new QHBoxLayout;
+  column->addWidget(CreateFieldPanel(system_.fields, Window::Main, parameterPanel_,
+                                     kPositionFields + kTubeFields),
+                    2);
   const auto addButton = [&](const char* name, const char* caption, auto slot) {
-    auto* button = new QPushButton(caption, parameterPanel_);
+    auto* button = new QPushButton(caption, this);
     button->setObjectName(name);
+    button->setFocusPolicy(Qt::NoFocus);
     connect(button, &QPushButton::clicked, this, slot);
-    buttons->addWidget(button);
     return button;
   };
   addButton("OpenProject", "Open Project", &MainWindow::openProject);
   addButton("SaveProject", "Save Project", &MainWindow::saveProject);
   addButton("ExitButton", "Exit", &QWidget::close);
-  column->addLayout(buttons);
-  buttons = new QHBoxLayout;
   analyseButton_ = addButton("Analise", "Analise", &MainWindow::analyseJob);
   analyseButton_->installEventFilter(this);
-  buttons->addStretch(1);
-  column->addLayout(buttons);
   logPane_ = new QPlainTextEdit(parameterPanel_);
   logPane_->setObjectName("LogPane");
   logPane_->setReadOnly(true);
   logPane_->setMaximumBlockCount(5000);
   column->addWidget(logPane_, 1);
+  buildPositionDialog();
+  buildTubePanel();
+  // Every field of the window keeps only what it accepts, nothing while busy.
+  FilterFieldKeys(
+      this, [](std::string_view field) { return static_cast<int>(MainKeyFilter(field)); },
+      [this] { return system_.Busy; },
+      [this](const QString& field) {
+        if (kTubeFields.contains(field)) tubePanel_->hide();
+        if (field == "xX" || field == "xY" || field == "xZ" || field == "xJogDist") {
+          positionDialog_->hide();
+          ApplyTorchPosition(system_);
+        }
+        if (field == "xXM" || field == "xYM" || field == "xZM") {
+          positionDialog_->hide();
+          ApplyProjectPosition(system_);
+        }
+      });
   layoutPanels();
+}
+
+void MainWindow::buildPositionDialog() {
+  positionDialog_ = new QFrame(this);
+  positionDialog_->setObjectName("PositionDialog");
+  positionDialog_->setFrameShape(QFrame::Panel);
+  positionDialog_->setAutoFillBackground(true);
+  auto* column = new QVBoxLayout(positionDialog_);
+  column->addWidget(CreateFieldRows(system_.fields, Window::Main,
+                                    {{"xX", "Torch X"}, {"xY", "Torch Y"}, {"xZ", "Torch Z"}},
+                                    positionDialog_));
+  const auto button = [this](const char* name, const char* caption, auto run) {
+    auto* b = new QPushButton(caption, positionDialog_);
+    b->setObjectName(name);
+    connect(b, &QPushButton::clicked, this, [this, run] {
+      positionDialog_->hide();
+      run();
+    });
+    return b;
+  };
+  column->addWidget(button("ApplyTorch", "Apply", [this] { ApplyTorchPosition(system_); }));
+  column->addWidget(CreateFieldRows(system_.fields, Window::Main,
+                                    {{"xXM", "Material / Project position X"},
+                                     {"xYM", "Y"},
+                                     {"xZM", "Z"},
+                                     {"xJogDist", ""},
+                                     {"cOneClickJogMode", ""}},
+                                    positionDialog_));
+  column->addWidget(button("ApplyProject", "Apply", [this] { ApplyProjectPosition(system_); }));
+  column->addWidget(button("PositionCancel", "cancel", [] {}));
+  positionDialog_->setGeometry(50, 50, 300, 400);
+  positionDialog_->hide();
+}
+
+void MainWindow::buildTubePanel() {
+  tubePanel_ = new QFrame(this);
+  tubePanel_->setObjectName("TubePanel");
+  tubePanel_->setFrameShape(QFrame::Panel);
+  tubePanel_->setAutoFillBackground(true);
+  auto* column = new QVBoxLayout(tubePanel_);
+  column->addWidget(CreateFieldRows(system_.fields, Window::Main,
+                                    {{"xrB", "Rectangular tube width [mm]"},
+                                     {"xrH", "Rectangular tube height [mm]"},
+                                     {"xrR", "Corner radius [mm]"},
+                                     {"xrD", "Round tube diameter [mm]"}},
+                                    tubePanel_));
+  auto* ok = new QPushButton("OK", tubePanel_);
+  ok->setObjectName("TubeOk");
+  connect(ok, &QPushButton::clicked, tubePanel_, &QWidget::hide);
+  column->addWidget(ok);
+  tubePanel_->setGeometry(60, 60, 330, 200);
+  tubePanel_->hide();
+  auto* show = new QToolButton(this);
+  show->setObjectName("SpeedButton5");
+  show->setText("Tube");
+  show->setFocusPolicy(Qt::NoFocus);
+  connect(show, &QToolButton::clicked, this, [this] {
+    tubePanel_->show();
+    tubePanel_->raise();
+  });
 }
 
 void MainWindow::buildNavigation() {
@@ -140,6 +291,21 @@ void MainWindow::buildNavigation() {
   progressBar_->setObjectName("ProgressBar");
   progressBar_->setTextVisible(false);
   progressBar_->installEventFilter(this);
+  const auto jobButton = [this](const char* name, const char* caption, const char* hint) {
+    auto* button = new QToolButton(this);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setToolTip(hint);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+  };
+  startButton_ = jobButton("sStart", "START", "CTRL for REVERSE");
+  connect(startButton_, &QToolButton::clicked, this, [this] {
+    const bool ctrl = QApplication::queryKeyboardModifiers() & Qt::ControlModifier;
+    runJob(ctrl ? JobStart::Reversed : JobStart::Start);
+  });
+  stopButton_ = jobButton("sStop", "STOP", "Esc");
+  connect(stopButton_, &QToolButton::clicked, this, &MainWindow::escapeStop);
 }
 
 void MainWindow::showTexts() {
@@ -218,6 +384,7 @@ void MainWindow::firstShow() {
   raise();
   activateWindow();
   StartupSequence(system_);
+  rememberedOrigin_ = {system_.job.ProjectOriginX, system_.job.ProjectOriginY};
   presetBox_->reload();
   showProgress();
   system_.loading = false;
@@ -234,22 +401,74 @@ void MainWindow::firstShow() {
   emit firstShowFinished();
 }
 
+void MainWindow::layoutToolbar() {
+  const auto visible = [this](const char* name) -> QAbstractButton* {
+    auto* button = findChild<QAbstractButton*>(name, Qt::FindDirectChildrenOnly);
+    return button && !button->isHidden() ? button : nullptr;
+  };
+  const auto widthOf = [](QAbstractButton* button) { return std::max(46, button->sizeHint().width()); };
+  int left = 10;
+  for (const char* name : kFileGroup)
+    if (QAbstractButton* button = visible(name)) {
+      button->setGeometry(left, kToolbarTop, widthOf(button), kToolbarHeight);
+      left += widthOf(button) + 4;
+    }
+  int group = 0;
+  for (const char* name : kMachineGroup)
+    if (QAbstractButton* button = visible(name)) group += widthOf(button) + 4;
+  const int connectLeft = width() - kConnectWidth - 10;
+  left = std::max(left + 8, std::min(kMachineGroupLeft, connectLeft - group - 8));
+  for (const char* name : kMachineGroup)
+    if (QAbstractButton* button = visible(name)) {
+      button->setGeometry(left, kToolbarTop, widthOf(button), kToolbarHeight);
+      left += widthOf(button) + 4;
+    }
+  connectText_->setGeometry(std::max(left + 4, connectLeft), kToolbarTop,
+                            width() - std::max(left + 4, connectLeft) - 10, kToolbarHeight);
+  logo_->setGeometry(width() - 150, kErrorTop - 2, 140, 24);
+}
+
+// Every control stays on screen down to 1024 × 768: the left column holds the
+// parameters, the side view and the jog panel; the path view takes the rest.
 void MainWindow::layoutPanels() {
   const int w = width();
   const int h = height();
-  drawingPanel_->setGeometry(330, 44, w - 340, h - 80);
-  parameterPanel_->setGeometry(10, 44, 310, h - 54);
-  connectText_->setGeometry(w - 330, 10, 300, 26);
-  logo_->setGeometry(w - 480, 4, 140, 36);
-  const int linksTop = drawingPanel_->geometry().bottom() + 1 + 28 - 24;
-  statusLink_->setGeometry(340, linksTop, 60, 20);
-  resetLink_->setGeometry(410, linksTop, 60, 20);
-  int left = 480;
+  layoutToolbar();
+  errorLabel_->setGeometry(10, kErrorTop, std::max(100, w - 180), 22);
+  const int jogTop = h - kJogPanelHeight - 6;
+  const int sideTop = jogTop - kSideViewHeight - 4;
+  parameterPanel_->setGeometry(10, kViewTop, kLeftWidth, std::max(60, sideTop - kViewTop - 4));
+  sideView_->setGeometry(10, sideTop, kLeftWidth, kSideViewHeight);
+  if (jogPanel_) jogPanel_->setGeometry(10, jogTop, kLeftWidth, kJogPanelHeight);
+  const int viewLeft = 10 + kLeftWidth + 10;
+  drawingPanel_->setGeometry(viewLeft, kViewTop, w - viewLeft - 10, h - kViewTop - kBottomBar - 4);
+  const int barTop = drawingPanel_->geometry().bottom() + 4;
+  statusLink_->setGeometry(viewLeft, barTop + 2, 60, 20);
+  resetLink_->setGeometry(viewLeft + 100, barTop + 2, 40, 20);
+  int left = viewLeft + 150;
   for (QToolButton* button : navigation_) {
-    button->setGeometry(left, linksTop - 2, 36, 24);
+    button->setGeometry(left, barTop, 36, 24);
     left += 40;
   }
-  progressBar_->setGeometry(left + 10, linksTop, std::max(40, w - left - 30), 18);
+  const int jobButtons = 2 * 70 + 8;
+  progressBar_->setGeometry(left + 10, barTop + 3, std::max(40, w - left - 30 - jobButtons), 18);
+  startButton_->setGeometry(w - 10 - jobButtons, barTop, 70, 24);
+  stopButton_->setGeometry(w - 10 - 70, barTop, 70, 24);
+}
+
+void MainWindow::restoreSize() {
+  QSize size = this->size();
+  const QString file = QString::fromStdString(system_.paths.dataRoot) + "window.ini";
+  const QSize saved = QSettings(file, QSettings::IniFormat).value("MainWindow/size").toSize();
+  if (saved.isValid()) size = saved;
+  if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
+  resize(size.expandedTo(minimumSize()));
+}
+
+void MainWindow::saveSize() const {
+  if (system_.paths.dataRoot.empty()) return;
+  const QString file = QString::fromStdString(system_.paths.dataRoot) + "window.ini";
+  QSettings(file, QSettings::IniFormat).setValue("MainWindow/size", size());
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -261,6 +480,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
+    saveSize();
     for (QTimer* timer : timers_) timer->stop();
     std::optional<AxisPosition> counters;
     if (controller_) {
@@ -289,6 +509,7 @@ void MainWindow::attachController(Controller* controller) {
     arcMonitor_ =
         std::make_unique<ArcMonitor>(system_, controller_->commands, controller_->link.state);
     bindJob();
+    bindJog();
   }
   showConnectionState();
 }
@@ -310,16 +531,6 @@ void MainWindow::bindJob() {
     showProgress();
     requestRedraw();
   };
-  const auto key = [this](QKeySequence sequence, auto action) {
-    auto* shortcut = new QShortcut(sequence, this);
-    shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this, action);
-  };
-  key(QKeySequence(Qt::Key_F5), [this] { runJob(JobStart::Start); });
-  key(QKeySequence(Qt::CTRL | Qt::Key_L), [this] {
-    logPane_->setVisible(!logPane_->isVisible());
-    if (analysisWindow_) analysisWindow_->show();
-  });
   if (analysisWindow_)
     analysisWindow_->setSampler([this] {
       const Controller& k = *controller_;
@@ -327,15 +538,218 @@ void MainWindow::bindJob() {
       RecordAnalysisSample(system_.job, k.commands.status.ActualSpeed,
                            arc ? k.commands.status.ArcVoltage * 10 : kAnalysisGap, kAnalysisGraphWidth);
     });
-  key(QKeySequence(Qt::CTRL | Qt::Key_F5), [this] { runJob(JobStart::Reversed); });
-  key(QKeySequence(Qt::Key_F6), [this] { runJob(JobStart::Resume); });
-  key(QKeySequence(Qt::KeypadModifier | Qt::Key_Plus), [this] { controller_->runner.ChangeSpeed(+1); });
-  key(QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), [this] { controller_->runner.ChangeSpeed(-1); });
-  key(QKeySequence(Qt::Key_Escape), [this] {
-    // The operator's stop: no automatic arc restart after it.
-    system_.ContourState = 200;
-    controller_->commands.StopMotion();
+  // Every key of the program passes the application's hook first.
+  if (!keys_) {
+    keys_ = new KeyboardHook(*this);
+    keys_->keyDown = [this](int key, Qt::KeyboardModifiers modifiers) { return keyDown(key, modifiers); };
+    keys_->keyUp = [this](int key) { keyUp(key); };
+    keys_->keyLost = [this](int key) { keyUp(key); };
+    keys_->escape = [this] { escapeStop(); };
+  }
+}
+
+void MainWindow::bindJog() {
+  Controller& c = *controller_;
+  jog_ = std::make_unique<Jog>(system_, c.link, c.commands, c.moves);
+  referencing_ = std::make_unique<Referencing>(system_, c.link, c.commands, c.moves, c.connection);
+  jog_->keys = [] {
+    const auto modifiers = QApplication::queryKeyboardModifiers();
+    return JogKeys{(modifiers & Qt::ControlModifier) != 0, (modifiers & Qt::ShiftModifier) != 0};
+  };
+  jog_->detectMaterial = [&c] {
+    // The touch test senses the material again wherever the torch stands.
+    c.cutting.LastSensePoint = {-100000, -100000};
+    c.cutting.DetectMaterial();
+  };
+  c.commands.ui.clearJogDirection = [this] { jog_->JogDirection = jog::kNone; };
+  c.commands.ui.jogDirectionActive = [this] { return jog_->JogDirection != jog::kNone; };
+  c.moves.ui.jogDirection = [this] { return jog_->JogDirection; };
+  c.commands.ui.pathViewSuspended = [this] { return drawingPanel_->popupOpen(); };
+  c.connection.ui.startReferencingPrompt = [this] { referencing_->reminderArmed = true; };
+  connect(timers_.value("TREF"), &QTimer::timeout, this, [this] {
+    if (referencing_ && !system_.Busy) referencing_->ReminderTick();
   });
+  timers_.value("TREF")->start();
+  delete jogPanel_;
+  jogPanel_ = new JogPanel(system_, c, *jog_, *referencing_, this);
+  jogPanel_->showPositionDialog = [this] {
+    positionDialog_->show();
+    positionDialog_->raise();
+  };
+  jogPanel_->redraw = [this] { requestRedraw(); };
+  c.commands.ui.releaseTorchButton = [this] { jogPanel_->showTorch(false); };
+  jogPanel_->show();
+  layoutPanels();
+}
+
+QString MainWindow::errorText() const { return errorLabel_->text(); }
+
+bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
+  if (!controller_ || !jog_) return false;
+  Controller& c = *controller_;
+  c.link.state.StatusCode = 0;
+  const bool ctrl = modifiers & Qt::ControlModifier;
+  const bool busy = system_.Busy;
+  QWidget* focus = QApplication::focusWidget();
+  // Typing into a field keeps its own keys; the jog keys still jog.
+  const bool typing = focus && (qobject_cast<QLineEdit*>(focus) || focus == presetBox_ ||
+                                focus->parentWidget() == presetBox_);
+  if (const int direction = JogDirectionOfKey(key)) {
+    jogPanel_->pressJog(direction, false);
+    return true;
+  }
+  if (ctrl && (modifiers & Qt::KeypadModifier)) {
+    if (busy) return true;
+    if (key == Qt::Key_0) jogPanel_->zeroZ(false);
+    if (const auto placement = PlacementOfKey(key)) jogPanel_->place(*placement);
+    return true;
+  }
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F4) {
+    if (busy) return true;
+    const int n = key - Qt::Key_F1 + 1;
+    if (ctrl)
+      referencing_->ProgramPark(n);
+    else
+      referencing_->GoToPark(n);
+    return true;
+  }
+  switch (key) {
+    case Qt::Key_Space:
+      if (typing || system_.advanced.spaceBarDisabled) return false;
+      jogPanel_->clickTorch(ctrl);
+      return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (typing) return false;
+      c.commands.Send(wire::cmd::kEnterKey);
+      return true;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      if (typing || busy) return false;
+      (key == Qt::Key_Home ? RewindToStart : JumpToLastContour)(system_.job, system_.host);
+      showProgress();
+      return true;
+    case Qt::Key_F5:
+      if (!busy) runJob(ctrl ? JobStart::Reversed : JobStart::Start);
+      return true;
+    case Qt::Key_F6:
+      if (!busy) runJob(JobStart::Resume);
+      return true;
+    case Qt::Key_F7:
+      if (!busy) jog_->TouchTest();
+      return true;
+    case Qt::Key_F8:
+      jogPanel_->zeroZ(false);
+      return true;
+    case Qt::Key_F9:
+      jogPanel_->place(PlacementButton::LeftBottom);
+      return true;
+    case Qt::Key_F11:
+    case Qt::Key_F12: {
+      if (busy) return true;
+      const std::int32_t action = key == Qt::Key_F11 ? system_.advanced.FuncF11 : system_.advanced.FuncF12;
+      if (action == kActionStopAll) escapeStop();
+      if (action == kActionToggleOut1 || action == kActionToggleOut2) {
+        const int output = action == kActionToggleOut1 ? 1 : 2;
+        if (auto* button = findChild<QToolButton*>(output == 1 ? "sOut1" : "sOut2")) button->click();
+      }
+      return true;
+    }
+    case Qt::Key_L:
+      if (!ctrl) return false;
+      logPane_->setVisible(!logPane_->isVisible());
+      if (analysisWindow_) analysisWindow_->show();
+      return true;
+    case Qt::Key_Z:
+      if (!ctrl || typing) return false;
+      system_.job.ProjectOriginX = rememberedOrigin_.x;
+      system_.job.ProjectOriginY = rememberedOrigin_.y;
+      requestRedraw();
+      return true;
+    case Qt::Key_Plus:
+    case Qt::Key_Minus:
+      if (!(modifiers & Qt::KeypadModifier)) return false;
+      c.runner.ChangeSpeed(key == Qt::Key_Plus ? +1 : -1);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MainWindow::keyUp(int key) {
+  if (const int direction = JogDirectionOfKey(key); direction && jogPanel_)
+    jogPanel_->releaseJog(direction);
+}
+
+// Esc, the Stop button, F11/F12 set to stop: the operator's stop. No
+// automatic arc restart follows it.
+void MainWindow::escapeStop() {
+  if (!controller_) return;
+  Controller& c = *controller_;
+  system_.prep.LineStart = {-1, 0};
+  system_.ContourState = 200;
+  c.commands.StopMotion();
+  if (jog_) jog_->JogDirection = jog::kNone;
+  setErrorText({});
+  // The "On/Off Button" outputs the stop keeps go off too; "Z axis Down" stays.
+  const CommandFields f = c.commands.commandFields();
+  if (f.out1 == OutputMode::OnOffButton) c.commands.SetOutputButton(1, false);
+  if (f.out2 == OutputMode::OnOffButton) c.commands.SetOutputButton(2, false);
+  for (const char* name : {"sOut1", "sOut2"})
+    if (auto* button = findChild<QToolButton*>(name)) button->setChecked(false);
+}
+
+void MainWindow::runPopupEntry(PopupEntry entry) {
+  if (!controller_ || system_.Busy) return;
+  Controller& c = *controller_;
+  switch (entry) {
+    case PopupEntry::MoveHere:
+      MoveHere(system_, c.commands, c.moves);
+      break;
+    case PopupEntry::MoveToZero:
+      MoveToZero(system_, c.commands, c.moves);
+      break;
+    case PopupEntry::CutAllFromObject:
+    case PopupEntry::CutFromThisPoint:
+      StartFromPick(system_.job, entry == PopupEntry::CutFromThisPoint);
+      runJob(JobStart::Start);
+      system_.job.ResumeMode = 0;
+      break;
+    case PopupEntry::LineFromHere:
+      MarkLineStart(system_.prep, system_.job);
+      break;
+    case PopupEntry::LineToHere:
+      CutSingleLine(system_, c.commands, c.cutting);
+      break;
+    case PopupEntry::Cancel:
+      break;
+  }
+  requestRedraw();
+}
+
+void MainWindow::refreshOverlay() {
+  if (!controller_) return;
+  const Controller& c = *controller_;
+  StatusPanelState s;
+  s.connected = c.link.state.LinkConnected;
+  s.statusWord = s.connected ? c.link.state.StatusWord : 0;
+  s.statusCode = c.link.state.StatusCode;
+  s.interfaceEnabled = system_.fields.checked(Window::Configuration, "cInterface");
+  s.blinkRed = blinkRed_;
+  s.notConnectedText = system_.messages[12];
+  s.in2AlarmText = system_.fields.text(Window::Configuration, "eAlarm");
+  s.pointer = drawingPanel_->pointerInJob();
+  s.arcVoltage = c.commands.status.ArcVoltage;
+  s.in2ArcOk = c.commands.commandFields().in2ArcOk;
+  s.milling = system_.fields.checked(Window::Configuration, "cSpec1a");
+  s.torchOnByPc = c.commands.SimulatedTorch;
+  s.imperial = system_.parser.imperial;
+  s.torch = system_.job.MachinePosition;
+  s.origin = {system_.job.ProjectOriginX, system_.job.ProjectOriginY, system_.job.ProjectOriginZ, 0};
+  s.width = drawingPanel_->width();
+  drawingPanel_->setOverlay(StatusOverlay(s));
+  sideView_->setPicture(SideViewPicture(s, sideView_->width(), sideView_->height()));
+  if (jogPanel_ && s.connected) jogPanel_->showTorch((s.statusWord & wire::status::kTorch) != 0);
 }
 
 void MainWindow::analyseJob() {
@@ -370,6 +784,15 @@ void MainWindow::showConnectionState() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == drawingPanel_) {
+    if (event->type() == QEvent::MouseButtonPress)
+      rememberedOrigin_ = {system_.job.ProjectOriginX, system_.job.ProjectOriginY};
+    return QWidget::eventFilter(watched, event);
+  }
+  if (watched == errorLabel_) {
+    if (event->type() == QEvent::MouseButtonRelease) setErrorText({});
+    return QWidget::eventFilter(watched, event);
+  }
   if (watched == analyseButton_) {
     if (event->type() == QEvent::Leave) analysisShown_ = false;
     return QWidget::eventFilter(watched, event);
@@ -416,14 +839,21 @@ void MainWindow::onTimer1() {
   QTimer* timer = timers_.value("Timer1");
   // A stop inside the refresh lets the window breathe: no second refresh then.
   timer->stop();
+  // The open popup menu holds the refresh, as the pick it shows would be drawn over.
+  if (drawingPanel_->popupOpen()) {
+    if (!closed_) timer->start(20);
+    return;
+  }
   const bool wasConnected = controller_->link.state.LinkConnected;
   controller_->commands.RefreshStatus();
   // A lost board shows at once: the exchange disconnects and the label turns red.
   if (wasConnected != controller_->link.state.LinkConnected) showConnectionState();
+  refreshOverlay();
   if (!closed_) timer->start(20);
 }
 
 void MainWindow::onTimer2() {
+  blinkRed_ = !blinkRed_;
   if (!controller_ || system_.Busy) return;
   CheckEStop(system_, controller_->commands, controller_->link,
              controller_->connection.fields().autoConnect);

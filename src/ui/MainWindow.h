@@ -10,8 +10,12 @@
 #include <QWidget>
 #include <memory>
 
+#include "model/PathPick.h"
+
 namespace corvane {
 class ArcMonitor;
+class Jog;
+class Referencing;
 class System;
 struct Controller;
 }  // namespace corvane
@@ -19,6 +23,9 @@ struct Controller;
 namespace corvane::ui {
 
 class SplashScreen;
+class JogPanel;
+class KeyboardHook;
+class PictureFrame;
 
 // The operator's main window: path view, parameter panel, log pane and the
 // connection label, driven by the timers of the main loop.
@@ -54,6 +61,15 @@ class MainWindow final : public QWidget {
     return drawingPanel_;
   }
 
+  class JogPanel* jogPanel() const { return jogPanel_; }
+  Jog* jog() const { return jog_.get(); }
+  Referencing* referencing() const { return referencing_.get(); }
+  QString errorText() const;
+  // One entry of the path view's popup, on the point picked last.
+  void runPopupEntry(PopupEntry entry);
+  // The status overlay and the side view from the last status reads.
+  void refreshOverlay();
+
   static constexpr int kMinimumWidth = 470;
   static constexpr int kMinimumHeight = 250;
 
@@ -88,6 +104,19 @@ class MainWindow final : public QWidget {
   void analyseJob();
   void openProject();
   void saveProject();
+  // The keyboard hook's handlers: a fresh key-down of the main window (true
+  // when used up), its key-up, and Esc from any window.
+  bool keyDown(int key, Qt::KeyboardModifiers modifiers);
+  void keyUp(int key);
+  void escapeStop();
+  // Builds the jog panel, the position dialog and the hooks of the jog.
+  void bindJog();
+  void buildPositionDialog();
+  void buildTubePanel();
+  void layoutToolbar();
+  // The window's size: the last one used, never beyond the screen.
+  void restoreSize();
+  void saveSize() const;
 
   System& system_;
   Controller* controller_ = nullptr;
@@ -108,6 +137,18 @@ class MainWindow final : public QWidget {
   QList<QToolButton*> navigation_;
   QProgressBar* progressBar_ = nullptr;
   QMap<QString, QTimer*> timers_;
+  std::unique_ptr<Jog> jog_;
+  std::unique_ptr<Referencing> referencing_;
+  class JogPanel* jogPanel_ = nullptr;
+  KeyboardHook* keys_ = nullptr;
+  PictureFrame* sideView_ = nullptr;
+  QFrame* positionDialog_ = nullptr;
+  QFrame* tubePanel_ = nullptr;
+  QToolButton* startButton_ = nullptr;
+  QToolButton* stopButton_ = nullptr;
+  bool blinkRed_ = true;
+  // The job origin before the last press on the path view (Ctrl+Z).
+  Point2 rememberedOrigin_;
   bool firstShowDone_ = false;
   bool closed_ = false;
   int textsSubscription_ = 0;

@@ -1,10 +1,12 @@
 #pragma once
 #include <QFrame>
+#include <QPoint>
 #include <cstdint>
 #include <functional>
 #include <optional>
 
 #include "model/DisplayList.h"
+#include "model/PathPick.h"
 
 namespace corvane {
 class System;
@@ -13,10 +15,17 @@ class System;
 namespace corvane::ui {
 
 // The path view: paints the job's display list, rebuilt from the core after
-// every change of job, settings or size.
+// every change of job, settings or size, with the status overlay written over
+// it on every refresh. The wheel zooms about the pointer (the zoom bar's
+// positions 1..20, 20 showing the whole table), the left or middle button
+// pans, a double click fits the job again, and a right click picks a point
+// of the job and offers the popup menu.
 class PathView final : public QFrame {
   Q_OBJECT
  public:
+  static constexpr int kFitZoom = 10;
+  static constexpr int kTableZoom = 20;
+
   PathView(System& system, QWidget* parent);
   // The next paint rebuilds the picture from the job.
   void invalidate();
@@ -29,17 +38,50 @@ class PathView final : public QFrame {
   const std::optional<DisplayList>& picture() const { return picture_; }
   // Where the overlay reads the tool's actual speed (none: 0).
   void setSpeedSource(std::function<std::int32_t()> source) { speed_ = std::move(source); }
+  // The status texts of the last refresh, painted over the job.
+  void setOverlay(DisplayList overlay);
+  const DisplayList& overlay() const { return overlay_; }
+
+  int zoom() const { return zoom_; }
+  // Moves the zoom bar, keeping the job point under `at` (pixels) in place.
+  void setZoom(int zoom, QPoint at);
+  // The zoom bar back to 10 and the job fitted and centred.
+  void fitJob();
+  // The pointer in job coordinates while it is over the view.
+  std::optional<Point2> pointerInJob() const;
+
+  // Right click: picks the point and returns what the popup offers; the
+  // popup itself runs `popupAction` with the chosen entry.
+  std::vector<PopupItem> pick(QPoint at);
+  std::function<void(PopupEntry)> popupAction;
+  bool popupOpen() const { return popupOpen_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
+  void rebuild();
+  void openPopup(QPoint at);
   System& system_;
   std::optional<DisplayList> list_;
   bool stale_ = true;
   std::function<std::int32_t()> speed_;
   std::optional<DisplayList> picture_;
+  DisplayList overlay_;
+  int zoom_ = kFitZoom;
+  // Set once the operator zoomed or panned; otherwise the job is fitted.
+  std::optional<ViewTransform> placed_;
+  std::optional<QPoint> panFrom_;
+  std::optional<QPoint> pointer_;
+  std::optional<DisplayList> pickMarks_;
+  bool popupOpen_ = false;
 };
 
 }  // namespace corvane::ui

@@ -27,6 +27,10 @@ PresetBox::PresetBox(System& system, QWidget* parent) : QComboBox(parent), syste
   setObjectName("PresetBox");
   setEditable(true);
   setInsertPolicy(QComboBox::NoInsert);
+  // The editable box keeps the keyboard focus and hands keys to its line
+  // edit directly, past any filter there: filter on the box itself, and on
+  // the line edit for keys sent to it.
+  installEventFilter(this);
   lineEdit()->installEventFilter(this);
   connect(this, &QComboBox::textActivated, this,
           [this](const QString& name) { LoadPreset(system_, name.toStdString()); });
@@ -43,9 +47,18 @@ void PresetBox::reload() {
 }
 
 bool PresetBox::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != lineEdit() || event->type() != QEvent::KeyPress)
+  const bool ours = watched == this || watched == lineEdit();
+  const auto type = event->type();
+  if (!ours || (type != QEvent::KeyPress && type != QEvent::ShortcutOverride))
     return QComboBox::eventFilter(watched, event);
   const auto& key = static_cast<const QKeyEvent&>(*event);
+  // Ctrl+S and Ctrl+D belong to the box while it has the focus, not to a
+  // window shortcut: claim them before the shortcut map sees them.
+  if (type == QEvent::ShortcutOverride) {
+    const char control = KeyCode(key);
+    if (control == 19 || control == 4) event->accept();
+    return false;
+  }
   // Cursor and editing keys without text move within the name as usual.
   const char code = KeyCode(key);
   if (code == 0 && !(key.modifiers() & Qt::ControlModifier)) return false;

@@ -10,6 +10,7 @@
 
 #include "sim/VirtualBoard.h"
 #include "support/SystemFixture.h"
+#include "ui/WindowFixture.h"
 #include "ui/MainWindow.h"
 #include "ui/PathView.h"
 #include "ui/QtHost.h"
@@ -22,52 +23,8 @@
 namespace corvane {
 namespace {
 
-struct UiSystem {
-  UiSystem() {
-    testing::QtApp();
-    Paths paths;
-    paths.programFolder = std::string(CORVANE_TEST_DATA_DIR) + "/";
-    paths.dataRoot = root.path() + "Quorvatek/";
-    paths.profileName = "Wood";
-    system = std::make_unique<System>(clock, host, paths);
-  }
-  testing::TempDir root;
-  FakeClock clock{{2026, 12, 9, 9, 5, 0, 0}};
-  ui::QtHost host;
-  std::unique_ptr<System> system;
-};
-
-// A created main window on a UiSystem; closed (with the closing steps) at the end.
-struct OpenWindow : UiSystem {
-  OpenWindow() : window(*system, nullptr) {
-    host.setMainWindow(&window);
-    created = window.create();
-  }
-  ~OpenWindow() {
-    window.close();
-    host.setMainWindow(nullptr);
-  }
-  // Shows the window and waits for its first-show steps.
-  bool showAndWait() {
-    QSignalSpy firstShow(&window, &ui::MainWindow::firstShowFinished);
-    window.show();
-    return firstShow.wait(2000);
-  }
-  ui::MainWindow window;
-  bool created = false;
-};
-
-// An OpenWindow talking to the in-process virtual board; closed while its
-// controller still exists, as the program's closing needs it.
-struct VirtualBoardWindow : OpenWindow {
-  VirtualBoardWindow()
-      : controller(MakeController(*system, ParseCommandLine({"--device=virtual"}))) {
-    BindControllerFields(*system, *controller);
-    window.attachController(controller.get());
-  }
-  ~VirtualBoardWindow() { window.close(); }
-  std::unique_ptr<Controller> controller;
-};
+using testing::OpenWindow;
+using testing::VirtualBoardWindow;
 
 TEST(MainWindow, StartsWithCaptionTimersAndLogLines) {
   OpenWindow u;
@@ -115,8 +72,8 @@ TEST(MainWindow, ResizeKeepsThePanelsWhereTheOperatorExpectsThem) {
   QApplication::processEvents();
   const QWidget* view = window.findChild<QWidget*>("PathView");
   ASSERT_NE(view, nullptr);
-  EXPECT_EQ(view->geometry(), QRect(330, 44, 660, 620));
-  EXPECT_EQ(window.findChild<QWidget*>("ParameterPanel")->geometry().topLeft(), QPoint(10, 44));
+  EXPECT_EQ(view->geometry(), QRect(320, 60, 670, 608));
+  EXPECT_EQ(window.findChild<QWidget*>("ParameterPanel")->geometry().topLeft(), QPoint(10, 60));
   window.resize(100, 100);
   QApplication::processEvents();
   EXPECT_EQ(window.size(), QSize(470, 250));

@@ -1,0 +1,203 @@
+#include "ui/JogPanel.h"
+
+#include <QGridLayout>
+#include <QMouseEvent>
+#include <QToolButton>
+
+#include "machine/Jog.h"
+#include "machine/Referencing.h"
+#include "system/System.h"
+#include "virtual/ControllerSetup.h"
+
+namespace corvane::ui {
+namespace {
+
+struct JogButtonSpec {
+  const char* name;
+  const char* caption;
+  const char* hint;
+  int direction;
+  int row, column;
+};
+
+constexpr JogButtonSpec kJogButtons[] = {
+    {"SpeedButton11", "\u2196", "X-  Y+", jog::kXMinusYPlus, 0, 0},
+    {"UpButton", "\u2191", "Y+", jog::kYPlus, 0, 1},
+    {"SpeedButton8", "\u2197", "X+  Y+", jog::kXPlusYPlus, 0, 2},
+    {"LeftButton", "\u2190", "X-", jog::kXMinus, 1, 0},
+    {"RightButton", "\u2192", "X+", jog::kXPlus, 1, 2},
+    {"SpeedButton10", "\u2199", "X-  Y-", jog::kXMinusYMinus, 2, 0},
+    {"DownButton", "\u2193", "Y-", jog::kYMinus, 2, 1},
+    {"SpeedButton9", "\u2198", "X+  Y-", jog::kXPlusYMinus, 2, 2},
+    {"PgUpButton", "Z+", "Z+", jog::kZPlus, 0, 3},
+    {"PgDownButton", "Z-", "Z-", jog::kZMinus, 2, 3},
+};
+
+struct PlacementSpec {
+  const char* name;
+  const char* hint;
+  PlacementButton button;
+};
+
+// The nine placement buttons in their 3 × 3 grid, top row first.
+constexpr PlacementSpec kPlacements[] = {
+    {"sPlaceLT", "X = 0 ; Y = TOP", PlacementButton::LeftTop},
+    {"sPlaceT", "Y = TOP", PlacementButton::Top},
+    {"sPlaceRT", "X = RIGHT, Y = TOP", PlacementButton::RightTop},
+    {"sPlaceL", "X = 0", PlacementButton::Left},
+    {"sPlaceC", "XY = CENTER", PlacementButton::Centre},
+    {"sPlaceR", "X = RIGHT", PlacementButton::Right},
+    {"sPlaceLB", "XY = 0", PlacementButton::LeftBottom},
+    {"sPlaceB", "Y = 0", PlacementButton::Bottom},
+    {"sPlaceRB", "X = RIGHT, Y = 0", PlacementButton::RightBottom},
+};
+
+bool IsZ(int direction) { return direction == jog::kZPlus || direction == jog::kZMinus; }
+
+}  // namespace
+
+JogPanel::JogPanel(System& system, Controller& controller, Jog& jog, Referencing& referencing,
+                   QWidget* parent)
+    : QFrame(parent), system_(system), controller_(controller), jog_(jog), referencing_(referencing) {
+  setObjectName("JogPanel");
+  setFrameShape(QFrame::StyledPanel);
+  auto* grid = new QGridLayout(this);
+  grid->setSpacing(2);
+  grid->setContentsMargins(4, 4, 4, 4);
+  for (const JogButtonSpec& spec : kJogButtons) {
+    QToolButton* b = addButton(spec.name, QString::fromUtf8(spec.caption), spec.hint);
+    b->setProperty("jogDirection", spec.direction);
+    b->installEventFilter(this);
+    jogButtons_.insert(spec.direction, b);
+    grid->addWidget(b, spec.row, spec.column);
+  }
+  torch_ = addButton("SpeedButton12", "ON", "ON / OFF [ space ]");
+  torch_->setCheckable(true);
+  torch_->installEventFilter(this);
+  grid->addWidget(torch_, 1, 1);
+  zero_ = addButton("Z0Button", "Z=0", "Z = 0");
+  zero_->installEventFilter(this);
+  grid->addWidget(zero_, 1, 3);
+
+  const struct {
+    const char* name;
+    const char* caption;
+    std::function<void(bool right)> run;
+  } references[] = {
+      {"button3", "X Y Z", [this](bool) { referencing_.ReferenceAll(); }},
+      {"Button9", "X  Y", [this](bool) { referencing_.ReferenceXY(); }},
+      {"Button8", "Z", [this](bool right) { referencing_.ZButton(right); }},
+      {"ButtonA", "A", [this](bool right) { referencing_.AButton(right); }},
+  };
+  int column = 0;
+  for (const auto& r : references) {
+    QToolButton* b = addButton(r.name, r.caption, r.caption);
+    b->setProperty("rightAction", true);
+    connect(b, &QToolButton::clicked, this, [this, run = r.run] {
+      if (system_.Busy) return;
+      run(false);
+    });
+    // The right button has its own action on "Z" and "A".
+    b->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(b, &QToolButton::customContextMenuRequested, this, [this, run = r.run] {
+      if (system_.Busy) return;
+      run(true);
+    });
+    grid->addWidget(b, 3, column++);
+  }
+
+  auto* placement = new QGridLayout;
+  placement->setSpacing(1);
+  for (int i = 0; i < 9; ++i) {
+    const PlacementSpec& spec = kPlacements[i];
+    QToolButton* b = addButton(spec.name, "\u25aa", spec.hint);
+    b->setFixedSize(22, 22);
+    connect(b, &QToolButton::clicked, this, [this, which = spec.button] { place(which); });
+    placement->addWidget(b, i / 3, i % 3);
+  }
+  grid->addLayout(placement, 0, 4, 3, 1);
+  QToolButton* position = addButton("sPosition", "Pos", "Material / Project position");
+  connect(position, &QToolButton::clicked, this, [this] {
+    if (showPositionDialog) showPositionDialog();
+  });
+  grid->addWidget(position, 3, 4);
+}
+
+QToolButton* JogPanel::addButton(const char* name, const QString& caption, const QString& hint) {
+  auto* b = new QToolButton(this);
+  b->setObjectName(name);
+  b->setText(caption);
+  b->setToolTip(hint);
+  b->setMinimumSize(34, 30);
+  b->setFocusPolicy(Qt::NoFocus);
+  return b;
+}
+
+void JogPanel::pressJog(int direction, bool right) {
+  QToolButton* b = jogButtons_.value(direction);
+  if (b) b->setDown(true);
+  if (IsZ(direction))
+    jog_.PressZ(direction == jog::kZPlus, right);
+  else
+    jog_.PressXY(direction, right);
+  // A diagonal made of two held keys shows as its own button.
+  if (QToolButton* shown = jogButtons_.value(jog_.JogDirection)) shown->setDown(true);
+}
+
+void JogPanel::releaseJog(int direction) {
+  for (QToolButton* b : jogButtons_) b->setDown(false);
+  jog_.Release(IsZ(direction));
+}
+
+void JogPanel::clickTorch(bool right) {
+  const bool after = jog_.TorchButton(torch_->isChecked(), right);
+  torch_->setChecked(after);
+}
+
+void JogPanel::showTorch(bool on) { torch_->setChecked(on); }
+
+void JogPanel::zeroZ(bool right) {
+  if (system_.Busy) return;
+  jog_.ZeroZ(right);
+  if (redraw) redraw();
+}
+
+void JogPanel::place(PlacementButton button) {
+  if (system_.Busy) return;
+  const PlacementResult result = PlaceJob(button, system_.job, system_.prep, system_.log,
+                                          system_.host, system_.parser.imperial);
+  if (!result.applied) return;
+  if (result.setPosition) {
+    const AxisPosition& p = *result.setPosition;
+    controller_.commands.SetPosition(p.x, p.y, p.z, p.a);
+  }
+  system_.fields.setText(Window::Main, "xXM", result.fieldXM);
+  system_.fields.setText(Window::Main, "xYM", result.fieldYM);
+  if (redraw) redraw();
+}
+
+bool JogPanel::eventFilter(QObject* watched, QEvent* event) {
+  auto* b = qobject_cast<QToolButton*>(watched);
+  if (!b) return QFrame::eventFilter(watched, event);
+  const auto type = event->type();
+  if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::Leave)
+    return QFrame::eventFilter(watched, event);
+  const bool right =
+      type != QEvent::Leave && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+  if (b == torch_ || b == zero_) {
+    if (type != QEvent::MouseButtonRelease) return type == QEvent::MouseButtonPress;
+    if (b == torch_) clickTorch(right);
+    if (b == zero_) zeroZ(right);
+    return true;
+  }
+  const int direction = b->property("jogDirection").toInt();
+  if (type == QEvent::MouseButtonPress) pressJog(direction, right);
+  if (type == QEvent::MouseButtonRelease) releaseJog(direction);
+  if (type == QEvent::Leave && b->isDown()) {
+    b->setDown(false);
+    jog_.Leave();
+  }
+  return type != QEvent::Leave;
+}
+
+}  // namespace corvane::ui

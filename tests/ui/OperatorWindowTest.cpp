@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+#include <QWindow>
+#include <algorithm>
+#include <filesystem>
+
+#include "machine/Jog.h"
+#include "model/PathPick.h"
+#include "ui/JogPanel.h"
+#include "ui/PathView.h"
+#include "ui/PresetBox.h"
+#include "ui/WindowFixture.h"
+#include "wire/Commands.h"
+
+namespace corvane {
+namespace {
+
+using testing::OpenWindow;
+using testing::TappedBoardWindow;
+namespace cmd = wire::cmd;
+
+// A key event as the platform delivers it: to the window first, which hands
+// it to its focus widget.
+void Key(QWindow* window, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = {},
+         const QString& text = {}, bool autoRepeat = false) {
+  QKeyEvent event(type, key, modifiers, text, autoRepeat);
+  QCoreApplication::sendEvent(window, &event);
+}
+void Press(QWindow* window, int key, Qt::KeyboardModifiers modifiers = {}, const QString& text = {}) {
+  Key(window, QEvent::KeyPress, key, modifiers, text);
+  Key(window, QEvent::KeyRelease, key, modifiers, text);
+}
+long Count(const std::vector<std::uint8_t>& codes, std::uint8_t code) {
+  return std::count(codes.begin(), codes.end(), code);
+}
+
+struct ConnectedWindow : TappedBoardWindow {
+  ConnectedWindow() {
+    ok = created && showAndWait() && controller->link.state.LinkConnected;
+    main = window.windowHandle();
+    QTest::qWait(50);
+  }
+  bool ok = false;
+  QWindow* main = nullptr;
+};
+
+// Holding an arrow key: the platform repeats the press; the machine gets one
+// jog start and, on the key-up, one stop.
+TEST(OperatorKeys, HoldingAnArrowStartsOneJogAndItsReleaseOneStop) {
+  ConnectedWindow u;
+  ASSERT_TRUE(u.ok);
+  const std::size_t from = u.frames();
+  Key(u.main, QEvent::KeyPress, Qt::Key_Left);
+  for (int i = 0; i < 5; ++i) {
+    Key(u.main, QEvent::KeyRelease, Qt::Key_Left, {}, {}, true);
+    Key(u.main, QEvent::KeyPress, Qt::Key_Left, {}, {}, true);
+  }
+  // A second press without a release (a lost key-up elsewhere) is swallowed too.
+  Key(u.main, QEvent::KeyPress, Qt::Key_Left);
+  EXPECT_EQ(u.window.jog()->JogDirection, jog::kXMinus);
+  Key(u.main, QEvent::KeyRelease, Qt::Key_Left);
+  const auto codes = u.codesSince(from);
+  EXPECT_EQ(Count(codes, cmd::kManualStart), 1);
+  EXPECT_GE(Count(codes, cmd::kXyLine), 1);
+  EXPECT_EQ(Count(codes, cmd::kStop), 1);
+  EXPECT_EQ(u.window.jog()->JogDirection, jog::kNone);
+}
+
+// A key pressed while a modal dialog is open never moves the machine, also
+// when its repeats and its release arrive at the main window after the
+// dialog closed; Esc in the dialog still stops everything.
+TEST(OperatorKeys, AKeyPressedUnderAModalDialogMovesNothingButEscStops) {
+  ConnectedWindow u;
+  ASSERT_TRUE(u.ok);
+  QDialog dialog(&u.window);
+  dialog.setModal(true);
+  dialog.show();
+  QTest::qWait(20);
+  ASSERT_NE(QApplication::activeModalWidget(), nullptr);
+  const std::size_t from = u.frames();
+  Key(dialog.windowHandle(), QEvent::KeyPress, Qt::Key_PageUp);
+  Key(dialog.windowHandle(), QEvent::KeyPress, Qt::Key_Right);
+  Key(dialog.windowHandle(), QEvent::KeyPress, Qt::Key_F2);
+  dialog.hide();
+  QTest::qWait(20);
+  for (int i = 0; i < 3; ++i) Key(u.main, QEvent::KeyPress, Qt::Key_Right, {}, {}, true);
+  Key(u.main, QEvent::KeyRelease, Qt::Key_Right);
+  Key(u.main, QEvent::KeyRelease, Qt::Key_PageUp);
+  auto codes = u.codesSince(from);
+  for (std::uint8_t moving : {cmd::kXyLine, cmd::kZMove, cmd::kManualStart, cmd::kMotionReset})
+    EXPECT_EQ(Count(codes, moving), 0) << int(moving);
+  EXPECT_EQ(u.window.jog()->JogDirection, jog::kNone);
+
+  dialog.show();
+  QTest::qWait(20);
+  Key(dialog.windowHandle(), QEvent::KeyPress, Qt::Key_Escape);
+  codes = u.codesSince(from);
+  EXPECT_EQ(Count(codes, cmd::kStop), 1) << "Esc stops from any window";
+}
+
+// The preset box keeps the keyboard focus in the real window: its filter
+// sees the keys there, Ctrl+S saves, and Space types a space instead of
+// switching the torch.
+TEST(OperatorKeys, ThePresetBoxFiltersItsKeysAndKeepsSpace) {
+  ConnectedWindow u;
+  ASSERT_TRUE(u.ok);
+  auto* box = u.window.findChild<ui::PresetBox*>("PresetBox");
+  ASSERT_NE(box, nullptr);
+  u.window.activateWindow();
+  box->setFocus();
+  box->setEditText("");
+  QTest::qWait(20);
+  ASSERT_TRUE(box->hasFocus() || box->lineEdit()->hasFocus());
+  for (const char c : std::string("Ab,;1"))
+    Press(u.main, Qt::Key_unknown, {}, QString(QChar(c)));
+  EXPECT_EQ(box->currentText(), "Ab1");
+  const std::size_t from = u.frames();
+  Press(u.main, Qt::Key_Space, {}, " ");
+  EXPECT_EQ(box->currentText(), "Ab1 ");
+  Press(u.main, Qt::Key_Backspace, {}, "\b");
+  Press(u.main, Qt::Key_S, Qt::ControlModifier, QString(QChar(19)));
+  EXPECT_TRUE(std::filesystem::exists(u.system->paths.storeFolder() + "par_Ab1"));
+  const auto codes = u.codesSince(from);
+  EXPECT_EQ(Count(codes, cmd::kTorchOn), 0);
+  EXPECT_FALSE(u.window.findChild<QToolButton*>("SpeedButton12")->isChecked());
+}
+
+TEST(OperatorKeys, FieldsKeepOnlyWhatTheyAcceptAndNothingWhileBusy) {
+  OpenWindow u;
+  ASSERT_TRUE(u.created);
+  const struct {
+    const char* field;
+    const char* typed;
+    const char* kept;
+  } cases[] = {{"xFeed", "12a,5", "12.5"}, {"eTime", "1.5x0", "150"}, {"xFeed2", "50%,", "50%."},
+               {"xX", "-1,2", "-1.2"},   {"xrD", "7,5-", "7.5"}};
+  for (const auto& c : cases) {
+    auto* edit = u.window.findChild<QLineEdit*>(c.field);
+    ASSERT_NE(edit, nullptr) << c.field;
+    edit->clear();
+    QTest::keyClicks(edit, c.typed);
+    EXPECT_EQ(edit->text(), c.kept) << c.field;
+    EXPECT_EQ(u.system->fields.text(Window::Main, c.field), c.kept) << c.field;
+  }
+  u.system->Busy = true;
+  auto* feed = u.window.findChild<QLineEdit*>("xFeed");
+  QTest::keyClicks(feed, "9");
+  QTest::keyClick(feed, Qt::Key_Backspace);
+  EXPECT_EQ(feed->text(), "12.5");
+  u.system->Busy = false;
+
+  // Enter in the origin fields applies them.
+  auto* originX = u.window.findChild<QLineEdit*>("xXM");
+  originX->clear();
+  QTest::keyClicks(originX, "12,5");
+  QTest::keyClick(originX, Qt::Key_Return);
+  EXPECT_EQ(u.system->job.ProjectOriginX, 1250);
+}
+
+// The fields of the position dialog and the tube panel are there, with
+// captions, and no longer in the parameter list under their internal names.
+TEST(MainWindowLayout, EveryControlIsReachableAt1024x768AndTheSizeIsKept) {
+  TappedBoardWindow u;
+  ASSERT_TRUE(u.created && u.showAndWait());
+  u.window.resize(1024, 768);
+  QApplication::processEvents();
+  const QRect inside = u.window.rect();
+  std::vector<QWidget*> controls;
+  // (The configuration's buttons join the toolbar when the program binds them.)
+  for (const char* name : {"OpenProject", "SaveProject", "Analise", "Help", "SpeedButton2",
+                           "SpeedButton5", "ExitButton", "ConnectText",
+                           "ErrorLabel", "PathView", "ParameterPanel", "SideView", "JogPanel",
+                           "StatusLink", "ProgressBar", "sStart", "sStop", "sFF"}) {
+    auto* w = u.window.findChild<QWidget*>(name);
+    ASSERT_NE(w, nullptr) << name;
+    if (w->isHidden()) continue;
+    EXPECT_TRUE(inside.contains(w->geometry())) << name;
+    controls.push_back(w);
+  }
+  for (QWidget* a : controls)
+    for (QWidget* b : controls)
+      if (a != b && a->parentWidget() == &u.window && b->parentWidget() == &u.window)
+        EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+            << a->objectName().toStdString() << " over " << b->objectName().toStdString();
+  for (const char* name : {"xrB", "xrD", "xX", "xYM"}) {
+    QWidget* field = u.window.findChild<QWidget*>(name);
+    ASSERT_NE(field, nullptr);
+    EXPECT_FALSE(u.window.findChild<QWidget*>("ParameterPanel")->isAncestorOf(field)) << name;
+  }
+  u.window.resize(760, 560);
+  u.window.close();
+  ui::MainWindow again(*u.system, nullptr);
+  EXPECT_EQ(again.size(), QSize(760, 560));
+}
+
+TEST(MainWindowLayout, AClickOnTheErrorLabelClearsIt) {
+  OpenWindow u;
+  ASSERT_TRUE(u.created && u.showAndWait());
+  u.window.setErrorText("Machine not referenced!");
+  auto* label = u.window.findChild<QLabel*>("ErrorLabel");
+  QTest::mouseClick(label, Qt::LeftButton);
+  EXPECT_EQ(label->text(), "");
+}
+
+// The popup's entries on a picked point: "Move here" drives the board there
+// through a sound stream; the menu offers the cutting entries only after a hit.
+TEST(PathPopup, MoveHereAndMoveZeroDriveTheBoardAndCuttingNeedsAHit) {
+  ConnectedWindow u;
+  ASSERT_TRUE(u.ok);
+  u.RecordStream();
+  ui::PathView* view = u.window.pathView();
+  view->repaint();
+  const JobState& job = u.system->job;
+  ASSERT_FALSE(job.Job.empty());
+  const ContourPoint vertex = job.Job[0][1];
+  const ScreenPoint at = u.system->prep.View.ToScreen(vertex.x, vertex.y);
+  const auto items = view->pick({at.x, at.y});
+  const auto enabled = [&](PopupEntry e) {
+    return std::any_of(items.begin(), items.end(), [&](const PopupItem& i) { return i.entry == e && i.enabled; });
+  };
+  EXPECT_TRUE(enabled(PopupEntry::CutAllFromObject));
+  EXPECT_TRUE(enabled(PopupEntry::MoveHere));
+  const Point2 picked = job.ResumePoint;
+  u.window.runPopupEntry(PopupEntry::MoveHere);
+  u.controller->commands.WaitIdle();
+  EXPECT_NEAR(job.MachinePosition.x, job.ProjectOriginX + picked.x, 1);
+  EXPECT_NEAR(job.MachinePosition.y, job.ProjectOriginY + picked.y, 1);
+  u.window.runPopupEntry(PopupEntry::MoveToZero);
+  u.controller->commands.WaitIdle();
+  EXPECT_NEAR(job.MachinePosition.x, job.ProjectOriginX, 1);
+  EXPECT_NEAR(job.MachinePosition.y, job.ProjectOriginY, 1);
+  const auto faults = testing::CheckStream(u.stream, u.board().executed());
+  EXPECT_TRUE(faults.empty()) << testing::DescribeStream(u.stream);
+
+  const auto missed = view->pick({2, 2});
+  for (const PopupItem& item : missed)
+    if (item.entry == PopupEntry::CutAllFromObject || item.entry == PopupEntry::CutFromThisPoint)
+      EXPECT_FALSE(item.enabled);
+}
+
+// The wheel zooms about the pointer, the double click fits the job again.
+TEST(PathPopup, TheWheelZoomsAboutThePointerAndADoubleClickFitsAgain) {
+  OpenWindow u;
+  ASSERT_TRUE(u.created && u.showAndWait());
+  ui::PathView* view = u.window.pathView();
+  view->repaint();
+  const QPoint at(view->width() / 3, view->height() / 2);
+  const Point2 before = u.system->prep.View.ToJob(at.x(), at.y());
+  const double fitted = u.system->prep.View.scale;
+  QWheelEvent in(at, view->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(view, &in);
+  view->repaint();
+  EXPECT_EQ(view->zoom(), 9);
+  EXPECT_LT(u.system->prep.View.scale, fitted);
+  const Point2 after = u.system->prep.View.ToJob(at.x(), at.y());
+  EXPECT_NEAR(after.x, before.x, u.system->prep.View.scale * 1.5);
+  EXPECT_NEAR(after.y, before.y, u.system->prep.View.scale * 1.5);
+  QTest::mouseDClick(view, Qt::LeftButton, {}, at);
+  view->repaint();
+  EXPECT_EQ(view->zoom(), 10);
+  EXPECT_EQ(u.system->prep.View.scale, fitted);
+}
+
+}  // namespace
+}  // namespace corvane
