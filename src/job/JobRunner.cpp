@@ -11,6 +11,7 @@
 #include "machine/Moves.h"
 #include "model/Geometry.h"
 #include "store/FieldValues.h"
+#include "store/JobFile.h"
 #include "store/SettingsStore.h"
 #include "store/StoreFiles.h"
 #include "system/System.h"
@@ -33,6 +34,8 @@ constexpr Point2 kFarAway{-100000, -100000};
 // kerf correction puts the torch beside the drawn line.
 constexpr double kJournalTolerance = 100;
 constexpr const char* kJournalFile = "job.jnl";
+constexpr const char* kJournalJobCopy = "job.jnl.cvp2";
+constexpr std::size_t kMaxJobCopyBytes = 256u * 1024u * 1024u;
 
 bool Cuttable(const CNCpath& c) {
   const std::int32_t kind = ContourKindOf(c);
@@ -357,8 +360,13 @@ void JobRunner::Start() {
     commands_.WaitIdle();
     system_.host.setErrorLabel("");
   }
-  if (link_.state.LinkConnected && !cutting_.DryRun && !journal_->Begin(job))
-    system_.log.WriteLog("Job journal not written: \"" + journal_->path() + "\"");
+  if (link_.state.LinkConnected && !cutting_.DryRun) {
+    if (!journal_->Begin(job)) system_.log.WriteLog("Job journal not written: \"" + journal_->path() + "\"");
+    const std::string identity = JobIdentity(job);
+    if (journal_->active() && identity != copiedJob_ &&
+        WriteJobFile(system_, system_.paths.storeFolder() + kJournalJobCopy))
+      copiedJob_ = identity;
+  }
   // Every status A read while the job runs goes through the journal.
   auto& statusHook = commands_.ui.redrawToolMarker;
   const std::function<void()> screen = statusHook;
@@ -416,21 +424,33 @@ void JobRunner::OnStatusA() {
     journal_->Progress(job.CurrentContour, vertex, at, false);
 }
 
-std::optional<JournalRecord> JobRunner::PendingResume() const {
-  return corvane::PendingResume(journal_->path(), system_.job);
+std::optional<JobRunner::ResumeOffer> JobRunner::PendingResume() const {
+  if (auto loaded = corvane::PendingResume(journal_->path(), system_.job)) return ResumeOffer{*loaded, false};
+  const auto bytes = ReadWholeFile(system_.paths.storeFolder() + kJournalJobCopy, kMaxJobCopyBytes);
+  if (!bytes) return std::nullopt;
+  JobFileContent content = DecodeJobFile(*bytes, true, system_.log);
+  JobState copy;
+  copy.Job = std::move(content.job);
+  if (content.origin) {
+    copy.ProjectOriginX = content.origin->x;
+    copy.ProjectOriginY = content.origin->y;
+  }
+  if (auto kept = corvane::PendingResume(journal_->path(), copy)) return ResumeOffer{*kept, true};
+  return std::nullopt;
 }
 
 bool JobRunner::OfferResume() {
-  const std::optional<JournalRecord> pending = PendingResume();
+  const std::optional<ResumeOffer> pending = PendingResume();
   if (!pending) return false;
-  const std::string question = ResumeQuestion(*pending);
+  const std::string question = ResumeQuestion(pending->record);
   system_.log.WriteLog(question);
   if (system_.host.ask(question, Buttons::YesNo) != Answer::Yes) {
     RemoveFile(journal_->path());
     system_.log.WriteLog("Resume declined: journal cleared");
     return false;
   }
-  PrepareResume(*pending);
+  if (pending->loadCopy && !ReadJobFile(system_, system_.paths.storeFolder() + kJournalJobCopy)) return false;
+  PrepareResume(pending->record);
   return true;
 }
 

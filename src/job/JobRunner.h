@@ -60,8 +60,14 @@ class JobRunner {
 
   // The journal of the running job in the profile (STORE/job.jnl).
   JobJournal& journal() { return *journal_; }
-  // A run of the loaded job that a crash, a kill or a power cut ended.
-  std::optional<JournalRecord> PendingResume() const;
+  // A run that a crash, a kill or a power cut ended: of the loaded job, or of
+  // the job the journal keeps a copy of (STORE/job.jnl.cvp2), since the job
+  // file of the profile is only written at closing.
+  struct ResumeOffer {
+    JournalRecord record;
+    bool loadCopy = false;  // the loaded job is another: the copy is read first
+  };
+  std::optional<ResumeOffer> PendingResume() const;
   // Makes Resume continue at the journal's point: the torch off, the head
   // lifted to the floating height (when connected), the contour and the stop
   // point set. Logs what it did.
@@ -96,6 +102,7 @@ class JobRunner {
   std::int64_t startLockUntil_;
   std::int64_t startedAt_ = 0;
   std::unique_ptr<JobJournal> journal_;
+  std::string copiedJob_;  // identity of the job the copy holds
   bool powerLost_ = false;
 };
 

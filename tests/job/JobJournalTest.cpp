@@ -10,6 +10,7 @@
 #include "job/JobFixture.h"
 #include "job/JobJournal.h"
 #include "model/Geometry.h"
+#include "store/SettingsStore.h"
 #include "wire/Codes.h"
 
 namespace corvane::testing {
@@ -188,12 +189,18 @@ TEST_F(JobJournalRun, AfterAKillTheNextStartResumesAtTheLastConfirmedPoint) {
   ::waitpid(child, &status, 0);
   ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child ran to its end";
 
-  const auto offer = controller->runner.PendingResume();
-  ASSERT_TRUE(offer.has_value());
+  // The profile's job file still holds the job before (it is written at closing).
+  const tCNCPath cut = system->job.Job;
+  system->job.Job = {Square(0, 0, 1000)};
+  SaveSettings(*system);
+  const auto pending = controller->runner.PendingResume();
+  ASSERT_TRUE(pending.has_value());
+  EXPECT_TRUE(pending->loadCopy);
+  const JournalRecord* offer = &pending->record;
   EXPECT_EQ(offer->state, JournalState::Running);
   EXPECT_EQ(offer->contour, 1);
   EXPECT_GE(offer->vertex, 2) << "progress inside the contour, not only its start";
-  const CNCpath& second = system->job.Job[1];
+  const CNCpath& second = cut[1];
   EXPECT_TRUE(NearSegment(Point64{offer->point.x, offer->point.y}, second[static_cast<std::size_t>(offer->vertex)],
                           second[static_cast<std::size_t>(offer->vertex) + 1], 1))
       << "the point lies on the segment after its vertex";
@@ -204,6 +211,7 @@ TEST_F(JobJournalRun, AfterAKillTheNextStartResumesAtTheLastConfirmedPoint) {
   host.answers = {Answer::Yes};
   ASSERT_TRUE(controller->runner.OfferResume());
   EXPECT_EQ(host.questions, std::vector<std::string>{ResumeQuestion(*offer)});
+  EXPECT_EQ(system->job.Job, cut) << "the job of the interrupted run is back";
   EXPECT_FALSE(board().board().torchOn());
   const double floatSteps = (system->job.ProjectOriginZ + 1270) * system->scales.SZ;
   EXPECT_GE(board().board().position()[2], floatSteps - 2) << "the head at the floating height or above";
@@ -235,8 +243,10 @@ TEST_F(JobJournalRun, APowerCutOfTheBoardStopsTheJobAndOffersTheResume) {
       EXPECT_TRUE(e.from == e.to) << "command " << int(e.request.command) << " moved after the power-up";
     }
   }
-  const auto offer = controller->runner.PendingResume();
-  ASSERT_TRUE(offer.has_value());
+  const auto pending = controller->runner.PendingResume();
+  ASSERT_TRUE(pending.has_value());
+  EXPECT_FALSE(pending->loadCopy);
+  const JournalRecord* offer = &pending->record;
   EXPECT_EQ(offer->state, JournalState::PowerLost);
   EXPECT_EQ(offer->contour, 1);
   EXPECT_EQ(system->job.StopPoint, offer->point) << "Resume in this session starts there too";
