@@ -9,6 +9,9 @@ packages=(
   xvfb xauth openbox xdotool stm32flash
   dpkg-dev file  # the Debian package: cpack finds its dependencies with these
 )
+# Extra packages one script needs (scripts/fuzz.sh: clang).
+read -r -a extra <<< "${CORVANE_EXTRA_PACKAGES:-}"
+packages+=("${extra[@]+"${extra[@]}"}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
