@@ -566,6 +566,7 @@ void MainWindow::bindJog() {
   c.moves.ui.jogDirection = [this] { return jog_->JogDirection; };
   c.commands.ui.pathViewSuspended = [this] { return drawingPanel_->popupOpen(); };
   c.connection.ui.startReferencingPrompt = [this] { referencing_->reminderArmed = true; };
+  c.runner.ui.startReferencing = [this] { referencing_->reminderArmed = true; };
   connect(timers_.value("TREF"), &QTimer::timeout, this, [this] {
     if (referencing_ && !system_.Busy) referencing_->ReminderTick();
   });

@@ -268,3 +268,44 @@ TEST(PathPopup, TheWheelZoomsAboutThePointerAndADoubleClickFitsAgain) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// Esc while a job streams to the board: the stop reaches the wire as command
+// 200 within one exchange of the key event's arrival. The key is posted as
+// the platform would, at several moments of the job in fake time; the worst
+// case is printed for the record.
+TEST(StopLatency, EscDuringAStreamingJobReachesTheWireWithinOneExchange) {
+  std::size_t worst = 0;
+  for (const std::int64_t at : {300000, 1100000, 2500000, 4700000, 9000000}) {
+    testing::TappedBoardWindow u;
+    ASSERT_TRUE(u.created && u.showAndWait() && u.controller->link.state.LinkConnected);
+    QWindow* main = u.window.windowHandle();
+    u.clock.advance(1500000);  // past the start lock after the program's start
+    std::optional<std::size_t> postedAt;
+    bool runningAtPost = false;
+    const std::int64_t start = u.clock.nowMicros();
+    u.clock.addListener([&](std::int64_t now) {
+      if (postedAt || now < start + at) return;
+      postedAt = u.frames();
+      runningAtPost = u.system->Busy;
+      QCoreApplication::postEvent(main, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+    });
+    Key(main, QEvent::KeyPress, Qt::Key_F5);
+    ASSERT_TRUE(postedAt.has_value()) << "the job ended before " << at << " us\n"
+                                      << testing::ReadFileText(u.system->log.path());
+    EXPECT_TRUE(runningAtPost) << "the job was streaming when the key came, at " << at;
+    const auto codes = u.tap->commandCodes();
+    const auto stop = std::find(codes.begin() + long(*postedAt), codes.end(), wire::cmd::kStop);
+    ASSERT_NE(stop, codes.end()) << at;
+    const auto between = std::size_t(stop - codes.begin()) - *postedAt;
+    worst = std::max(worst, between);
+    EXPECT_LE(between, 1u) << "exchanges between the key and the stop, key at " << at << " us";
+    Key(main, QEvent::KeyRelease, Qt::Key_F5);
+  }
+  std::printf("stop latency: worst %zu exchange(s) between the Esc key event and command 200\n", worst);
+}
+
+}  // namespace
+}  // namespace corvane
