@@ -322,7 +322,8 @@ void MainWindow::showTexts() {
 
 // The bar shows how far the start contour lies into the job.
 void MainWindow::showProgress() {
-  progressBar_->setMaximum(std::max<int>(1, int(system_.job.Job.size())));
+  // The bar runs from the first to the last index, as a click on it is scaled.
+  progressBar_->setMaximum(std::max<int>(1, int(system_.job.Job.size()) - 1));
   progressBar_->setValue(std::max(0, system_.job.CurrentContour));
 }
 
@@ -517,7 +518,8 @@ void MainWindow::attachController(Controller* controller) {
 void MainWindow::bindJob() {
   Controller& c = *controller_;
   c.commands.ui.redrawToolMarker = [this] { drawingPanel_->update(); };
-  c.commands.ui.redrawStatusPanel = [this] { drawingPanel_->update(); };
+  // The job's own status reads keep the overlay current while the refresh rests.
+  c.commands.ui.redrawStatusPanel = [this] { refreshOverlay(); };
   c.commands.ui.startJob = [this] { runJob(JobStart::Start); };
   drawingPanel_->setSpeedSource([this] { return controller_ ? controller_->commands.status.ActualSpeed : 0; });
   c.runner.ui.shiftHeld = [] { return (QApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0; };

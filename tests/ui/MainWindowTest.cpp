@@ -215,8 +215,9 @@ TEST(PathView, SteppingToAContourShowsItsPlannedPath) {
   EXPECT_TRUE(planDrawn);
   u.window.findChild<QToolButton*>("sFF")->click();
   EXPECT_EQ(u.system->job.CurrentContour, int(u.system->job.Job.size()) - 1);
-  EXPECT_EQ(u.window.findChild<QProgressBar*>("ProgressBar")->value(),
-            u.system->job.CurrentContour);
+  auto* bar = u.window.findChild<QProgressBar*>("ProgressBar");
+  EXPECT_EQ(bar->value(), u.system->job.CurrentContour);
+  EXPECT_EQ(bar->value(), bar->maximum()) << "the last contour fills the bar";
   u.window.findChild<QToolButton*>("sRev")->click();
   EXPECT_EQ(u.system->job.CurrentContour, -1);
 }
