@@ -306,6 +306,7 @@ void JobRunner::FinishRun() {
   // After a power cycle the board's positions mean nothing: the last point it
   // confirmed before is where the job stands.
   if (powerLost_ && journal_->last().contour == job.CurrentContour) job.StopPoint = journal_->last().point;
+  linkLost_ = stopped && !link_.state.LinkConnected;
   journal_->End(!stopped ? JournalState::Finished : powerLost_ ? JournalState::PowerLost : JournalState::Stopped);
   const auto& f = system_.fields;
   GoTo(system_, commands_, moves_, f.text(kConfig, "eENDx"), f.text(kConfig, "eENDy"), f.text(kConfig, "eENDz"));
@@ -468,6 +469,7 @@ void JobRunner::PrepareResume(const JournalRecord& record) {
   }
   job.CurrentContour = record.contour;
   job.StopPoint = record.point;
+  resumeSegment_ = static_cast<std::size_t>(std::max(record.vertex, 1)) + 1;
   system_.log.WriteLog("Resume prepared at contour " + std::to_string(record.contour + 1) + ", vertex " +
                        std::to_string(record.vertex) + (link_.state.LinkConnected ? ": torch off, head lifted" : ""));
 }
@@ -495,12 +497,18 @@ void JobRunner::ChangeSpeed(int delta) {
 void JobRunner::Resume() {
   JobState& job = system_.job;
   if (job.StopPoint == Point2{0, 0}) return;
+  // The journal knows the segment: a closed contour ends where it starts.
+  std::size_t from = resumeSegment_ > 0 ? resumeSegment_ : 2;
+  resumeSegment_ = 0;
+  const bool left = !linkLost_ || !link_.state.LinkConnected || CatchUpWithBoard(from);
+  linkLost_ = false;
+  if (!left) return;
   job.ResumePoint = job.StopPoint;
   const Point64 stop{job.StopPoint.x, job.StopPoint.y};
   bool onContour = false;
-  if (job.CurrentContour >= 0 && job.CurrentContour < static_cast<std::int32_t>(job.Job.size())) {
+  if (from > 0 && job.CurrentContour >= 0 && job.CurrentContour < static_cast<std::int32_t>(job.Job.size())) {
     const CNCpath& c = job.Job[static_cast<std::size_t>(job.CurrentContour)];
-    for (std::size_t j = 2; j < c.size() && !onContour; ++j) {
+    for (std::size_t j = from; j < c.size() && !onContour; ++j) {
       if (!NearSegment(stop, c[j - 1], c[j], kResumeTolerance)) continue;
       job.ResumePoint = SnapOntoSegment(stop, c[j - 1], c[j]);
       job.ResumeContour = job.CurrentContour;
@@ -511,6 +519,54 @@ void JobRunner::Resume() {
   job.ResumeMode = onContour ? 1 : 0;
   Start();
   job.ResumeMode = 0;
+}
+
+// A board that lost its link runs on through what it had queued (the rest of
+// the contour, the torch off and the lift), so it stands further along the
+// job than the program last saw it: resuming at the old stop point would cut
+// that stretch twice. Its position now is looked for from the stop point on,
+// along the stopped contour and then the ones after it; `segment` is where
+// the lookup of the stop point starts. On none of them (between contours) the
+// old stop point stays. False when the board has cut the whole job.
+bool JobRunner::CatchUpWithBoard(std::size_t& segment) {
+  JobState& job = system_.job;
+  const std::int32_t contours = static_cast<std::int32_t>(job.Job.size());
+  if (job.CurrentContour < 0 || job.CurrentContour >= contours || !commands_.ReadStatusA()) return true;
+  const Point64 board{job.MachinePosition.x - job.ProjectOriginX, job.MachinePosition.y - job.ProjectOriginY};
+  const Point64 stop{job.StopPoint.x, job.StopPoint.y};
+  for (std::int32_t k = job.CurrentContour; k < contours; ++k) {
+    const CNCpath& c = job.Job[static_cast<std::size_t>(k)];
+    if (!Cuttable(c)) continue;
+    std::size_t from = 2;
+    if (k == job.CurrentContour)
+      while (from < c.size() && !NearSegment(stop, c[from - 1], c[from], kResumeTolerance)) ++from;
+    for (std::size_t j = from; j < c.size(); ++j) {
+      if (!NearSegment(board, c[j - 1], c[j], kResumeTolerance)) continue;
+      const bool atEnd = j + 1 == c.size() && Dist(board, c.back()) <= kResumeTolerance;
+      if (!atEnd) {
+        job.CurrentContour = k;
+        job.StopPoint = SnapOntoSegment(board, c[j - 1], c[j]);
+        segment = j;
+        system_.log.WriteLog("The board went on without the link to contour " + std::to_string(k + 1) +
+                             ": resuming where it stands");
+        return true;
+      }
+      // The contour is done: the next one is cut from its start.
+      std::int32_t next = k + 1;
+      while (next < contours && !Cuttable(job.Job[static_cast<std::size_t>(next)])) ++next;
+      job.CurrentContour = next;
+      if (next == contours) {
+        job.StopPoint = {0, 0};
+        system_.log.WriteLog("The board cut the job to its end without the link");
+        return false;
+      }
+      segment = 0;
+      system_.log.WriteLog("The board went on without the link to the end of contour " + std::to_string(k + 1) +
+                           ": resuming at contour " + std::to_string(next + 1));
+      return true;
+    }
+  }
+  return true;
 }
 
 void JobRunner::CutReversed() {

@@ -82,6 +82,7 @@ class JobRunner {
   void OnStatusA();
   std::int32_t ConfirmedVertex(std::int32_t contour, Point2& at) const;
   void JournalContourStart(int index);
+  bool CatchUpWithBoard(std::size_t& segment);
   bool Refused();
   void BeginRun();
   void RunContours();
@@ -104,6 +105,8 @@ class JobRunner {
   std::unique_ptr<JobJournal> journal_;
   std::string copiedJob_;  // identity of the job the copy holds
   bool powerLost_ = false;
+  bool linkLost_ = false;  // the last run stopped because the board went away
+  std::size_t resumeSegment_ = 0;  // the journal's segment for the next Resume, 0 none
 };
 
 }  // namespace corvane

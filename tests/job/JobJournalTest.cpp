@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "job/JobFixture.h"
+#include "job/CutCoverage.h"
 #include "job/JobJournal.h"
 #include "model/Geometry.h"
 #include "store/SettingsStore.h"
@@ -142,36 +143,8 @@ struct JobJournalRun : JobFixture, ::testing::Test {
     controller->runner.Start();
     host.onProcessEvents = nullptr;
   }
-  // The board's cuts in job coordinates, from where each started to where it ended.
-  std::vector<std::pair<Point64, Point64>> cutsFrom(std::size_t first) {
-    std::vector<std::pair<Point64, Point64>> out;
-    const auto& s = system->scales;
-    const auto job = [&](const sim::Steps4& p) {
-      return Point64{std::llround(p[0] / s.SX) - system->job.ProjectOriginX,
-                     std::llround(p[1] / s.SY) - system->job.ProjectOriginY};
-    };
-    for (std::size_t i = first; i < executed().size(); ++i) {
-      const auto& e = executed()[i];
-      if (e.request.command == cmd::kXyLine && e.torchOn && !(e.from == e.to)) out.push_back({job(e.from), job(e.to)});
-    }
-    return out;
-  }
-  // Whether the cuts pass along the whole contour from `from` (job coordinates) on.
-  static bool Covers(const std::vector<std::pair<Point64, Point64>>& cuts, const CNCpath& c, Point2 from) {
-    bool started = false;
-    for (std::size_t j = 2; j < c.size(); ++j) {
-      const Point64 a{c[j - 1].x, c[j - 1].y}, b{c[j].x, c[j].y};
-      if (!started && !NearSegment(Point64{from.x, from.y}, a, b, 50)) continue;
-      const Point64 start = started ? a : Point64{from.x, from.y};
-      started = true;
-      for (int k = 0; k <= 10; ++k) {
-        const Point64 p{start.x + (b.x - start.x) * k / 10, start.y + (b.y - start.y) * k / 10};
-        const bool cut = std::any_of(cuts.begin(), cuts.end(),
-                                     [&](const auto& m) { return NearSegment(p, m.first, m.second, 20); });
-        if (!cut) return false;
-      }
-    }
-    return started;
+  std::vector<CutMove> cutsFrom(std::size_t first) {
+    return CutsInJob(executed(), first, system->scales, system->job);
   }
 };
 
@@ -219,10 +192,9 @@ TEST_F(JobJournalRun, AfterAKillTheNextStartResumesAtTheLastConfirmedPoint) {
   EXPECT_TRUE(logged("Finish work OK"));
   EXPECT_TRUE(Covers(cutsFrom(before), second, offer->point));
   const auto cuts = cutsFrom(before);
-  EXPECT_FALSE(std::any_of(cuts.begin(), cuts.end(), [&](const auto& m) {
-    return NearSegment(m.first, Point64{system->job.Job[0][2].x, system->job.Job[0][2].y},
-                       Point64{system->job.Job[0][3].x, system->job.Job[0][3].y}, 20);
-  })) << "the first contour is not cut again";
+  const CNCpath& first = system->job.Job[0];
+  EXPECT_FALSE(AnyCutAt(cuts, {(first[2].x + first[3].x) / 2, (first[2].y + first[3].y) / 2}))
+      << "the first contour is not cut again";
   EXPECT_FALSE(controller->runner.PendingResume().has_value()) << "a finished job is not offered again";
 }
 
@@ -264,36 +236,36 @@ TEST_F(JobJournalRun, APowerCutOfTheBoardStopsTheJobAndOffersTheResume) {
 namespace corvane::testing {
 namespace {
 
-// The cable pulled in the middle of the second contour: the job stops with
-// its stop point, and after the cable is back, a new connection and Resume,
-// the cuts before and after together are the whole job, and the resumed run
-// cuts nothing a second time but the lead-in of the resumed contour.
+// The cable pulled in the middle of the second of three contours: the job
+// stops with its stop point while the board runs out its queue (the rest of
+// that contour). After the cable is back, a new connection and Resume, the
+// cuts before and after together are the whole job, and the resumed run cuts
+// nothing a second time but the lead-in of the contour it resumes.
 TEST_F(JobJournalRun, ALinkLostMidContourResumesAfterReconnectingWithoutGapOrSecondPass) {
+  system->job.Job.push_back(Square(12000, 1000, 3000));
   RunUntil([&] { board().unplug(); });
   EXPECT_TRUE(logged("Controller lost: job stopped"));
   EXPECT_TRUE(logged("Working stopped"));
   EXPECT_EQ(system->job.CurrentContour, 1);
-  const Point2 stop = system->job.StopPoint;
-  ASSERT_NE(stop, (Point2{0, 0}));
+  ASSERT_NE(system->job.StopPoint, (Point2{0, 0}));
 
+  clock.advance(60000000);  // the operator finds the plug
   board().plugIn();
   controller->connection.Connect();
   ASSERT_TRUE(controller->link.state.LinkConnected);
   clock.advance(2000000);
   const std::size_t before = executed().size();
   controller->runner.Resume();
+  EXPECT_TRUE(logged("The board went on without the link to the end of contour 2: resuming at contour 3"));
   EXPECT_TRUE(logged("Finish work OK"));
 
   const auto all = cutsFrom(0), resumed = cutsFrom(before);
-  const CNCpath& first = system->job.Job[0];
-  const CNCpath& second = system->job.Job[1];
-  EXPECT_TRUE(Covers(all, first, {first[1].x, first[1].y}));
-  EXPECT_TRUE(Covers(all, second, {second[1].x, second[1].y})) << "no gap";
-  EXPECT_TRUE(Covers(resumed, second, stop)) << "the rest of the stopped contour";
-  const Point64 firstSide{(second[1].x + second[2].x) / 2, (second[1].y + second[2].y) / 2};
-  EXPECT_FALSE(std::any_of(resumed.begin(), resumed.end(),
-                           [&](const auto& m) { return NearSegment(firstSide, m.first, m.second, 20); }))
-      << "the side cut before the stop is not cut again";
+  for (const CNCpath& c : system->job.Job) EXPECT_TRUE(Covers(all, c, {c[1].x, c[1].y})) << "no gap";
+  const auto earlier = CutsInJob({executed().begin(), executed().begin() + static_cast<long>(before)}, 0,
+                                 system->scales, system->job);
+  int twice = 0;
+  for (const CutMove& m : earlier) twice += AnyCutAt(resumed, {(m.from.x + m.to.x) / 2, (m.from.y + m.to.y) / 2});
+  EXPECT_LE(twice, 1) << "nothing cut a second time but the lead-in";
 }
 
 // Two parts sharing an edge: a stop on the shared edge of the first resumes

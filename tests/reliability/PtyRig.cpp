@@ -60,6 +60,7 @@ bool PtyRig::StartServer() {
   server_ = std::make_unique<sim::PtyServer>(board_, console_, options);
   std::string error;
   if (!server_->open(error)) return false;
+  serverStart_ = std::chrono::steady_clock::now();
   thread_ = std::thread([this] { server_->run(); });
 
   DeviceChoice choice;
@@ -85,6 +86,10 @@ void PtyRig::StopServer() {
   if (!thread_.joinable()) return;
   Control("quit");
   thread_.join();
+}
+
+std::int64_t PtyRig::BoardMicros() const {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - serverStart_).count();
 }
 
 bool PtyRig::Connect() {

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,6 +54,8 @@ class PtyRig {
   std::string Control(const std::string& line);
   // Ends the server; the board may be read again afterwards.
   void StopServer();
+  // The board's clock now (it starts with the server).
+  std::int64_t BoardMicros() const;
 
   // Connects, sets the positions to where the board stands and skips the start lock.
   bool Connect();
@@ -75,6 +78,7 @@ class PtyRig {
   sim::Console console_;
   std::unique_ptr<sim::PtyServer> server_;
   std::thread thread_;
+  std::chrono::steady_clock::time_point serverStart_;
   std::array<long, sim::kFaultKinds> injected_{};
   std::vector<std::vector<std::uint8_t>> frames_;
   std::array<std::int32_t, 3> startSteps_{};
