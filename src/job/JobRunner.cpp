@@ -457,6 +457,9 @@ bool JobRunner::OfferResume() {
 
 void JobRunner::PrepareResume(const JournalRecord& record) {
   JobState& job = system_.job;
+  if (record.contour < 0 || record.contour >= static_cast<std::int32_t>(job.Job.size()) ||
+      job.Job[static_cast<std::size_t>(record.contour)].size() < 2)
+    return;
   if (link_.state.LinkConnected) {
     commands_.TorchOff();
     commands_.WaitIdle();
@@ -470,6 +473,8 @@ void JobRunner::PrepareResume(const JournalRecord& record) {
   job.CurrentContour = record.contour;
   job.StopPoint = record.point;
   resumeSegment_ = static_cast<std::size_t>(std::max(record.vertex, 1)) + 1;
+  const CNCpath& contour = job.Job[static_cast<std::size_t>(record.contour)];
+  resumeWhole_ = record.vertex <= 1 && record.point == Point2{contour[1].x, contour[1].y};
   system_.log.WriteLog("Resume prepared at contour " + std::to_string(record.contour + 1) + ", vertex " +
                        std::to_string(record.vertex) + (link_.state.LinkConnected ? ": torch off, head lifted" : ""));
 }
@@ -496,6 +501,13 @@ void JobRunner::ChangeSpeed(int delta) {
 // (on the way to it, on the lead-in) cuts the contour from its start.
 void JobRunner::Resume() {
   JobState& job = system_.job;
+  if (resumeWhole_) {
+    // The journal's run ended before the contour was cut: it is cut whole.
+    resumeWhole_ = false;
+    resumeSegment_ = 0;
+    job.ResumeMode = 0;
+    return Start();
+  }
   if (job.StopPoint == Point2{0, 0}) return;
   // The journal knows the segment: a closed contour ends where it starts.
   std::size_t from = resumeSegment_ > 0 ? resumeSegment_ : 2;

@@ -107,6 +107,7 @@ class JobRunner {
   bool powerLost_ = false;
   bool linkLost_ = false;  // the last run stopped because the board went away
   std::size_t resumeSegment_ = 0;  // the journal's segment for the next Resume, 0 none
+  bool resumeWhole_ = false;       // the journal's contour was not cut yet: Resume starts it
 };
 
 }  // namespace corvane

@@ -268,6 +268,23 @@ TEST_F(JobJournalRun, ALinkLostMidContourResumesAfterReconnectingWithoutGapOrSec
   EXPECT_LE(twice, 1) << "nothing cut a second time but the lead-in";
 }
 
+// The run ended as a contour starting at the job's origin began: F6 cuts
+// that contour whole (a stop point at the origin used to mean "none").
+TEST_F(JobJournalRun, AJournalAtTheStartOfAContourResumesItWhole) {
+  system->job.Job = {Square(4000, 1000, 3000), Square(0, 0, 3000)};
+  JobJournal& journal = controller->runner.journal();
+  ASSERT_TRUE(journal.Begin(system->job));
+  journal.Progress(1, 1, {0, 0}, true);
+  host.answers = {Answer::Yes};
+  ASSERT_TRUE(controller->runner.OfferResume());
+  const std::size_t before = executed().size();
+  controller->runner.Resume();
+  EXPECT_TRUE(logged("Finish work OK"));
+  const auto cuts = cutsFrom(before);
+  EXPECT_TRUE(Covers(cuts, system->job.Job[1], {0, 0}));
+  EXPECT_FALSE(AnyCutAt(cuts, {5500, 1000})) << "the first contour is not cut";
+}
+
 // Two parts sharing an edge: a stop on the shared edge of the first resumes
 // the first along its own vertices, not along those of the second.
 TEST_F(JobJournalRun, AStopOnASharedEdgeResumesTheStoppedContour) {
