@@ -153,12 +153,13 @@ void Jog::PressXY(int direction, bool right) {
   // running one stops first. This comes before the still-moving check, as
   // the running jog is what moves.
   if (!oneClick() && Straight(direction) && Straight(JogDirection) &&
-      MovesX(direction) != MovesX(JogDirection)) {
-    const int diagonal = Diagonal(direction, JogDirection);
+      MovesX(direction) != MovesX(JogDirection))
+    direction = Diagonal(direction, JogDirection);
+  // A diagonal stops whatever runs and lets it settle first.
+  if (Sense(direction).x != 0 && Sense(direction).y != 0) {
     Stop();
     system_.clock.sleepMillis(kDiagonalSettleMillis);
     commands_.ReadStatusA();
-    direction = diagonal;
   } else if (commands_.status.ActualSpeed > 0) {
     return;
   }

@@ -18,6 +18,7 @@
 #include "job/AnalysisGraph.h"
 #include "job/PathMoves.h"
 #include "machine/ArcMonitor.h"
+#include "machine/Gamepad.h"
 #include "machine/InputFilters.h"
 #include "machine/Jog.h"
 #include "machine/Referencing.h"
@@ -30,6 +31,7 @@
 #include "ui/AnalysisGraphWindow.h"
 #include "ui/DisplayPainter.h"
 #include "ui/FieldPanel.h"
+#include "ui/GamepadReader.h"
 #include "ui/JogPanel.h"
 #include "ui/KeyboardHook.h"
 #include "ui/Manual.h"
@@ -583,6 +585,32 @@ void MainWindow::bindJog() {
   c.commands.ui.releaseTorchButton = [this] { jogPanel_->showTorch(false); };
   jogPanel_->show();
   layoutPanels();
+  bindGamepad();
+}
+
+void MainWindow::bindGamepad() {
+  Controller& c = *controller_;
+  gamepad_ = std::make_unique<Gamepad>(system_, c.link, *jog_);
+  if (!padReader_) padReader_ = std::make_unique<GamepadReader>();
+  gamepad_->pressTorch = [this] { jogPanel_->clickTorch(false); };
+  gamepad_->zeroXY = [this] { jogPanel_->place(PlacementButton::LeftBottom); };
+  gamepad_->startJob = [this] { runJob(JobStart::Start); };
+  gamepad_->stop = [this] { escapeStop(); };
+  gamepad_->slotAction = [this](std::int32_t action) {
+    if (action == kActionStopAll) escapeStop();
+    if (action == kActionToggleOut1 || action == kActionToggleOut2)
+      if (auto* b = findChild<QToolButton*>(action == kActionToggleOut1 ? "sOut1" : "sOut2")) b->click();
+  };
+  if (!padTimer_) {
+    padTimer_ = new QTimer(this);
+    padTimer_->setObjectName("PadTimer");
+    padTimer_->setSingleShot(true);
+    connect(padTimer_, &QTimer::timeout, this, [this] {
+      if (closed_ || !gamepad_) return;
+      padTimer_->start(gamepad_->Tick(padReader_->read()));
+    });
+  }
+  padTimer_->start(1000);
 }
 
 QString MainWindow::errorText() const { return errorLabel_->text(); }

@@ -14,6 +14,7 @@
 
 namespace corvane {
 class ArcMonitor;
+class Gamepad;
 class Jog;
 class Referencing;
 class System;
@@ -23,6 +24,7 @@ struct Controller;
 namespace corvane::ui {
 
 class SplashScreen;
+class GamepadReader;
 class JogPanel;
 class KeyboardHook;
 class PictureFrame;
@@ -111,6 +113,7 @@ class MainWindow final : public QWidget {
   void escapeStop();
   // Builds the jog panel, the position dialog and the hooks of the jog.
   void bindJog();
+  void bindGamepad();
   void buildPositionDialog();
   void buildTubePanel();
   void layoutToolbar();
@@ -139,6 +142,10 @@ class MainWindow final : public QWidget {
   QMap<QString, QTimer*> timers_;
   std::unique_ptr<Jog> jog_;
   std::unique_ptr<Referencing> referencing_;
+  std::unique_ptr<Gamepad> gamepad_;
+  std::unique_ptr<GamepadReader> padReader_;
+  // The game controller's timer: its interval follows what the controller does.
+  QTimer* padTimer_ = nullptr;
   class JogPanel* jogPanel_ = nullptr;
   KeyboardHook* keys_ = nullptr;
   PictureFrame* sideView_ = nullptr;

@@ -46,7 +46,9 @@ TEST(JogTarget, StepsAndContinuousJogsWithAndWithoutSoftLimits) {
   for (const auto& c : cases) {
     const auto target = JogTarget(c.direction, c.at, c.distance, c.room);
     EXPECT_EQ(target.has_value(), c.target.has_value()) << c.what;
-    if (target && c.target) EXPECT_EQ(*target, *c.target) << c.what;
+    if (target && c.target) {
+      EXPECT_EQ(*target, *c.target) << c.what;
+    }
   }
 }
 

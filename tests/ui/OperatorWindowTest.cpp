@@ -184,9 +184,10 @@ TEST(MainWindowLayout, EveryControlIsReachableAt1024x768AndTheSizeIsKept) {
   }
   for (QWidget* a : controls)
     for (QWidget* b : controls)
-      if (a != b && a->parentWidget() == &u.window && b->parentWidget() == &u.window)
+      if (a != b && a->parentWidget() == &u.window && b->parentWidget() == &u.window) {
         EXPECT_FALSE(a->geometry().intersects(b->geometry()))
             << a->objectName().toStdString() << " over " << b->objectName().toStdString();
+      }
   for (const char* name : {"xrB", "xrD", "xX", "xYM"}) {
     QWidget* field = u.window.findChild<QWidget*>(name);
     ASSERT_NE(field, nullptr);
@@ -239,8 +240,9 @@ TEST(PathPopup, MoveHereAndMoveZeroDriveTheBoardAndCuttingNeedsAHit) {
 
   const auto missed = view->pick({2, 2});
   for (const PopupItem& item : missed)
-    if (item.entry == PopupEntry::CutAllFromObject || item.entry == PopupEntry::CutFromThisPoint)
+    if (item.entry == PopupEntry::CutAllFromObject || item.entry == PopupEntry::CutFromThisPoint) {
       EXPECT_FALSE(item.enabled);
+    }
 }
 
 // The wheel zooms about the pointer, the double click fits the job again.
