@@ -113,6 +113,10 @@ JogPanel::JogPanel(System& system, Controller& controller, Jog& jog, Referencing
     QToolButton* b = addButton(spec.name, "\u25aa", spec.hint);
     b->setFixedSize(22, 22);
     connect(b, &QToolButton::clicked, this, [this, which = spec.button] { place(which); });
+    b->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(b, &QToolButton::customContextMenuRequested, this, [this] {
+      if (toggleAngle) toggleAngle();
+    });
     placement->addWidget(b, i / 3, i % 3);
   }
   grid->addLayout(placement, 0, 4, 3, 1);

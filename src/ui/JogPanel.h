@@ -39,6 +39,8 @@ class JogPanel final : public QFrame {
 
   std::function<void()> showPositionDialog;
   std::function<void()> redraw;
+  // A right click on a placement button turns the angle mode on or off.
+  std::function<void()> toggleAngle;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

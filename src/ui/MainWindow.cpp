@@ -23,6 +23,8 @@
 #include "machine/Jog.h"
 #include "machine/Referencing.h"
 #include "machine/StatusPanel.h"
+#include "machine/TraceOutline.h"
+#include "model/AngleAlignment.h"
 #include "model/ContourNavigation.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
@@ -69,8 +71,8 @@ const QStringList kTubeFields = {"xrB", "xrH", "xrR", "xrD"};
 // The toolbar: the file and help group from the left edge, then the machine
 // group. "sImport" is the import window's button: it takes its place after
 // "Save Project" as soon as it exists.
-const char* const kFileGroup[] = {"OpenProject", "SaveProject", "sImport", "Analise", "Help",
-                                  "SpeedButton2"};
+const char* const kFileGroup[] = {"OpenProject", "SaveProject", "sImport",     "Analise",
+                                  "SpeedButton4", "bAngle",     "Help", "SpeedButton2"};
 const char* const kMachineGroup[] = {"SpeedButton32", "sOut1", "sOut2", "bTHC", "SpeedButton5",
                                      "ExitButton"};
 // Where the machine group starts when the window is wide enough: the place
@@ -308,6 +310,11 @@ void MainWindow::buildNavigation() {
   });
   stopButton_ = jobButton("sStop", "STOP", "Esc");
   connect(stopButton_, &QToolButton::clicked, this, &MainWindow::escapeStop);
+  QToolButton* outline = jobButton("SpeedButton4", "Outline", "Trace the job outline");
+  connect(outline, &QToolButton::clicked, this, &MainWindow::traceOutline);
+  QToolButton* angle = jobButton("bAngle", "Angle", "Align the job to the sheet's edge");
+  angle->setCheckable(true);
+  connect(angle, &QToolButton::clicked, this, &MainWindow::toggleAngle);
 }
 
 void MainWindow::showTexts() {
@@ -582,6 +589,7 @@ void MainWindow::bindJog() {
     positionDialog_->raise();
   };
   jogPanel_->redraw = [this] { requestRedraw(); };
+  jogPanel_->toggleAngle = [this] { toggleAngle(); };
   c.commands.ui.releaseTorchButton = [this] { jogPanel_->showTorch(false); };
   jogPanel_->show();
   layoutPanels();
@@ -596,11 +604,7 @@ void MainWindow::bindGamepad() {
   gamepad_->zeroXY = [this] { jogPanel_->place(PlacementButton::LeftBottom); };
   gamepad_->startJob = [this] { runJob(JobStart::Start); };
   gamepad_->stop = [this] { escapeStop(); };
-  gamepad_->slotAction = [this](std::int32_t action) {
-    if (action == kActionStopAll) escapeStop();
-    if (action == kActionToggleOut1 || action == kActionToggleOut2)
-      if (auto* b = findChild<QToolButton*>(action == kActionToggleOut1 ? "sOut1" : "sOut2")) b->click();
-  };
+  gamepad_->slotAction = [this](std::int32_t action) { runAction(action); };
   if (!padTimer_) {
     padTimer_ = new QTimer(this);
     padTimer_->setObjectName("PadTimer");
@@ -614,6 +618,36 @@ void MainWindow::bindGamepad() {
 }
 
 QString MainWindow::errorText() const { return errorLabel_->text(); }
+
+// The output actions of F11, F12 and the game controller's buttons.
+void MainWindow::runAction(std::int32_t action) {
+  if (action == kActionStopAll) escapeStop();
+  if (action == kActionTraceOutline) traceOutline();
+  if (action == kActionToggleOut1 || action == kActionToggleOut2)
+    if (auto* b = findChild<QToolButton*>(action == kActionToggleOut1 ? "sOut1" : "sOut2")) b->click();
+}
+
+void MainWindow::traceOutline() {
+  if (!controller_) return;
+  const bool fast = QApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+  TraceOutline(system_, controller_->commands, controller_->moves, fast);
+}
+
+// The angle mode: the job turned to the sheet's edge from the reference
+// corner, or back as it was.
+void MainWindow::toggleAngle() {
+  auto* button = findChild<QToolButton*>("bAngle");
+  if (system_.Busy || system_.fields.checked(Window::Main, "cpipe")) {
+    button->setChecked(system_.prep.AngleActive);
+    return;
+  }
+  if (system_.prep.AngleActive)
+    ReleaseSheetAngle(system_.job, system_.prep, system_.host);
+  else
+    AlignToSheetAngle(system_.job, system_.prep, system_.host);
+  button->setChecked(system_.prep.AngleActive);
+  requestRedraw();
+}
 
 bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
   if (!controller_ || !jog_) return false;
@@ -678,12 +712,7 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_F11:
     case Qt::Key_F12: {
       if (busy) return true;
-      const std::int32_t action = key == Qt::Key_F11 ? system_.advanced.FuncF11 : system_.advanced.FuncF12;
-      if (action == kActionStopAll) escapeStop();
-      if (action == kActionToggleOut1 || action == kActionToggleOut2) {
-        const int output = action == kActionToggleOut1 ? 1 : 2;
-        if (auto* button = findChild<QToolButton*>(output == 1 ? "sOut1" : "sOut2")) button->click();
-      }
+      runAction(key == Qt::Key_F11 ? system_.advanced.FuncF11 : system_.advanced.FuncF12);
       return true;
     }
     case Qt::Key_L:
@@ -926,9 +955,15 @@ void MainWindow::showLogPane() {
 
 void MainWindow::setErrorText(const QString& text) { errorLabel_->setText(text); }
 
+// "sounds/<language>/<name>.wav" of the program folder, when "Sounds" is
+// ticked; a missing file or audio device is no error.
 void MainWindow::playSound(const QString& name) {
 #ifdef CORVANE_HAVE_MULTIMEDIA
-  const QString file = QString::fromStdString(system_.paths.programFolder) + "sounds/" + name;
+  if (!system_.fields.checked(Window::Configuration, "cSounds")) return;
+  QString language = QString::fromStdString(system_.fields.text(Window::Configuration, "eLng"));
+  if (language.isEmpty() || language == "-") language = "English";
+  const QString file = QString::fromStdString(system_.paths.programFolder) + "sounds/" + language +
+                       "/" + name + ".wav";
   if (!QFile::exists(file)) return;
   auto* effect = new QSoundEffect(this);
   effect->setSource(QUrl::fromLocalFile(file));

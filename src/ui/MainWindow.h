@@ -114,6 +114,9 @@ class MainWindow final : public QWidget {
   // Builds the jog panel, the position dialog and the hooks of the jog.
   void bindJog();
   void bindGamepad();
+  void runAction(std::int32_t action);
+  void traceOutline();
+  void toggleAngle();
   void buildPositionDialog();
   void buildTubePanel();
   void layoutToolbar();

@@ -230,3 +230,37 @@ TEST_F(JogTest, TheTorchButtonSwitchesTheTorchAndWhileAJobRunsOnlyTellsTheBoard)
 
 }  // namespace
 }  // namespace corvane::testing
+
+#include "machine/TraceOutline.h"
+
+namespace corvane::testing {
+namespace {
+
+// The outline runs through the job box's corners from the origin and back,
+// and is refused with a message when the soft limits would be left.
+TEST_F(JogTest, TheOutlineVisitsTheJobBoxCornersWithinTheSoftLimits) {
+  system->job.ProjectOriginX = 2000;
+  system->job.ProjectOriginY = 3000;
+  system->job.JobExtentX = 5000;
+  system->job.JobExtentY = 4000;
+  board.board().recordExecuted(true);
+  ASSERT_TRUE(TraceOutline(*system, commands, moves, false));
+  std::vector<Point2> ends;
+  for (const auto& e : board.board().executed())
+    if (e.request.command == cmd::kXyLine)
+      ends.push_back({int(std::lround(e.to[0] / system->scales.SX)), int(std::lround(e.to[1] / system->scales.SY))});
+  const std::vector<Point2> corners{{2000, 3000}, {2000, 7000}, {7000, 7000}, {7000, 3000}, {2000, 3000}};
+  for (const Point2& corner : corners)
+    EXPECT_NE(std::find(ends.begin(), ends.end(), corner), ends.end()) << corner.x << "," << corner.y;
+  EXPECT_EQ(ends.back(), corners.back());
+  EXPECT_FALSE(system->Busy);
+
+  system->fields.setChecked(kConfig, "cLimits", true);
+  system->store.SoftLimitX = 6000;
+  system->store.SoftLimitY = 100000;
+  EXPECT_FALSE(TraceOutline(*system, commands, moves, false));
+  EXPECT_EQ(host.messages.back(), "SOFT LIMITS !!!");
+}
+
+}  // namespace
+}  // namespace corvane::testing
