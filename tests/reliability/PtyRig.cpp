@@ -31,6 +31,39 @@ bool IsQueued(std::uint8_t code) {
 
 }  // namespace
 
+const char* RetryReasonName(RetryReason reason) {
+  static const char* const kNames[] = {"no reply", "part of a reply", "bad checksum", "refused", "late"};
+  return kNames[static_cast<int>(reason)];
+}
+
+std::uint32_t RetryWatch::read(std::uint8_t* buffer, std::uint32_t count) {
+  const std::uint32_t n = inner_.read(buffer, count);
+  answer_.insert(answer_.end(), buffer, buffer + n);
+  return n;
+}
+
+std::uint32_t RetryWatch::write(const std::uint8_t* buffer, std::uint32_t count) {
+  if (count == wire::kFrameSize) {
+    std::vector<std::uint8_t> frame(buffer, buffer + count);
+    if (!frames.empty() && frames.back() == frame) {
+      // The last whole frame the attempt read decides; the link read it after the window.
+      RetryReason why = RetryReason::NoReply;
+      if (answer_.size() >= wire::kFrameSize) {
+        const std::span<const std::uint8_t> reply(answer_.data() + answer_.size() - wire::kFrameSize, wire::kFrameSize);
+        why = !wire::ChecksumValid(reply)            ? RetryReason::BadChecksum
+              : reply[wire::kErrorByte] != 0         ? RetryReason::Refused
+                                                     : RetryReason::Late;
+      } else if (!answer_.empty()) {
+        why = RetryReason::Partial;
+      }
+      ++retries[static_cast<std::size_t>(why)];
+    }
+    frames.push_back(std::move(frame));
+    answer_.clear();
+  }
+  return inner_.write(buffer, count);
+}
+
 PtyRig::PtyRig() : console_(board_, [](const std::string&) {}) {
   board_.board().recordExecuted(true);
   // The board's own notes name each fault it injects.
@@ -69,14 +102,11 @@ bool PtyRig::StartServer() {
   choice.controlPath = options.controlPath;
   controller = std::make_unique<Controller>(
       *system, WrapDevice(MakeUsbDevice(choice, clock), [this](UsbDevice& inner) {
-        auto wire = std::make_unique<WireTap>(inner);
-        tap = wire.get();
-        return wire;
+        auto watching = std::make_unique<RetryWatch>(inner);
+        watch = watching.get();
+        return watching;
       }));
   BindControllerFields(*system, *controller);
-  tap->onWrite = [this](const std::vector<std::uint8_t>& frame) {
-    if (frame.size() == wire::kFrameSize) frames_.push_back(frame);
-  };
   return true;
 }
 
@@ -108,7 +138,7 @@ bool PtyRig::Connect() {
 std::vector<wire::ControllerRequest> PtyRig::Planned() const {
   std::vector<wire::ControllerRequest> out;
   const std::vector<std::uint8_t>* last = nullptr;
-  for (const auto& frame : frames_) {
+  for (const auto& frame : watch->frames) {
     if (last && *last == frame) continue;
     last = &frame;
     out.push_back(wire::DecodeRequest(std::span<const std::uint8_t, wire::kFrameSize>(frame.data(), wire::kFrameSize)));
