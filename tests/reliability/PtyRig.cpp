@@ -37,15 +37,15 @@ const char* RetryReasonName(RetryReason reason) {
 }
 
 std::uint32_t RetryWatch::read(std::uint8_t* buffer, std::uint32_t count) {
-  const std::uint32_t n = inner_.read(buffer, count);
+  const std::uint32_t n = WireTap::read(buffer, count);
   answer_.insert(answer_.end(), buffer, buffer + n);
   return n;
 }
 
 std::uint32_t RetryWatch::write(const std::uint8_t* buffer, std::uint32_t count) {
   if (count == wire::kFrameSize) {
-    std::vector<std::uint8_t> frame(buffer, buffer + count);
-    if (!frames.empty() && frames.back() == frame) {
+    const std::vector<std::uint8_t> frame(buffer, buffer + count);
+    if (!written.empty() && written.back() == frame) {
       // The last whole frame the attempt read decides; the link read it after the window.
       RetryReason why = RetryReason::NoReply;
       if (answer_.size() >= wire::kFrameSize) {
@@ -58,10 +58,9 @@ std::uint32_t RetryWatch::write(const std::uint8_t* buffer, std::uint32_t count)
       }
       ++retries[static_cast<std::size_t>(why)];
     }
-    frames.push_back(std::move(frame));
     answer_.clear();
   }
-  return inner_.write(buffer, count);
+  return WireTap::write(buffer, count);
 }
 
 PtyRig::PtyRig() : console_(board_, [](const std::string&) {}) {
@@ -138,7 +137,8 @@ bool PtyRig::Connect() {
 std::vector<wire::ControllerRequest> PtyRig::Planned() const {
   std::vector<wire::ControllerRequest> out;
   const std::vector<std::uint8_t>* last = nullptr;
-  for (const auto& frame : watch->frames) {
+  for (const auto& frame : watch->written) {
+    if (frame.size() != wire::kFrameSize) continue;
     if (last && *last == frame) continue;
     last = &frame;
     out.push_back(wire::DecodeRequest(std::span<const std::uint8_t, wire::kFrameSize>(frame.data(), wire::kFrameSize)));

@@ -8,13 +8,13 @@
 #include <thread>
 #include <vector>
 
-#include "link/UsbDevice.h"
 #include "ports/Clock.h"
 #include "sim/Board.h"
 #include "sim/Console.h"
 #include "sim/Faults.h"
 #include "sim/PtyServer.h"
 #include "sim/VirtualBoard.h"
+#include "support/BoardFixture.h"
 #include "support/RecordingHost.h"
 #include "support/TempDir.h"
 #include "system/System.h"
@@ -30,32 +30,16 @@ const char* RetryReasonName(RetryReason reason);
 
 // Sits between the program and its device: keeps every frame written and,
 // when a frame is written again (a retry), notes what the attempt before it
-// had read.
-class RetryWatch final : public UsbDevice {
+// had read. `written` holds every frame.
+class RetryWatch final : public WireTap {
  public:
-  explicit RetryWatch(UsbDevice& inner) : inner_(inner) {}
-  std::vector<std::vector<std::uint8_t>> frames;
+  explicit RetryWatch(UsbDevice& inner) : WireTap(inner) {}
   std::array<long, kRetryReasons> retries{};
 
-  FtStatus countDevices(std::uint32_t& count) override { return inner_.countDevices(count); }
-  FtStatus describeDevice(std::uint32_t i, std::string& d) override { return inner_.describeDevice(i, d); }
-  FtStatus openByDescription(const std::string& d) override { return inner_.openByDescription(d); }
-  FtStatus close() override { return inner_.close(); }
   std::uint32_t read(std::uint8_t* buffer, std::uint32_t count) override;
   std::uint32_t write(const std::uint8_t* buffer, std::uint32_t count) override;
-  FtStatus setBaudRate(std::uint32_t rate) override { return inner_.setBaudRate(rate); }
-  FtStatus setDataCharacteristics(std::uint8_t w, std::uint8_t s, std::uint8_t p) override {
-    return inner_.setDataCharacteristics(w, s, p);
-  }
-  FtStatus setFlowControl(std::uint16_t f, std::uint8_t on, std::uint8_t off) override {
-    return inner_.setFlowControl(f, on, off);
-  }
-  FtStatus queueStatus(std::uint32_t& n) override { return inner_.queueStatus(n); }
-  FtStatus setLatencyTimer(std::uint8_t ms) override { return inner_.setLatencyTimer(ms); }
-  FtStatus setBitMode(std::uint8_t mask, std::uint8_t mode) override { return inner_.setBitMode(mask, mode); }
 
  private:
-  UsbDevice& inner_;
   std::vector<std::uint8_t> answer_;  // what the last attempt read
 };
 
