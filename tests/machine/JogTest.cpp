@@ -264,3 +264,34 @@ TEST_F(JogTest, TheOutlineVisitsTheJobBoxCornersWithinTheSoftLimits) {
 
 }  // namespace
 }  // namespace corvane::testing
+
+namespace corvane::testing {
+namespace {
+
+// The board really stands after the release, whether it comes at once or
+// at full speed. (The soft limits keep the run short of the board's home
+// switch: the simulator jumps an axis to a switch its stopped move would
+// have reached, which is not what is tested here.)
+TEST_F(JogTest, TheBoardStandsSoonAfterTheRelease) {
+  system->fields.setChecked(kConfig, "cLimits", true);
+  for (const std::int64_t heldMicros : {0, 300000}) {
+    commands.WaitIdle();
+    const std::int32_t from = system->job.MachinePosition.x;
+    jog.PressXY(jog::kXMinus, false);
+    clock.advance(heldMicros);
+    jog.Release(false);
+    // Braking done: the tool stands from here on.
+    clock.advance(1000000);
+    commands.ReadStatusA();
+    const std::int32_t stoppedAt = system->job.MachinePosition.x;
+    clock.advance(2000000);
+    commands.ReadStatusA();
+    EXPECT_EQ(system->job.MachinePosition.x, stoppedAt) << heldMicros;
+    // At most the hand speed for the time held, plus the braking.
+    EXPECT_GE(stoppedAt, from - 2540 * heldMicros / 600000 - 300) << heldMicros << DescribeStream(stream);
+    EXPECT_LE(stoppedAt, from) << heldMicros;
+  }
+}
+
+}  // namespace
+}  // namespace corvane::testing

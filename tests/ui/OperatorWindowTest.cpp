@@ -311,3 +311,30 @@ TEST(StopLatency, EscDuringAStreamingJobReachesTheWireWithinOneExchange) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// A short tap: the platform queues the key-up right behind the key-down, so
+// it arrives while the jog's start still talks to the board. The jog must
+// end stopped: no motion queued after the last stop.
+TEST(OperatorKeys, AKeyTappedFasterThanTheJogStartsStillStops) {
+  ConnectedWindow u;
+  ASSERT_TRUE(u.ok);
+  for (int key : {Qt::Key_Left, Qt::Key_Up, Qt::Key_PageUp}) {
+    const std::size_t from = u.frames();
+    QCoreApplication::postEvent(u.main, new QKeyEvent(QEvent::KeyPress, key, {}));
+    QCoreApplication::postEvent(u.main, new QKeyEvent(QEvent::KeyRelease, key, {}));
+    QTest::qWait(50);
+    const auto codes = u.codesSince(from);
+    const auto lastStop = std::find(codes.rbegin(), codes.rend(), cmd::kStop);
+    ASSERT_NE(lastStop, codes.rend()) << key;
+    for (auto it = codes.rbegin(); it != lastStop; ++it)
+      EXPECT_TRUE(*it != cmd::kXyLine && *it != cmd::kZMove) << "motion after the stop, key " << key;
+    EXPECT_EQ(u.window.jog()->JogDirection, jog::kNone);
+    u.controller->commands.WaitIdle();
+  }
+}
+
+}  // namespace
+}  // namespace corvane
