@@ -653,6 +653,7 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
   if (!controller_ || !jog_) return false;
   Controller& c = *controller_;
   c.link.state.StatusCode = 0;
+  in2AlarmLatched_ = false;
   const bool ctrl = modifiers & Qt::ControlModifier;
   const bool busy = system_.Busy;
   QWidget* focus = QApplication::focusWidget();
@@ -798,6 +799,7 @@ void MainWindow::refreshOverlay() {
   s.blinkRed = blinkRed_;
   s.notConnectedText = system_.messages[12];
   s.in2AlarmText = system_.fields.text(Window::Configuration, "eAlarm");
+  s.in2AlarmLatched = in2AlarmLatched_;
   s.pointer = drawingPanel_->pointerInJob();
   s.arcVoltage = c.commands.status.ArcVoltage;
   s.in2ArcOk = c.commands.commandFields().in2ArcOk;
@@ -908,6 +910,14 @@ void MainWindow::onTimer1() {
   controller_->commands.RefreshStatus();
   // A lost board shows at once: the exchange disconnects and the label turns red.
   if (wasConnected != controller_->link.state.LinkConnected) showConnectionState();
+  // In2 in mode "Alarm": its input stops everything once and the text stays
+  // until a key is pressed.
+  constexpr int kIn2Alarm = 4;
+  if (!in2AlarmLatched_ && system_.fields.choiceIndex(Window::Configuration, "cIn2") == kIn2Alarm &&
+      (controller_->link.state.StatusWord & wire::status::kIn2)) {
+    in2AlarmLatched_ = true;
+    controller_->commands.StopMotion();
+  }
   refreshOverlay();
   if (!closed_) timer->start(20);
 }

@@ -67,6 +67,7 @@ class MainWindow final : public QWidget {
   Jog* jog() const { return jog_.get(); }
   Referencing* referencing() const { return referencing_.get(); }
   QString errorText() const;
+  bool in2AlarmLatched() const { return in2AlarmLatched_; }
   // One entry of the path view's popup, on the point picked last.
   void runPopupEntry(PopupEntry entry);
   // The status overlay and the side view from the last status reads.
@@ -157,6 +158,8 @@ class MainWindow final : public QWidget {
   QToolButton* startButton_ = nullptr;
   QToolButton* stopButton_ = nullptr;
   bool blinkRed_ = true;
+  // The In2 alarm input stopped the machine; a key press clears it.
+  bool in2AlarmLatched_ = false;
   // The job origin before the last press on the path view (Ctrl+Z).
   Point2 rememberedOrigin_;
   bool firstShowDone_ = false;

@@ -338,3 +338,34 @@ TEST(OperatorKeys, AKeyTappedFasterThanTheJogStartsStillStops) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// In2 wired as an alarm input: raising it stops the machine once and shows
+// the alarm text until a key is pressed.
+TEST(StatusOverlay, TheIn2AlarmStopsOnceAndStaysUntilAKey) {
+  ConnectedWindow u;
+  ASSERT_TRUE(u.ok);
+  u.system->fields.setText(Window::Configuration, "eAlarm", "DOOR OPEN");
+  u.system->fields.selectChoice(Window::Configuration, "cIn2", 4);
+  const std::size_t from = u.frames();
+  u.board().setInput(sim::Input::In2, true);
+  QTRY_VERIFY_WITH_TIMEOUT(u.window.in2AlarmLatched(), 2000);
+  QTest::qWait(100);
+  EXPECT_EQ(Count(u.codesSince(from), cmd::kStop), 1);
+  const auto shows = [&](const std::string& text) {
+    for (const auto& item : u.window.pathView()->overlay().items)
+      if (const auto* t = std::get_if<DisplayText>(&item); t && t->text == text) return true;
+    return false;
+  };
+  EXPECT_TRUE(shows("DOOR OPEN"));
+  u.board().setInput(sim::Input::In2, false);
+  Press(u.main, Qt::Key_Shift);
+  QTest::qWait(60);
+  EXPECT_FALSE(u.window.in2AlarmLatched());
+  EXPECT_FALSE(shows("DOOR OPEN"));
+}
+
+}  // namespace
+}  // namespace corvane
