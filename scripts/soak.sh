@@ -19,8 +19,11 @@ drawing=${1:-$corpus/dxf/irnas__Bottom_plate.DXF}
 ./scripts/install-deps.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 --target test_reliability
+status=0
 echo "== soak: $(basename "$drawing"), every contour"
 CORVANE_SOAK_DRAWING=$drawing CORVANE_SOAK_CONTOURS=1000000 CORVANE_SOAK_SEED=${SEED:-7} \
-  "$build/bin/test_reliability" --gtest_filter='Soak.*' --gtest_brief=1
+  "$build/bin/test_reliability" --gtest_filter='Soak.*' --gtest_brief=1 || status=1
 echo "== kill during saves: ${KILLS:-1000} rounds"
-CORVANE_KILL_ROUNDS=${KILLS:-1000} "$build/bin/test_reliability" --gtest_filter='CrashSafety.*' --gtest_brief=1
+CORVANE_KILL_ROUNDS=${KILLS:-1000} "$build/bin/test_reliability" --gtest_filter='CrashSafety.*' --gtest_brief=1 ||
+  status=1
+exit $status
