@@ -158,20 +158,24 @@ void JobJournal::Compact() {
   unsynced_ = false;
 }
 
-std::optional<JournalRecord> JobJournal::Read(const std::string& path) {
+std::optional<JournalRecord> JobJournal::Read(const std::string& path, int* damaged) {
   const auto bytes = ReadWholeFile(path, kMaxJournalBytes);
   if (!bytes) return std::nullopt;
-  return Parse(*bytes);
+  return Parse(*bytes, damaged);
 }
 
-std::optional<JournalRecord> JobJournal::Parse(std::string_view bytes) {
+std::optional<JournalRecord> JobJournal::Parse(std::string_view bytes, int* damaged) {
+  int spoiled = 0;
   std::optional<JournalRecord> found;
   JournalRecord r;
   bool header = false;
   std::istringstream in{std::string(bytes)};
   for (std::string line; std::getline(in, line);) {
     const auto text = Unsealed(line);
-    if (!text) continue;
+    if (!text) {
+      spoiled += !line.empty();
+      continue;
+    }
     std::istringstream fields(*text);
     std::string kind;
     fields >> kind;
@@ -196,11 +200,12 @@ std::optional<JournalRecord> JobJournal::Parse(std::string_view bytes) {
     }
   }
   if (!found && header) found = r;
+  if (damaged) *damaged = spoiled;
   return found;
 }
 
-std::optional<JournalRecord> PendingResume(const std::string& journalPath, const JobState& job) {
-  std::optional<JournalRecord> r = JobJournal::Read(journalPath);
+std::optional<JournalRecord> PendingResume(const std::string& journalPath, const JobState& job, int* damaged) {
+  std::optional<JournalRecord> r = JobJournal::Read(journalPath, damaged);
   if (!r || r->job != JobIdentity(job)) return std::nullopt;
   if (r->state != JournalState::Running && r->state != JournalState::PowerLost) return std::nullopt;
   if (r->contour < 0 || r->contour >= static_cast<std::int32_t>(job.Job.size())) return std::nullopt;

@@ -63,9 +63,10 @@ class JobJournal {
   long syncs() const { return syncs_; }
 
   // The last sound record of a journal file; nullopt when there is none.
-  static std::optional<JournalRecord> Read(const std::string& path);
+  // `damaged` (when given) counts the lines that were torn or spoiled.
+  static std::optional<JournalRecord> Read(const std::string& path, int* damaged = nullptr);
   // The same from the file's bytes.
-  static std::optional<JournalRecord> Parse(std::string_view bytes);
+  static std::optional<JournalRecord> Parse(std::string_view bytes, int* damaged = nullptr);
 
  private:
   void Append(bool sync);
@@ -85,7 +86,8 @@ class JobJournal {
 // The resume a start-up can offer: the journal of an interrupted run of the
 // job that is loaded now (same identity) that a crash, a kill or a power cut
 // ended. nullopt when the last run finished or was stopped, or was another job.
-std::optional<JournalRecord> PendingResume(const std::string& journalPath, const JobState& job);
+std::optional<JournalRecord> PendingResume(const std::string& journalPath, const JobState& job,
+                                          int* damaged = nullptr);
 
 // The question the start-up asks, with the contour (counted from 1).
 std::string ResumeQuestion(const JournalRecord& record);

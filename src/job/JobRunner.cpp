@@ -426,7 +426,12 @@ void JobRunner::OnStatusA() {
 }
 
 std::optional<JobRunner::ResumeOffer> JobRunner::PendingResume() const {
-  if (auto loaded = corvane::PendingResume(journal_->path(), system_.job)) return ResumeOffer{*loaded, false};
+  int damaged = 0;
+  auto loaded = corvane::PendingResume(journal_->path(), system_.job, &damaged);
+  if (damaged > 0)
+    system_.log.WriteLog("Job journal \"" + journal_->path() + "\": " + std::to_string(damaged) +
+                         " damaged lines skipped, the last sound one counts");
+  if (loaded) return ResumeOffer{*loaded, false};
   const auto bytes = ReadWholeFile(system_.paths.storeFolder() + kJournalJobCopy, kMaxJobCopyBytes);
   if (!bytes) return std::nullopt;
   JobFileContent content = DecodeJobFile(*bytes, true, system_.log);

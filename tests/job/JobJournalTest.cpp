@@ -54,22 +54,27 @@ TEST(JobJournal, TheLastSoundRecordOfAnInterruptedRunIsOffered) {
     std::string bytes;
     int contour;  // -1: nothing offered
     int vertex;
+    int damaged;  // lines skipped
   };
   std::string spoiled = whole;
   spoiled[lastLine + 2] = '9';
   const Case cases[] = {
-      {"whole", whole, 1, 3},
-      {"last line torn", whole.substr(0, lastLine + 7), 0, 2},
-      {"last line spoiled", spoiled, 0, 2},
-      {"garbage after it", whole + "P 1 \x01\xff\n\n~~~", 1, 3},
-      {"header only", whole.substr(0, whole.find('\n') + 1), -1, 0},
-      {"empty", "", -1, 0},
-      {"random bytes", std::string("\x7f" "ELF\x02\x01\x01\x00 P 0 1 2 3 R ~00000000\n", 32), -1, 0},
+      {"whole", whole, 1, 3, 0},
+      {"last line torn", whole.substr(0, lastLine + 7), 0, 2, 1},
+      {"last line spoiled", spoiled, 0, 2, 1},
+      {"garbage after it", whole + "P 1 \x01\xff\n\n~~~", 1, 3, 2},
+      {"header only", whole.substr(0, whole.find('\n') + 1), -1, 0, 0},
+      {"empty", "", -1, 0, 0},
+      {"random bytes", std::string("\x7f" "ELF\x02\x01\x01\x00 P 0 1 2 3 R ~00000000\n", 31), -1, 0, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     WriteFileText(path, c.bytes);
-    const auto offer = PendingResume(path, job);
+    int damaged = -1;
+    const auto offer = PendingResume(path, job, &damaged);
+    if (c.contour >= 0 || c.damaged > 0) {
+      EXPECT_EQ(damaged, c.damaged);
+    }
     if (c.contour < 0) {
       EXPECT_FALSE(offer.has_value());
       continue;
