@@ -25,6 +25,7 @@
 #include "machine/StatusPanel.h"
 #include "machine/TraceOutline.h"
 #include "model/AngleAlignment.h"
+#include "model/PositionText.h"
 #include "model/ContourNavigation.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
@@ -152,9 +153,15 @@ void MainWindow::buildPanels() {
   drawingPanel_ = new PathView(system_, this);
   drawingPanel_->popupAction = [this](PopupEntry entry) { runPopupEntry(entry); };
   drawingPanel_->installEventFilter(this);
+  drawingPanel_->originMoved = [this] {
+    const bool imperial = system_.parser.imperial;
+    system_.fields.setText(Window::Main, "xXM", FormatOriginField(system_.job.ProjectOriginX, imperial));
+    system_.fields.setText(Window::Main, "xYM", FormatOriginField(system_.job.ProjectOriginY, imperial));
+  };
   sideView_ = new PictureFrame(this);
   sideView_->setObjectName("SideView");
   sideView_->setFrameShape(QFrame::Box);
+  sideView_->installEventFilter(this);
 
   statusLink_ = new QLabel("<a href=\"status\">Status</a>", this);
   statusLink_->setObjectName("StatusLink");
@@ -850,6 +857,26 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress)
       rememberedOrigin_ = {system_.job.ProjectOriginX, system_.job.ProjectOriginY};
     return QWidget::eventFilter(watched, event);
+  }
+  if (watched == sideView_) {
+    // A right click on the side view opens the position dialog filled in.
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() != QEvent::MouseButtonPress || mouse->button() != Qt::RightButton)
+      return QWidget::eventFilter(watched, event);
+    const JobState& job = system_.job;
+    const bool imperial = system_.parser.imperial;
+    const auto show = [&](const char* field, std::int64_t value) {
+      system_.fields.setText(Window::Main, field, FormatPosition(value, imperial));
+    };
+    show("xX", std::int64_t{job.MachinePosition.x} - job.ProjectOriginX);
+    show("xY", std::int64_t{job.MachinePosition.y} - job.ProjectOriginY);
+    show("xZ", std::int64_t{job.MachinePosition.z} - job.ProjectOriginZ);
+    show("xXM", job.ProjectOriginX);
+    show("xYM", job.ProjectOriginY);
+    show("xZM", job.ProjectOriginZ);
+    positionDialog_->show();
+    positionDialog_->raise();
+    return true;
   }
   if (watched == errorLabel_) {
     if (event->type() == QEvent::MouseButtonRelease) setErrorText({});

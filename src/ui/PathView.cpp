@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kNotch = 120;
 constexpr int kTableMargin = 20;
+constexpr int kOriginDragMillis = 200;
 
 int Round(double v) { return static_cast<int>(std::lround(v)); }
 
@@ -125,6 +126,11 @@ void PathView::wheelEvent(QWheelEvent* event) {
 void PathView::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton)
     panFrom_ = event->position().toPoint();
+  if (event->button() == Qt::RightButton && !system_.Busy) {
+    rightFrom_ = event->position().toPoint();
+    rightHeld_.start();
+    originDragged_ = false;
+  }
   QFrame::mousePressEvent(event);
 }
 
@@ -140,12 +146,33 @@ void PathView::mouseMoveEvent(QMouseEvent* event) {
     placed_ = view;
     invalidate();
   }
+  if (rightFrom_ && (event->buttons() & Qt::RightButton) && !system_.Busy &&
+      rightHeld_.elapsed() >= kOriginDragMillis) {
+    // The job follows the pointer over the table: origin and picture move together.
+    const QPoint moved = at - *rightFrom_;
+    rightFrom_ = at;
+    originDragged_ = true;
+    ViewTransform view = system_.prep.View;
+    view.offsetX += moved.x();
+    view.offsetY -= moved.y();
+    placed_ = view;
+    system_.job.ProjectOriginX += static_cast<std::int32_t>(std::lround(moved.x() * view.scale));
+    system_.job.ProjectOriginY -= static_cast<std::int32_t>(std::lround(moved.y() * view.scale));
+    if (originMoved) originMoved();
+    invalidate();
+  }
   QFrame::mouseMoveEvent(event);
 }
 
 void PathView::mouseReleaseEvent(QMouseEvent* event) {
   panFrom_.reset();
-  if (event->button() == Qt::RightButton && !system_.Busy) openPopup(event->position().toPoint());
+  const bool dragged = event->button() == Qt::RightButton && originDragged_;
+  if (event->button() == Qt::RightButton) {
+    rightFrom_.reset();
+    originDragged_ = false;
+  }
+  if (event->button() == Qt::RightButton && !dragged && !system_.Busy)
+    openPopup(event->position().toPoint());
   QFrame::mouseReleaseEvent(event);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QFrame>
+#include <QElapsedTimer>
 #include <QPoint>
 #include <cstdint>
 #include <functional>
@@ -18,8 +19,9 @@ namespace corvane::ui {
 // every change of job, settings or size, with the status overlay written over
 // it on every refresh. The wheel zooms about the pointer (the zoom bar's
 // positions 1..20, 20 showing the whole table), the left or middle button
-// pans, a double click fits the job again, and a right click picks a point
-// of the job and offers the popup menu.
+// pans, a double click fits the job again, a right click picks a point of
+// the job and offers the popup menu, and a right button held and moved drags
+// the job's origin over the table.
 class PathView final : public QFrame {
   Q_OBJECT
  public:
@@ -54,6 +56,8 @@ class PathView final : public QFrame {
   // popup itself runs `popupAction` with the chosen entry.
   std::vector<PopupItem> pick(QPoint at);
   std::function<void(PopupEntry)> popupAction;
+  // The job origin moved by a drag; the window shows it in its fields.
+  std::function<void()> originMoved;
   bool popupOpen() const { return popupOpen_; }
 
  protected:
@@ -79,6 +83,11 @@ class PathView final : public QFrame {
   // Set once the operator zoomed or panned; otherwise the job is fitted.
   std::optional<ViewTransform> placed_;
   std::optional<QPoint> panFrom_;
+  // A right button held 200 ms and moved drags the job origin instead of
+  // opening the popup.
+  std::optional<QPoint> rightFrom_;
+  QElapsedTimer rightHeld_;
+  bool originDragged_ = false;
   std::optional<QPoint> pointer_;
   std::optional<DisplayList> pickMarks_;
   bool popupOpen_ = false;

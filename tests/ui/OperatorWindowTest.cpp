@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -11,6 +13,7 @@
 
 #include "machine/Jog.h"
 #include "model/PathPick.h"
+#include "model/PositionText.h"
 #include "ui/JogPanel.h"
 #include "ui/PathView.h"
 #include "ui/PresetBox.h"
@@ -367,6 +370,54 @@ TEST(StatusOverlay, TheIn2AlarmStopsOnceAndStaysUntilAKey) {
   QTest::qWait(60);
   EXPECT_FALSE(u.window.in2AlarmLatched());
   EXPECT_FALSE(shows("DOOR OPEN"));
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// A right button held past 200 ms and moved drags the job origin with the
+// picture and opens no popup; a right click on the side view opens the
+// position dialog with the torch and the origin filled in.
+TEST(PathPopup, ARightDragMovesTheOriginAndTheSideViewOpensThePositionDialog) {
+  OpenWindow u;
+  ASSERT_TRUE(u.created && u.showAndWait());
+  ui::PathView* view = u.window.pathView();
+  view->repaint();
+  // Should a popup open after all, close it so that the test reports instead of waiting.
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [] {
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  });
+  closer.start(300);
+  const JobState& job = u.system->job;
+  const Point2 origin{job.ProjectOriginX, job.ProjectOriginY};
+  const double scale = u.system->prep.View.scale;
+  const QPoint from(view->width() / 2, view->height() / 2);
+  QTest::mousePress(view, Qt::RightButton, {}, from);
+  QTest::qWait(250);
+  const QPoint to = from + QPoint(40, -20);
+  QMouseEvent move(QEvent::MouseMove, to, view->mapToGlobal(to), Qt::NoButton, Qt::RightButton, {});
+  QCoreApplication::sendEvent(view, &move);
+  QTest::mouseRelease(view, Qt::RightButton, {}, to);
+  EXPECT_NEAR(job.ProjectOriginX, origin.x + 40 * scale, 1);
+  EXPECT_NEAR(job.ProjectOriginY, origin.y + 20 * scale, 1);
+  EXPECT_EQ(u.system->fields.text(Window::Main, "xXM"),
+            FormatOriginField(job.ProjectOriginX, false));
+  EXPECT_FALSE(view->popupOpen());
+
+  auto* side = u.window.findChild<QWidget*>("SideView");
+  QTest::mouseClick(side, Qt::RightButton);
+  EXPECT_TRUE(u.window.findChild<QWidget*>("PositionDialog")->isVisible());
+  EXPECT_EQ(u.system->fields.text(Window::Main, "xXM"), FormatPosition(job.ProjectOriginX, false));
+  // "Apply" of the project position takes the dialog's texts back unchanged.
+  const Point2 before{job.ProjectOriginX, job.ProjectOriginY};
+  u.window.findChild<QPushButton*>("ApplyProject")->click();
+  EXPECT_EQ(job.ProjectOriginX, before.x);
+  EXPECT_EQ(job.ProjectOriginY, before.y);
+  EXPECT_FALSE(u.window.findChild<QWidget*>("PositionDialog")->isVisible());
 }
 
 }  // namespace
