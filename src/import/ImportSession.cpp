@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 
+#include "model/Geometry.h"
 #include "model/NumberParser.h"
 #include "ports/ProgramLog.h"
 #include "store/AdvancedOptions.h"
@@ -349,6 +350,111 @@ void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
   }
   times_.leads = timer.Seconds();
   log_.stage = kStageProcessDone;
+}
+
+void ImportSession::AddIntoEditor(const std::vector<int>& plasmaLayers, bool above, cInt gap,
+                                  const ImportProcessOptions& options) {
+  if (format_ == DrawingFormat::Dxf && !dxf_.entities.empty()) {
+    TPaths rendered;
+    dxf_.Render(true, readOptions_, log_, rendered);
+    if (!rendered.empty()) {
+      import_ = std::move(rendered);
+      MoveImportToOrigin();
+    }
+  }
+  if (import_.empty()) return;
+  const std::set<int> plasma(plasmaLayers.begin(), plasmaLayers.end());
+  const std::size_t first = cutting.size();
+  const cInt dx = above ? 0 : extentX_ + gap, dy = above ? extentY_ + gap : 0;
+  for (const TPath& path : import_) {
+    if (path.size() < 2) continue;
+    TPaths& target = plasma.count(LayerOfHeader(path)) ? cutting : disabled;
+    target.emplace_back(path.begin() + 1, path.end());
+    for (IntPoint& p : target.back()) p.X += dx, p.Y += dy;
+  }
+  memo_.push_back("raw pathes   : " + std::to_string(cutting.size()));
+  CleanContours(cutting, first, kCleanTolerance, options.milling, search_);
+  if (options.autoWelding > 5) CleanContours(cutting, first, options.autoWelding, options.milling, search_);
+  Normalise();
+  memo_.push_back("Simply pathes: " + std::to_string(cutting.size()));
+  memo_.push_back("Vectors   : " + std::to_string(VertexCount(cutting)));
+  chosen.assign(cutting.size(), 0);
+  for (std::size_t i = first; i < cutting.size(); ++i) chosen[i] = 1;
+  Process(options);
+}
+
+void ImportSession::ApplyProcessing(const ImportProcessOptions& options) {
+  const bool withLeads = options.leads.leadIn && leadsPlanned_;
+  TPaths final = withLeads ? AttachLeads(processed_, leads_) : processed_;
+  cutting = std::move(final);
+  chosen.assign(cutting.size(), 0);
+  Normalise();
+}
+
+bool ImportSession::ChangeStart(const IntPoint& click, double tolerance, const ImportProcessOptions& options) {
+  const Point64 at{click.X, click.Y};
+  for (std::size_t c = 0; c < processed_.size(); ++c) {
+    TPath& p = processed_[c];
+    for (std::size_t i = 1; i < p.size(); ++i) {
+      const IntPoint a = p[i - 1], b = p[i];
+      if (!NearSegment(at, Point64{a.X, a.Y}, Point64{b.X, b.Y}, tolerance)) continue;
+      if (!IsClosedPath(p) || !options.builtIn) {
+        std::reverse(p.begin(), p.end());
+      } else {
+        const cInt ex = b.X - a.X, ey = b.Y - a.Y;
+        const bool shortSegment = std::abs(ex) <= 400 && std::abs(ey) <= 400;
+        const bool nearMiddle = std::abs(click.X - (a.X + b.X) / 2) <= 200 && std::abs(click.Y - (a.Y + b.Y) / 2) <= 200;
+        // The vertices from index i round the contour back to A (index i − 1).
+        TPath round;
+        for (std::size_t k = 0; k + 1 < p.size(); ++k) round.push_back(p[(i + k) % (p.size() - 1)]);
+        if (shortSegment || (nearMiddle && options.leads.leadIn)) {
+          round.insert(round.begin(), a);  // A, B, …, A
+          p = std::move(round);
+        } else {
+          const bool alongY = std::abs(ey) >= std::abs(ex);
+          double t = alongY ? static_cast<double>(click.Y - a.Y) / static_cast<double>(ey)
+                            : static_cast<double>(click.X - a.X) / static_cast<double>(ex);
+          t = std::clamp(t, 0.01, 0.99);
+          const double f = !options.leads.leadIn ? t : (t >= 0.5 ? 2 * t - 1 : 2 * t);
+          const IntPoint n{a.X + std::llround(f * static_cast<double>(ex)), a.Y + std::llround(f * static_cast<double>(ey))};
+          TPath changed;
+          if (t >= 0.5) {
+            changed.push_back(n);
+            changed.insert(changed.end(), round.begin(), round.end());  // B … A
+            changed.push_back(n);
+          } else {
+            changed.push_back(a);
+            changed.push_back(n);
+            changed.insert(changed.end(), round.begin(), round.end());  // B … A
+          }
+          p = std::move(changed);
+        }
+        if (options.leads.leadIn && c < leads_.size()) leads_[c] = PlanLead(processed_, c, options.leads);
+      }
+      processedBoxes_[c] = BoxOfPath(p);
+      return true;
+    }
+  }
+  return false;
+}
+
+EditorSnapshot ImportSession::Snapshot() const { return {cutting, marker, disabled, chosen}; }
+
+void ImportSession::Restore(EditorSnapshot snapshot) {
+  cutting = std::move(snapshot.cutting);
+  marker = std::move(snapshot.marker);
+  disabled = std::move(snapshot.disabled);
+  chosen = std::move(snapshot.chosen);
+  chosen.resize(cutting.size(), 0);
+  Normalise();
+}
+
+const Nesting& ImportSession::EnsureNesting(bool openDetect) {
+  if (!nestingValid_) {
+    cuttingNesting_ = NestCuttingList(cutting, openDetect, search_);
+    nestingValid_ = true;
+  }
+  return cuttingNesting_;
 }
 
 std::optional<tCNCPath> ImportSession::JobContours(const ImportProcessOptions& options) const {

@@ -11,6 +11,7 @@
 #include "import/LeadPlan.h"
 #include "import/Nesting.h"
 #include "import/PartSequence.h"
+#include "import/UndoRing.h"
 #include "model/JobModel.h"
 
 namespace corvane {
@@ -85,6 +86,27 @@ class ImportSession {
   // held) and normalises the editor lists, then processes.
   void LoadIntoEditor(const std::vector<int>& plasmaLayers, const std::vector<int>& markerLayers,
                       bool ctrlHeld, const ImportProcessOptions& options);
+
+  // The adding load: the previewed drawing's paths beside the editor's drawing
+  // (to its right, or above it), cleaned from the first new contour on; the
+  // new contours become the chosen ones. Layers not chosen go to the disabled list.
+  void AddIntoEditor(const std::vector<int>& plasmaLayers, bool above, ClipperLib::cInt gap,
+                     const ImportProcessOptions& options);
+
+  // "CTRL + Q": the processed contours with their leads become the drawing.
+  void ApplyProcessing(const ImportProcessOptions& options);
+
+  // A right click on a processed contour near `click` (within `tolerance`):
+  // moves a closed contour's start there, or reverses an open one. False when
+  // no contour is near.
+  bool ChangeStart(const ClipperLib::IntPoint& click, double tolerance, const ImportProcessOptions& options);
+
+  // The editor lists for the undo ring, and back.
+  EditorSnapshot Snapshot() const;
+  void Restore(EditorSnapshot snapshot);
+
+  // Works the cutting list's nesting out if an edit has made it stale.
+  const Nesting& EnsureNesting(bool openDetect);
 
   // Processing: nesting, kerf offset, parts, orientation, sort and leads.
   void Process(const ImportProcessOptions& options, bool forced = false);

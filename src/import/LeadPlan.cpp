@@ -225,6 +225,12 @@ LeadPlanResult PlanLeads(const TPaths& processed, const LeadOptions& options) {
   return result;
 }
 
+LeadRecord PlanLead(const TPaths& processed, std::size_t contour, const LeadOptions& options) {
+  const BoxIndex index(BoxesOf(processed));
+  char shortened = 0;
+  return PlanOne(processed, contour, options, index, shortened);
+}
+
 TPaths AttachLeads(const TPaths& processed, const std::vector<LeadRecord>& records) {
   TPaths final;
   final.reserve(processed.size());

@@ -42,6 +42,9 @@ struct LeadPlanResult {
 // Open contours get an empty record.
 LeadPlanResult PlanLeads(const TPaths& processed, const LeadOptions& options);
 
+// The lead of one contour of the list, as PlanLeads would plan it.
+LeadRecord PlanLead(const TPaths& processed, std::size_t contour, const LeadOptions& options);
+
 // The contours with their leads: each one is cut from its lead-in round the
 // whole contour back to M and out along its lead-out.
 TPaths AttachLeads(const TPaths& processed, const std::vector<LeadRecord>& records);
