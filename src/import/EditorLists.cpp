@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "model/Geometry.h"
+
 namespace corvane {
 namespace {
 
@@ -267,6 +269,14 @@ std::vector<PathBox> BoxesOf(const TPaths& list) {
 
 TPath BoxOutline(const PathBox& b) {
   return {{b.minX, b.minY}, {b.minX, b.maxY}, {b.maxX, b.maxY}, {b.maxX, b.minY}, {b.minX, b.minY}};
+}
+
+bool NearOutline(const TPath& path, const IntPoint& p, double tolerance) {
+  const Point64 at{p.X, p.Y};
+  for (std::size_t i = 1; i < path.size(); ++i)
+    if (NearSegment(at, Point64{path[i - 1].X, path[i - 1].Y}, Point64{path[i].X, path[i].Y}, tolerance))
+      return true;
+  return false;
 }
 
 double ShoelaceSum(const TPath& path) {

@@ -78,6 +78,9 @@ std::vector<PathBox> BoxesOf(const TPaths& list);
 // The box as a closed five-point path, as the editor draws it.
 TPath BoxOutline(const PathBox& box);
 
+// True when p lies within `tolerance` of a segment of the path.
+bool NearOutline(const TPath& path, const ClipperLib::IntPoint& p, double tolerance);
+
 // Twice the signed area (shoelace sum); not negative counts as counter-clockwise.
 double ShoelaceSum(const TPath& path);
 

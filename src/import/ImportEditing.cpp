@@ -29,14 +29,6 @@ PathBox CommonBox(const TPaths& list, const std::vector<std::size_t>& which) {
 // The centre of a box, each coordinate rounded towards zero.
 IntPoint CentreOf(const PathBox& box) { return {(box.minX + box.maxX) / 2, (box.minY + box.maxY) / 2}; }
 
-bool NearOutline(const TPath& path, const IntPoint& p, double tolerance) {
-  const Point64 at{p.X, p.Y};
-  for (std::size_t i = 1; i < path.size(); ++i)
-    if (NearSegment(at, Point64{path[i - 1].X, path[i - 1].Y}, Point64{path[i].X, path[i].Y}, tolerance))
-      return true;
-  return false;
-}
-
 }  // namespace
 
 bool NothingChosen(const ImportSession& s) {

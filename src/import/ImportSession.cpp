@@ -173,6 +173,16 @@ bool ImportSession::Preview(const std::string& fileName, const ImportOptions& re
   return read;
 }
 
+void ImportSession::RenderFullQuality() {
+  // The preview drew a DXF drawing coarsely; the editor cuts what a full rendering gives.
+  if (format_ != DrawingFormat::Dxf || dxf_.entities.empty()) return;
+  TPaths rendered;
+  dxf_.Render(true, readOptions_, log_, rendered);
+  if (rendered.empty()) return;
+  import_ = std::move(rendered);
+  MoveImportToOrigin();
+}
+
 void ImportSession::MoveImportToOrigin() {
   const ImportExtents e = ExtentsOf(import_);
   importExtentX_ = importExtentY_ = 0;
@@ -223,14 +233,7 @@ void ImportSession::LoadIntoEditor(const std::vector<int>& plasmaLayers,
   processed_.clear();
   leads_.clear();
   if (import_.empty()) return;
-  if (format_ == DrawingFormat::Dxf && !dxf_.entities.empty()) {
-    TPaths rendered;
-    dxf_.Render(true, readOptions_, log_, rendered);
-    if (!rendered.empty()) {
-      import_ = std::move(rendered);
-      MoveImportToOrigin();
-    }
-  }
+  RenderFullQuality();
   const std::set<int> plasma(plasmaLayers.begin(), plasmaLayers.end());
   const std::set<int> marking(markerLayers.begin(), markerLayers.end());
   std::size_t empty = 0;
@@ -354,14 +357,7 @@ void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
 
 void ImportSession::AddIntoEditor(const std::vector<int>& plasmaLayers, bool above, cInt gap,
                                   const ImportProcessOptions& options) {
-  if (format_ == DrawingFormat::Dxf && !dxf_.entities.empty()) {
-    TPaths rendered;
-    dxf_.Render(true, readOptions_, log_, rendered);
-    if (!rendered.empty()) {
-      import_ = std::move(rendered);
-      MoveImportToOrigin();
-    }
-  }
+  RenderFullQuality();
   if (import_.empty()) return;
   const std::set<int> plasma(plasmaLayers.begin(), plasmaLayers.end());
   const std::size_t first = cutting.size();

@@ -137,6 +137,7 @@ class ImportSession {
 
  private:
   void MoveImportToOrigin();
+  void RenderFullQuality();
 
   ProgramLog& log_;
   std::string fileName_;

@@ -151,14 +151,6 @@ bool CrossesPath(const std::vector<IntPoint>& q, const TPath& path) {
   return false;
 }
 
-bool NearPath(const IntPoint& point, const TPath& path, double tolerance) {
-  const Point64 p{point.X, point.Y};
-  for (std::size_t b = 1; b < path.size(); ++b)
-    if (NearSegment(p, Point64{path[b - 1].X, path[b - 1].Y}, Point64{path[b].X, path[b].Y}, tolerance))
-      return true;
-  return false;
-}
-
 PathBox BoxOfPoints(const std::vector<IntPoint>& points, cInt grow) {
   PathBox box = BoxOfPath(points);
   box.minX -= grow, box.minY -= grow, box.maxX += grow, box.maxY += grow;
@@ -179,13 +171,13 @@ LeadRecord PlanOne(const TPaths& processed, std::size_t c, const LeadOptions& op
       const std::vector<IntPoint> q = CoarseLead(r, options);
       const int side = ClipperLib::PointInPolygon(r[0], p);
       if (side != (ccw ? 1 : 0)) continue;
-      if (NearPath(r[0], p, h) || CrossesPath(q, p)) continue;
+      if (NearOutline(p, r[0], h) || CrossesPath(q, p)) continue;
       // Nor may the lead pierce near or cut through a neighbouring contour.
       const std::vector<IntPoint> whole = WholeLead(r);
       index.Meeting(BoxOfPoints(whole, static_cast<cInt>(h)), near);
       const bool blocked = std::any_of(near.begin(), near.end(), [&](int other) {
         const TPath& o = processed[static_cast<std::size_t>(other)];
-        return static_cast<std::size_t>(other) != c && (NearPath(r[0], o, h) || CrossesPath(whole, o));
+        return static_cast<std::size_t>(other) != c && (NearOutline(o, r[0], h) || CrossesPath(whole, o));
       });
       if (blocked) continue;
       shortened = f != options.length;
