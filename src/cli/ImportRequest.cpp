@@ -156,16 +156,7 @@ std::optional<tCNCPath> ImportDrawing(const ImportRequest& request, const FieldS
   if (!request.advancedFile.empty()) ReadAdvancedOptions(request.advancedFile, advanced, parser, log);
   if (request.weldMm) advanced.AutoWelding = static_cast<std::int32_t>(std::lround(*request.weldMm * 100));
   const std::string& drawing = request.drawing;
-  ImportOptions readOptions;
-  readOptions.scaleHPGL = parser.ParseFloat(fields.text(Window::Import, "eScaleHPGL"));
-  readOptions.scaleDXF = parser.ParseFloat(fields.text(Window::Import, "eScaleDXF"));
-  readOptions.scaleTAP = parser.ParseFloat(fields.text(Window::Import, "eScaleTAP"));
-  readOptions.forceMM = fields.checked(Window::Import, "cDXFForceMM");
-  readOptions.forceInch = fields.checked(Window::Import, "cDXFForceINCH");
-  readOptions.mCodeOn = advanced.MCodeOn;
-  readOptions.mCodeOff = advanced.MCodeOff;
-  readOptions.closeDxf = advanced.CloseDxf;
-  readOptions.fastCalc = fields.checked(Window::Import, "cFastCalc");
+  const ImportOptions readOptions = ReadImportReadOptions(fields, advanced, parser);
   const bool read = session.Preview(drawing, readOptions, parser, "", request.inputFormat);
   const DrawingLoad& load = session.lastLoad();
   if (load.report.truncated) {

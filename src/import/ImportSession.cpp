@@ -81,6 +81,28 @@ bool FitsInJob(const TPaths& list) {
 
 }  // namespace
 
+ImportOptions ReadImportReadOptions(const FieldStore& fields, const AdvancedOptions& advanced,
+                                   const NumberParser& parser) {
+  ImportOptions o;
+  o.scaleHPGL = parser.ParseFloat(fields.text(Window::Import, "eScaleHPGL"));
+  o.scaleDXF = parser.ParseFloat(fields.text(Window::Import, "eScaleDXF"));
+  o.scaleTAP = parser.ParseFloat(fields.text(Window::Import, "eScaleTAP"));
+  o.forceMM = fields.checked(Window::Import, "cDXFForceMM");
+  o.forceInch = fields.checked(Window::Import, "cDXFForceINCH");
+  o.fastCalc = fields.checked(Window::Import, "cFastCalc");
+  o.mCodeOn = advanced.MCodeOn;
+  o.mCodeOff = advanced.MCodeOff;
+  o.closeDxf = advanced.CloseDxf;
+  return o;
+}
+
+std::uint32_t LayerColour(int layer) {
+  static constexpr std::uint32_t kPalette[16] = {0x808080, 0x000000, 0x800080, 0xFF0000, 0x008000, 0xFF00FF,
+                                                 0x808000, 0x0000FF, 0x800000, 0x000080, 0x008080, 0x00FF00,
+                                                 0xC0DCC0, 0xA6CAF0, 0xFFFF00, 0x000000};
+  return kPalette[((layer % 16) + 16) % 16];
+}
+
 ImportProcessOptions ReadImportProcessOptions(const FieldStore& fields, const AdvancedOptions& advanced,
                                               const NumberParser& parser) {
   ImportProcessOptions o;

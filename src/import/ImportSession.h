@@ -39,8 +39,15 @@ struct ImportProcessOptions {
   std::int32_t autoWelding = 3;  // AutoWelding of the advanced options, 0.01 mm
 };
 
+// The readers' options from the import window's fields and the advanced options.
+ImportOptions ReadImportReadOptions(const FieldStore& fields, const AdvancedOptions& advanced,
+                                   const NumberParser& parser);
+
 ImportProcessOptions ReadImportProcessOptions(const FieldStore& fields, const AdvancedOptions& advanced,
                                               const NumberParser& parser);
+
+// The preview's and the layer lists' colour of a layer (RGB), by layer number mod 16.
+std::uint32_t LayerColour(int layer);
 
 // What a change of an option asks for: processing at once, or after the
 // window's 1500 ms one-shot when the drawing is big.

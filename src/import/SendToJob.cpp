@@ -1,0 +1,27 @@
+#include "import/SendToJob.h"
+
+#include "model/JobNormalise.h"
+#include "store/JobFile.h"
+#include "store/SettingsStore.h"
+#include "store/StoreFiles.h"
+#include "system/System.h"
+
+namespace corvane {
+
+bool SendImportToJob(System& system, const ImportSession& session, const ImportProcessOptions& options) {
+  auto job = session.JobContours(options);
+  if (!job) {
+    system.host.showError("The drawing is too large for a job: the job is kept");
+    return false;
+  }
+  const std::size_t contours = job->size();
+  ReplaceJob(system.job, std::move(*job));
+  system.store.JobSentFromImport = true;
+  SaveSettings(system);
+  WriteJobFile(system, StoreFile(system.paths, kTempJob));
+  system.log.WriteLog("Job from import: " + std::to_string(contours) + " contours");
+  system.host.requestRedraw();
+  return true;
+}
+
+}  // namespace corvane

@@ -1,0 +1,106 @@
+#pragma once
+#include <QWidget>
+#include <memory>
+
+#include "import/ImportEditing.h"
+#include "import/UndoRing.h"
+
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QTimer;
+
+namespace corvane {
+class System;
+}
+
+namespace corvane::ui {
+
+class ImportView;
+
+// The import window: pick a drawing, choose the layers to cut and to mark,
+// edit, set kerf, leads and sequence, and send the result to the job.
+class ImportWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ImportWindow(System& system, QWidget* parent = nullptr);
+  ~ImportWindow() override;
+
+  // Shows the window over the main window, the last drawing selected again.
+  void Open();
+  // The folder the file list shows.
+  void ShowFolder(const QString& folder, const QString& select = {});
+  // Preview of a file (as a selection in the file list does).
+  bool PreviewFile(const QString& path);
+  // Load into the editor (the load button), adding beside the drawing (the add button).
+  void LoadIntoEditor(bool ctrlHeld);
+  void AddIntoEditor(bool above);
+  // Processing again after an option change: at once, or after the one-shot for big drawings.
+  void OptionChanged(ImportChange change);
+  void ProcessNow();
+  bool SendToJob();
+  void Undo();
+
+  ImportSession& session() { return session_; }
+  ImportView& view() { return *view_; }
+  const UndoRing& undo() const { return undo_; }
+  QTimer& reprocessTimer() { return *reprocessTimer_; }
+
+ signals:
+  void jobSent();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void BuildFileColumn(QWidget* column);
+  void BuildOptionColumn(QWidget* column);
+  void BuildEditButtons(QWidget* row);
+  void BindKeys();
+  QCheckBox* FieldBox(const char* field, const QString& caption, ImportChange change, QWidget* parent);
+  QRadioButton* FieldRadio(const char* field, const QString& caption, ImportChange change, QWidget* parent);
+  void FillLayerLists();
+  std::vector<int> ChosenLayers(const QListWidget& list) const;
+  void DrawPreview();
+  void Edit(const std::function<void()>& operation, bool normalise);
+  void Memo();
+  void UpdateSliderLabels();
+  ImportProcessOptions Options() const;
+  void ExportHpgl();
+  void ShowScalePanel(bool firstOnly);
+
+  System& system_;
+  ImportSession session_;
+  UndoRing undo_;
+  EditorClipboard clipboard_;
+  int sequencePosition_ = -1;
+  QString folder_;
+  QString file_;
+
+  QListWidget* files_ = nullptr;
+  QLabel* preview_ = nullptr;
+  QLabel* sizeText_ = nullptr;
+  QListWidget* plasma_ = nullptr;
+  QListWidget* markerLayers_ = nullptr;
+  QLabel* markerCaption_ = nullptr;
+  QPlainTextEdit* memo_ = nullptr;
+  ImportView* view_ = nullptr;
+  QSlider* zoom_ = nullptr;
+  QSlider* tool_ = nullptr;
+  QLabel* toolLabel_ = nullptr;
+  QSlider* lead_ = nullptr;
+  QLabel* leadLabel_ = nullptr;
+  QSlider* sort_ = nullptr;
+  QPushButton* send_ = nullptr;
+  QPushButton* add_ = nullptr;
+  QPushButton* handly_ = nullptr;
+  QTimer* reprocessTimer_ = nullptr;
+};
+
+}  // namespace corvane::ui
