@@ -21,6 +21,7 @@
 #include "ui/AnalysisGraphWindow.h"
 #include "ui/ConfigurationLinks.h"
 #include "ui/ConfigurationWindow.h"
+#include "ui/ImportWindow.h"
 #include "ui/ProfileButtons.h"
 #include "ui/QtHost.h"
 #include "ui/SecondaryWindows.h"
@@ -74,7 +75,7 @@ int RunProgram(int argc, char** argv) {
   System system(clock, host, paths);
   MainWindow mainWindow(system, &splash);
   host.setMainWindow(&mainWindow);
-  std::unique_ptr<QWidget> importWindow(CreateImportWindow(system.fields));
+  std::unique_ptr<ImportWindow> importWindow(new ImportWindow(system));
   std::unique_ptr<ConfigurationWindow> configurationWindow(new ConfigurationWindow(system.fields));
   std::unique_ptr<QWidget> analysisWindow(CreateAnalysisWindow(system));
   if (!mainWindow.create()) return 1;
@@ -103,6 +104,13 @@ int RunProgram(int argc, char** argv) {
                      WaitProcessing(100);
                      mainWindow.close();
                    });
+
+  // "Import" on the toolbar, after "Save Project": the way from a drawing to the job.
+  auto* importButton = new QPushButton("Import", &mainWindow);
+  importButton->setObjectName("sImport");
+  importButton->setFocusPolicy(Qt::NoFocus);
+  QObject::connect(importButton, &QPushButton::clicked, importWindow.get(), &ImportWindow::Open);
+  QObject::connect(importWindow.get(), &ImportWindow::jobSent, &mainWindow, [&mainWindow] { mainWindow.update(); });
 
   TerminationSignals termination;
   QObject::connect(&termination, &TerminationSignals::terminationRequested, &mainWindow,

@@ -160,7 +160,8 @@ void ImportWindow::BuildFileColumn(QWidget* column) {
   examples->setObjectName("Examples");
   examples->setToolTip("Examples");
   auto* byDate = new QPushButton("Date", column);
-  byDate->setObjectName("cDateTime");
+  byDate->setObjectName("DateOrder");
+  byDate->setToolTip("Newest files first");
   byDate->setCheckable(true);
   byDate->setChecked(system_.fields.checked(Window::Import, "cDateTime"));
   row->addWidget(open);
@@ -386,12 +387,15 @@ void ImportWindow::UpdateSliderLabels() {
 }
 
 void ImportWindow::BuildEditButtons(QWidget* row) {
-  auto* layout = new QHBoxLayout(row);
+  // Two rows of six, so the window fits a 1280-pixel screen.
+  auto* layout = new QGridLayout(row);
+  int placed = 0;
   auto button = [&](const char* name, const QString& caption, const QString& hint) {
     auto* b = new TwoButton(caption, row);
     b->setObjectName(name);
     b->setToolTip(hint);
-    layout->addWidget(b);
+    layout->addWidget(b, placed / 6, placed % 6);
+    ++placed;
     return b;
   };
   auto rotate = [this](bool counterClockwise, bool right) {

@@ -8,9 +8,8 @@ class System;
 
 namespace corvane::ui {
 
-// The import, configuration and analysis windows. They exist from start-up,
+// The configuration and analysis windows. They exist from start-up,
 // hidden, so that their fields can be bound and their settings loaded.
-QWidget* CreateImportWindow(FieldStore& fields);
 QWidget* CreateConfigurationWindow(FieldStore& fields);
 QWidget* CreateAnalysisWindow(System& system);
 

@@ -12,6 +12,7 @@
 #include "support/SystemFixture.h"
 #include "ui/MainWindow.h"
 #include "ui/QtApp.h"
+#include "ui/ImportWindow.h"
 #include "ui/SecondaryWindows.h"
 
 namespace corvane {
@@ -33,7 +34,7 @@ TEST(WindowTexts, EveryWindowShowsTheTextsOfTheLanguageLoaded) {
   testing::SystemFixture f;
   System& s = *f.system;
   ui::MainWindow main(s, nullptr);
-  const std::unique_ptr<QWidget> import(ui::CreateImportWindow(s.fields));
+  const std::unique_ptr<QWidget> import(new ui::ImportWindow(s));
   const std::unique_ptr<QWidget> configuration(ui::CreateConfigurationWindow(s.fields));
   EXPECT_EQ(TextOf<QLabel>(main, "lxFeed"), "[mm/min] Cutting speed");
   EXPECT_EQ(HintOf(main, "sFF1"), "One contour forward");

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "import/CliRun.h"
+#include "store/JobFile.h"
+#include "support/SystemFixture.h"
+#include "ui/ImportView.h"
+#include "ui/ImportWindow.h"
+#include "ui/QtApp.h"
+
+namespace corvane {
+namespace {
+
+using testing::RunCli;
+
+struct ImportWindowFixture {
+  ImportWindowFixture() {
+    window.Open();
+    window.resize(1280, 800);
+    QApplication::processEvents();
+  }
+  template <class W>
+  W* child(const char* name) {
+    return window.findChild<W*>(name);
+  }
+  QApplication& app = testing::QtApp();
+  testing::SystemFixture f;
+  System& s = *f.system;
+  ui::ImportWindow window{s};
+};
+
+TEST(ImportWindow, OpensOnTheSampleDrawingAndSendsTheJobTheCommandLineMakes) {
+  ImportWindowFixture w;
+  ASSERT_TRUE(w.s.PrepareStart());
+  EXPECT_EQ(w.window.windowTitle(), "import");
+  ASSERT_EQ(w.child<QListWidget>("FileList")->currentItem()->text(), "CorvaneCNC.plt");
+
+  const std::string drawing = std::string(CORVANE_CORPUS_DIR) + "/dxf/cinvaram__bolt_plate_1.dxf";
+  ASSERT_TRUE(w.window.PreviewFile(QString::fromStdString(drawing)));
+  EXPECT_GT(w.child<QListWidget>("PlasmaLayers")->count(), 0);
+  QTest::mouseClick(w.child<QPushButton>("LoadButton"), Qt::LeftButton);
+  ASSERT_FALSE(w.window.session().cutting.empty());
+  w.child<QCheckBox>("cOffsetActive")->setChecked(true);
+  w.child<QCheckBox>("cLeadIn")->setChecked(true);
+  w.child<QCheckBox>("cLeadOut")->setChecked(true);
+  w.child<QSlider>("TrackBar3")->setValue(5);
+  w.child<QSlider>("TrackBar1")->setValue(15);
+
+  ASSERT_TRUE(w.child<QPushButton>("SendButton")->isEnabled());
+  QTest::mouseClick(w.child<QPushButton>("SendButton"), Qt::LeftButton);
+  EXPECT_FALSE(w.window.isVisible()) << "sending closes the window";
+  EXPECT_TRUE(w.s.store.JobSentFromImport);
+
+  // The same drawing and options through corvane-cli give the same job.
+  testing::TempDir dir;
+  const testing::CliRun run = RunCli("process", {drawing, "--set", "cOffsetActive=1", "--set", "eOffset=15",
+                                                 "--lead", "5", "--lead-out", "--quiet", "-o", dir.file("job.cnc")});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const JobFileContent cli = DecodeJobFile(testing::ReadFileText(dir.file("job.cnc")), false, w.s.log);
+  EXPECT_EQ(w.s.job.Job, cli.job);
+  // And the job is in temp.cnc, as the next start will read it.
+  const JobFileContent saved =
+      DecodeJobFile(testing::ReadFileText(w.s.paths.storeFolder() + "temp.cnc"), false, w.s.log);
+  EXPECT_EQ(saved.job, w.s.job.Job);
+}
+
+TEST(ImportWindow, KeysEditTheDrawingAndUndoBringsItBack) {
+  ImportWindowFixture w;
+  QTest::mouseClick(w.child<QPushButton>("LoadButton"), Qt::LeftButton);
+  const std::size_t contours = w.window.session().cutting.size();
+  ASSERT_GT(contours, 2u);
+  QTest::keyClick(&w.window.view(), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(&w.window.view(), Qt::Key_D, Qt::ControlModifier);
+  EXPECT_EQ(w.window.session().cutting.size(), 2 * contours) << "Ctrl+D duplicates";
+  QTest::keyClick(&w.window.view(), Qt::Key_Delete);
+  EXPECT_EQ(w.window.session().cutting.size(), contours) << "Delete removes the chosen copies";
+  QTest::keyClick(&w.window.view(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(w.window.session().cutting.size(), 2 * contours);
+
+  // 257 edits in a row leave 256 undo steps.
+  for (int i = 0; i < 257; ++i) QTest::mouseClick(w.child<QPushButton>("MirrorX"), Qt::LeftButton);
+  EXPECT_EQ(w.window.undo().size(), UndoRing::kMaxSteps);
+}
+
+TEST(ImportWindow, BoxDragChoosesAndASmallDragIsAClick) {
+  ImportWindowFixture w;
+  QTest::mouseClick(w.child<QPushButton>("LoadButton"), Qt::LeftButton);
+  ui::ImportView& view = w.window.view();
+  ImportSession& session = w.window.session();
+  ChooseNone(session);
+  // A box round the whole view chooses every contour.
+  QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(2, 2));
+  QTest::mouseMove(&view, QPoint(view.width() - 2, view.height() - 2));
+  QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(view.width() - 2, view.height() - 2));
+  EXPECT_TRUE(std::all_of(session.chosen.begin(), session.chosen.end(), [](char c) { return c != 0; }));
+  // A drag of 9 pixels in empty space is a click: nothing near, nothing chosen.
+  QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(3, 3));
+  QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(8, 7));
+  EXPECT_TRUE(NothingChosen(session));
+  // A click on a contour's outline chooses it.
+  const QPointF on = view.ToPixel(session.cutting[0][0]);
+  QTest::mouseClick(&view, Qt::LeftButton, {}, on.toPoint());
+  EXPECT_EQ(session.chosen[0], 1);
+}
+
+TEST(ImportWindow, BigDrawingsProcessAfterTheOneShot) {
+  ImportWindowFixture w;
+  // 300 open zigzags of 70 vertices: over 200 contours and over 20 000 vertices.
+  std::string text;
+  for (int i = 0; i < 300; ++i) {
+    text += "G0 X" + std::to_string(i * 20) + " Y0\nM3\n";
+    for (int k = 1; k < 70; ++k) text += "G1 X" + std::to_string(i * 20 + k % 2) + " Y" + std::to_string(k) + "\n";
+    text += "M5\n";
+  }
+  testing::TempDir dir;
+  testing::WriteFileText(dir.file("grid.tap"), text);
+  ASSERT_TRUE(w.window.PreviewFile(QString::fromStdString(dir.file("grid.tap"))));
+  QTest::mouseClick(w.child<QPushButton>("LoadButton"), Qt::LeftButton);
+  ASSERT_EQ(w.window.session().cutting.size(), 300u);
+  w.child<QSlider>("TrackBar2")->setValue(3);
+  EXPECT_TRUE(w.window.reprocessTimer().isActive()) << "a big drawing waits for the one-shot";
+  EXPECT_EQ(w.window.reprocessTimer().interval(), 1500);
+}
+
+}  // namespace
+}  // namespace corvane
