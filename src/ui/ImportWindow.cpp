@@ -21,10 +21,13 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "import/CompanionExchange.h"
 #include "import/HpglWriter.h"
+#include "import/ThreeDExport.h"
 #include "import/SendToJob.h"
 #include "system/System.h"
 #include "ui/FieldPanel.h"
@@ -96,6 +99,12 @@ ImportWindow::ImportWindow(System& system, QWidget* parent)
   auto* buttons = new QWidget(centre);
   centreLayout->addWidget(buttons);
   connect(zoom_, &QSlider::valueChanged, this, [this](int value) { view_->setZoom(value); });
+
+  ClearCompanionMarker(system_.paths, system_.log);
+  auto* exchange = new QTimer(this);
+  exchange->setObjectName("CompanionExchange");
+  connect(exchange, &QTimer::timeout, this, &ImportWindow::CheckCompanionExport);
+  exchange->start(1000);
 
   reprocessTimer_ = new QTimer(this);
   reprocessTimer_->setSingleShot(true);
@@ -387,7 +396,7 @@ void ImportWindow::UpdateSliderLabels() {
 }
 
 void ImportWindow::BuildEditButtons(QWidget* row) {
-  // Two rows of six, so the window fits a 1280-pixel screen.
+  // Rows of six, so the window fits a 1280-pixel screen.
   auto* layout = new QGridLayout(row);
   int placed = 0;
   auto button = [&](const char* name, const QString& caption, const QString& hint) {
@@ -454,6 +463,50 @@ void ImportWindow::BuildEditButtons(QWidget* row) {
   });
   TwoButton* hpgl = button("ExportButton", "Export", "Export ( CTRL + E )");
   connect(hpgl, &QPushButton::clicked, this, &ImportWindow::ExportHpgl);
+  TwoButton* threeD = button("ThreeDButton", "3D", "3D preview");
+  connect(threeD, &QPushButton::clicked, this, &ImportWindow::ShowThreeD);
+  TwoButton* companion = button("CompanionButton", "Lintora", "Drawing program");
+  connect(companion, &QPushButton::clicked, this, [this] {
+    const CompanionStart start = StartCompanion(system_.paths, system_.log);
+    if (start.outcome == CompanionStart::Outcome::NotInstalled || start.outcome == CompanionStart::Outcome::Failed)
+      system_.host.showError(start.message);
+  });
+}
+
+void ImportWindow::ShowThreeD() {
+  ChooseNone(session_);
+  view_->update();
+  CloseThreeDViewers(system_.paths, system_.log);
+  if (session_.importPaths().empty()) return;
+  ThreeDSettings settings;
+  settings.thickness = system_.fields.text(Window::Import, "xThick");
+  settings.outside = !system_.fields.checked(Window::Import, "rInside");
+  settings.disabledMinX = session_.disabledMinX();
+  settings.extentY = session_.extentY();
+  std::string fix;
+  const FileResult written =
+      WriteThreeDFile(ThreeDDataPath(system_.paths), session_.cutting, settings, system_.parser, &fix);
+  if (!fix.empty()) system_.fields.setText(Window::Import, "xThick", fix);
+  if (!written) {
+    system_.host.showError(written.error);
+    return;
+  }
+  memo_->appendPlainText(kThreeDDoneMemo);
+  StartThreeDViewer(system_.paths, system_.log);
+}
+
+void ImportWindow::CheckCompanionExport() {
+  if (!isVisible()) return;
+  const auto drawing = PollCompanionExport(system_.paths, system_.log);
+  if (!drawing) return;
+  // The program's example folder may not be writable: the copy goes to the desktop then.
+  QString folder = folder_;
+  if (QDir(folder) == QDir(QString::fromStdString(system_.paths.programFolder + "example")) ||
+      !QFileInfo(folder).isWritable())
+    folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  QDir().mkpath(folder);
+  const auto copy = CopyCompanionExport(*drawing, folder.toStdString(), system_.log);
+  if (copy) ShowFolder(folder, kCompanionCopyName);
 }
 
 void ImportWindow::BindKeys() {

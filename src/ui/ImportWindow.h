@@ -44,6 +44,8 @@ class ImportWindow : public QWidget {
   void OptionChanged(ImportChange change);
   void ProcessNow();
   bool SendToJob();
+  // The companion drawing program's export, when one is waiting: shown in the file list.
+  void CheckCompanionExport();
   void Undo();
 
   ImportSession& session() { return session_; }
@@ -73,6 +75,7 @@ class ImportWindow : public QWidget {
   void UpdateSliderLabels();
   ImportProcessOptions Options() const;
   void ExportHpgl();
+  void ShowThreeD();
   void ShowScalePanel(bool firstOnly);
 
   System& system_;

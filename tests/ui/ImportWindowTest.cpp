@@ -131,3 +131,35 @@ TEST(ImportWindow, BigDrawingsProcessAfterTheOneShot) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// The drawing program writes its export and the marker; the window's check
+// copies the drawing into the file list's folder as "From Lintora.2d" and shows it.
+TEST(ImportWindow, TheCompanionsExportIsPickedUpOnce) {
+  ImportWindowFixture w;
+  testing::TempDir drawings;
+  w.window.ShowFolder(QString::fromStdString(drawings.path()));
+  const std::string exchange = w.s.paths.dataRoot + "Lintora/";
+  std::filesystem::create_directories(exchange);
+  testing::WriteFileText(exchange + "export.2d",
+                         R"(<drawing><entities><vertex name="1" x="0" y="0"/><vertex name="2" x="100" y="0"/>)"
+                         R"(<vertex name="3" x="0" y="50"/><edge type="line" v1="1" v2="2"/>)"
+                         R"(<edge type="line" v1="2" v2="3"/><edge type="line" v1="3" v2="1"/></entities></drawing>)");
+  testing::WriteFileText(exchange + "export.ready", "");
+  w.window.CheckCompanionExport();
+  EXPECT_FALSE(std::filesystem::exists(exchange + "export.ready"));
+  ASSERT_TRUE(std::filesystem::exists(drawings.file("From Lintora.2d")));
+  auto* files = w.child<QListWidget>("FileList");
+  ASSERT_TRUE(files->currentItem());
+  EXPECT_EQ(files->currentItem()->text(), "From Lintora.2d");
+  EXPECT_FALSE(w.window.session().importPaths().empty());
+  // Without a new marker nothing more happens.
+  std::filesystem::remove(drawings.file("From Lintora.2d"));
+  w.window.CheckCompanionExport();
+  EXPECT_FALSE(std::filesystem::exists(drawings.file("From Lintora.2d")));
+}
+
+}  // namespace
+}  // namespace corvane

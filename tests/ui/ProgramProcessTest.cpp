@@ -235,3 +235,37 @@ TEST(Program, ConfigurationTypedThroughTheWindowManagerIsSaved) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// The import window opened from the toolbar of the real program takes the
+// keys through the window manager's focus: Ctrl+E asks where to export, Esc
+// closes that dialog, and the window closes without touching the job.
+TEST(Program, TheImportWindowTakesItsKeysThroughTheWindowManager) {
+  for (const char* tool : {"Xvfb", "openbox", "xdotool"})
+    ASSERT_FALSE(QStandardPaths::findExecutable(tool).isEmpty()) << tool << " (scripts/install-deps.sh installs it)";
+  ProgramOnDisplay run;
+  RealDisplay& display = run.display;
+  ASSERT_TRUE(run.program.process.waitForStarted());
+  ASSERT_TRUE(WaitForLog(run.root, "Communication OK", 15000)) << TodaysLog(run.root);
+  const QString main = display.activate("Corvane CNC v");
+  ASSERT_FALSE(main.isEmpty());
+  QThread::msleep(1000);
+  // "Import" is the third toolbar button, after "Open Project" and "Save Project".
+  display.xdotool({"mousemove", "--window", main, "226", "19", "click", "1"});
+  ASSERT_FALSE(display.activate("^import$").isEmpty()) << "the Import button opens the import window";
+  EXPECT_TRUE(WaitForLog(run.root, "Preview: CorvaneCNC.plt", 5000)) << "the sample drawing is shown first";
+  display.xdotool({"key", "ctrl+e"});
+  EXPECT_FALSE(display.xdotool({"search", "--sync", "--name", "^Export$"}, 5000).empty())
+      << "Ctrl+E reached the focused import window";
+  display.xdotool({"key", "Escape"});
+  QThread::msleep(500);
+  EXPECT_TRUE(display.xdotool({"search", "--name", "^Export$"}).empty());
+
+  ::kill(static_cast<pid_t>(run.program.process.processId()), SIGTERM);
+  EXPECT_TRUE(run.program.process.waitForFinished(15000));
+}
+
+}  // namespace
+}  // namespace corvane
