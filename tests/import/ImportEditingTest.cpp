@@ -142,6 +142,19 @@ TEST_F(Editing, ARightClickMovesTheStartOfAClosedContour) {
   }
 }
 
+TEST_F(Editing, AClickTogglesAContourAndWithShiftItsHolesToo) {
+  // A plate with two holes.
+  Load("G0 X0 Y0\nM3\nG1 X100\nG1 Y50\nG1 X0\nG1 Y0\nM5\n"
+       "G0 X10 Y10\nM3\nG1 X20\nG1 Y20\nG1 X10\nG1 Y10\nM5\nG0 X50 Y10\nM3\nG1 X60\nG1 Y20\nG1 X50\nG1 Y10\nM5\n");
+  ChooseNone(session);
+  EXPECT_EQ(ToggleAt(session, {5000, 0}, 30, false, false), 1u);
+  EXPECT_EQ(session.chosen, (std::vector<char>{1, 0, 0}));
+  EXPECT_EQ(ToggleAt(session, {5000, 0}, 30, false, false), 1u);
+  EXPECT_EQ(ToggleAt(session, {5000, 0}, 30, true, false), 1u);
+  EXPECT_EQ(session.chosen, (std::vector<char>{1, 1, 1})) << "Shift: the holes follow the plate";
+  EXPECT_EQ(ToggleAt(session, {3000, 3000}, 30, false, false), 0u) << "nothing near";
+}
+
 TEST_F(Editing, AddingADrawingPutsItBesideAndChoosesIt) {
   Load(kTwoParts);
   session.AddIntoEditor(session.DefaultPlasmaLayers(), false, 300, options);

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Takes screenshots of the way from a drawing to the job, driven as an operator
+# would drive it: a display of its own with a window manager, real clicks and keys.
+#   scripts/import-window-shots.sh [DRAWING] [OUTPUT_FOLDER]
+# Shots: 1-import.png (the drawing previewed), 2-processed.png (loaded with kerf
+# offset and leads), 3-main.png (the main window after "Send to job").
+set -euo pipefail
+cd "$(dirname "$0")/.."
+drawing=${1:-$(realpath ../shared/corpus/dxf/irnas__Plasma.DXF)}
+out=${2:-build/shots}
+mkdir -p "$out"
+root=$(mktemp -d)
+display=:$((90 + RANDOM % 60))
+Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $program $openbox $xvfb 2>/dev/null || true; rm -rf "$root"' EXIT
+sleep 1
+DISPLAY=$display openbox >/dev/null 2>&1 &
+openbox=$!
+sleep 1
+DISPLAY=$display CORVANE_DATA_ROOT=$root CORVANE_PROGRAM_DIR=$PWD/build/share/corvane-cnc \
+  build/bin/corvane --device=virtual >/dev/null 2>&1 &
+program=$!
+export DISPLAY=$display
+shot() { xwd -root -display "$display" | convert xwd:- "$out/$1"; }
+main=$(xdotool search --sync --name "Corvane CNC v" | head -1)
+sleep 4
+xdotool windowactivate --sync "$main"
+xdotool mousemove --window "$main" 226 19 click 1          # "Import"
+import=$(xdotool search --sync --name "^import$" | head -1)
+xdotool windowmove --sync "$import" 0 0
+sleep 1
+xdotool mousemove 56 30 click 1                            # "Open..."
+xdotool search --sync --name "^Open$" >/dev/null
+xdotool type --delay 5 "$drawing"
+xdotool key Return
+sleep 2
+shot 1-import.png
+xdotool mousemove 76 669 click 1                           # "Load"
+sleep 2
+xdotool mousemove 1037 70 click 1                          # "Offset"
+xdotool mousemove 1037 217 click 1                         # "LeadIn"
+xdotool mousemove 1148 217 click 1                         # "LeadOut"
+sleep 2
+shot 2-processed.png
+xdotool mousemove 1138 759 click 1                         # "Send to job"
+sleep 2
+shot 3-main.png
+grep -ah "Job from import" "$root"/CorvaneCNC/LOGS/* || { echo "no job was sent" >&2; exit 1; }
+echo "screenshots in $out"
