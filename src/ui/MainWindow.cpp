@@ -397,6 +397,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::firstShow() {
   if (firstShowDone_) return;
   firstShowDone_ = true;
+  fitFrameToScreen();
   // Bring the window to the front once without keeping it on top.
   raise();
   activateWindow();
@@ -478,8 +479,23 @@ void MainWindow::restoreSize() {
   const QString file = QString::fromStdString(system_.paths.dataRoot) + "window.ini";
   const QSize saved = QSettings(file, QSettings::IniFormat).value("MainWindow/size").toSize();
   if (saved.isValid()) size = saved;
-  if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
+  // Room for the window manager's title bar until the frame is known.
+  constexpr int kFrameAllowance = 32;
+  if (const QScreen* s = screen())
+    size = size.boundedTo(s->availableGeometry().size() - QSize(0, kFrameAllowance));
   resize(size.expandedTo(minimumSize()));
+}
+
+// Once shown, the frame is known: the whole window, frame included, goes on screen.
+void MainWindow::fitFrameToScreen() {
+  const QScreen* s = screen();
+  if (!s) return;
+  const QRect available = s->availableGeometry();
+  const QRect frame = frameGeometry();
+  const QSize extra(frame.width() - width(), frame.height() - height());
+  const QSize fits = size().boundedTo(available.size() - extra).expandedTo(minimumSize());
+  if (fits != size()) resize(fits);
+  if (!available.contains(frameGeometry())) move(available.topLeft());
 }
 
 void MainWindow::saveSize() const {

@@ -124,6 +124,7 @@ class MainWindow final : public QWidget {
   // The window's size: the last one used, never beyond the screen.
   void restoreSize();
   void saveSize() const;
+  void fitFrameToScreen();
 
   System& system_;
   Controller* controller_ = nullptr;
