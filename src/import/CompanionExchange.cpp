@@ -84,13 +84,15 @@ void Report(int fd, StartReport report) {
                                 : StartReport{StartReport::ForkFailed, errno});
     _exit(0);
   }
+  // Nothing of ours is passed on: signals blocked or ignored here, our terminal or pipes.
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
   struct sigaction defaults {};
   defaults.sa_handler = SIG_DFL;
-  sigaction(SIGPIPE, &defaults, nullptr);
-  if (nullFd >= 0) dup2(nullFd, STDIN_FILENO);
+  for (int number = 1; number < NSIG; ++number) sigaction(number, &defaults, nullptr);
+  if (nullFd >= 0)
+    for (const int standard : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) dup2(nullFd, standard);
   close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
   if (chdir(folder) != 0) {
     Report(reportFd, {StartReport::ChdirFailed, errno});
@@ -138,7 +140,7 @@ DetachedStart StartDetached(const std::string& executable, const std::string& wo
     result.error = std::strerror(errno);
     return result;
   }
-  const int nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const int nullFd = open("/dev/null", O_RDWR | O_CLOEXEC);
   const pid_t middle = fork();
   if (middle == 0) {
     close(pipeFds[0]);

@@ -23,9 +23,10 @@ struct DetachedStart {
   std::string error;  // why not, in words (from the system)
 };
 
-// Starts a program in its own session with the given working folder, stdin
-// from /dev/null, and returns once it has been executed (or has failed to
-// be). The program is not our child: it outlives us and is never a zombie of ours.
+// Starts a program in its own session with the given working folder, its
+// standard files on /dev/null and default signal handling, and returns once it
+// has been executed (or has failed to be). The program is not our child: it
+// outlives us, never holds our pipes and is never a zombie of ours.
 DetachedStart StartDetached(const std::string& executable, const std::string& workingFolder);
 
 // ---- The companion drawing program and its export handshake ----

@@ -124,7 +124,8 @@ std::string ThreeDDataPath(const Paths& paths) { return WithSlash(paths.dataRoot
 
 long long ThreeDThickness(const ThreeDSettings& settings, const NumberParser& parser,
                           std::string* thicknessFieldFix) {
-  long long thickness = std::llround(parser.ParseFloat2(settings.thickness) * 100.0);
+  // Clamped first: a field like "1e300" must not overflow the rounding.
+  long long thickness = std::llround(std::clamp(parser.ParseFloat2(settings.thickness) * 100.0, -1e15, 1e15));
   std::string fix;
   if (thickness > kThicknessLimit) {
     thickness = kThicknessReplacement;

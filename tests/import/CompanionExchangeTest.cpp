@@ -33,6 +33,17 @@ struct StartedPrograms {
   }
 };
 
+// The real waits of the suite, for processes of their own; false after 10 s.
+template <typename Condition>
+bool WaitUntil(Condition done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
 struct Exchange : ::testing::Test, ReaderHarness {
   TempDir program, data;
   Paths paths{program.path(), data.path(), "Plasma"};
@@ -65,12 +76,9 @@ TEST_F(Exchange, FakeCompanionStartsInItsFolderAndItsExportIsTakenOnce) {
   EXPECT_TRUE(status.running);
   EXPECT_EQ(status.pid, start.pid);
 
-  // The one real wait of the suite: the companion is a process of its own.
   std::optional<std::string> drawing;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!(drawing = PollCompanionExport(paths, log)) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(drawing) << "no export within 10 s";
+  ASSERT_TRUE(WaitUntil([&] { return (drawing = PollCompanionExport(paths, log)).has_value(); }))
+      << "no export within 10 s";
   EXPECT_EQ(*drawing, data.path() + "Lintora/export.2d");
   EXPECT_FALSE(fs::exists(files.marker));
   EXPECT_FALSE(PollCompanionExport(paths, log)) << "the same export taken twice";
@@ -122,11 +130,7 @@ TEST_F(Exchange, ACompiledCompanionIsFoundRunningByItsExecutable) {
     _exit(127);
   }
   ASSERT_GT(child, 0);
-  bool running = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!(running = FindCompanion(paths).running) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // until the child has executed it
-  EXPECT_TRUE(running);
+  EXPECT_TRUE(WaitUntil([&] { return FindCompanion(paths).running; }));  // once the child has executed it
   EXPECT_EQ(FindCompanion(paths).pid, child);
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
@@ -167,11 +171,13 @@ TEST_F(Exchange, ThreeDViewerIsOptionalAndStartsInItsFolder) {
   Install(viewer, "while :; do sleep 0.2; done\n");
   ASSERT_EQ(ThreeDViewerExecutable(paths), viewer);
   ASSERT_TRUE(StartThreeDViewer(paths, log));
+  // The shell's own forks run the script too until they execute their command.
   const auto running = ProcessesRunning(viewer);
-  ASSERT_EQ(running.size(), 1u);
-  programs.Track(running[0], viewer);
+  for (const int pid : running) programs.Track(pid, viewer);
+  ASSERT_FALSE(running.empty());
   EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(running[0]) + "/cwd"), fs::canonical(program.path() + "3d"));
-  EXPECT_EQ(CloseThreeDViewers(paths, log), 1);
+  EXPECT_GE(CloseThreeDViewers(paths, log), 1);
+  EXPECT_TRUE(WaitUntil([&] { return ProcessesRunning(viewer).empty(); })) << "the viewer did not close";
 
   Install(program.path() + "3d/3d.exe", "exit 0\n");
   EXPECT_EQ(ThreeDViewerExecutable(paths), program.path() + "3d/3d.exe");

@@ -95,7 +95,8 @@ TEST_F(ThreeDFile, ThicknessAbove127MmIsTakenAsMistypedAndTheFieldReset) {
   };
   const Case cases[] = {
       {"7,62", false, 762, ""},     {"127", false, 12700, ""},  {"127,01", false, 254, "0,1"},
-      {"200", false, 254, "0,1"},   {"20", true, 1000, ""},     {"200", true, 254, "0,1"},
+      {"200", false, 254, "0,1"},   {"1e300", false, 254, "0,1"}, {"20", true, 1000, ""},
+      {"200", true, 254, "0,1"},
   };
   for (const Case& c : cases) {
     ThreeDSettings settings;
