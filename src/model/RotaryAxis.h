@@ -1,0 +1,82 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "model/JobModel.h"
+#include "model/PlannerSettings.h"
+
+namespace corvane {
+
+// The tube on the rotary axis, in 0.01 mm: a round pipe of `diameter`, or a
+// rectangular profile W × H with corner radius R.
+struct TubeGeometry {
+  bool pipe = true;
+  std::int32_t diameter = 7620;
+  std::int32_t width = 7620, height = 7620, radius = 635;
+};
+
+// The tube set-up's limits: diameter, W and H at least 5 mm, R at least
+// 0.5 mm and at most min(W, H) / 2; a profile's diameter is its diagonal.
+TubeGeometry LimitTube(TubeGeometry tube);
+// Unrolled perimeter: 2W + 2H for a profile, round(D × π) for a pipe.
+std::int32_t TubePerimeter(const TubeGeometry& tube);
+
+// One entry per 0.01 mm of unrolled profile perimeter, from the middle of the
+// top face clockwise: the surface point's horizontal offset from the axis and
+// its height once the tube is turned by `a` steps to bring it to the top.
+struct ProfileEntry {
+  std::int32_t h = 0, z = 0, a = 0;
+};
+// The surface point in the tube's cross-section (x right, y up, origin on the
+// axis) and its outward normal's direction.
+struct SectionPoint {
+  double x = 0, y = 0, theta = 0;
+};
+
+struct ProfileTable {
+  std::int32_t perimeter = 0;
+  std::vector<ProfileEntry> entries;
+  std::vector<SectionPoint> section;
+  std::vector<SectionPoint> outline;  // every (P / 100)-th section point, x and y / 50
+  std::int32_t maxHeight = 0;
+};
+
+// Builds the table of a profile W × H, R (limits applied by the caller) for
+// `aRev` steps per revolution.
+ProfileTable BuildProfileTable(std::int32_t width, std::int32_t height, std::int32_t radius, std::int32_t aRev);
+
+// The mappings between unrolled job positions and the machine's X, Z and A.
+class RotaryMapping {
+ public:
+  // `originX`: the project origin X that job positions are shifted by.
+  RotaryMapping(const TubeGeometry& tube, const ProfileTable& table, std::int32_t aRev, double stepsPerUnit,
+                std::int32_t originX);
+
+  // s reduced into [0, P) for a profile, [0, A_rev) for a pipe.
+  std::int64_t Wrap(std::int64_t s) const;
+  // The table entry of job position x.
+  const ProfileEntry& TableAt(std::int64_t x) const;
+  // The A target of unrolled position x (with the project origin), whole revolutions included.
+  std::int64_t AWithTurns(std::int64_t a, std::int64_t x) const;
+  // Which quarter turn A is nearest to.
+  std::int64_t QuarterIndex(std::int64_t a) const;
+  // The job position a machine X and A stand for. A pipe uses A when X and A
+  // are mixed (or a job runs), else X.
+  std::int64_t UnrolledX(std::int64_t machineX, std::int64_t a, bool mixXA) const;
+
+  // The planner's mapping: horizontal offsets on the tube and a vertex at every change of face.
+  ProfilePlanning Planning() const;
+  // Adds a vertex within 0.1 mm of every change of the table's A along the contour.
+  CNCpath Densify(const CNCpath& contour) const;
+
+ private:
+  std::int64_t UnrolledInRevolution(std::int64_t a) const;
+
+  TubeGeometry tube_;
+  const ProfileTable& table_;
+  std::int32_t aRev_;
+  double stepsPerUnit_;
+  std::int32_t originX_;
+};
+
+}  // namespace corvane

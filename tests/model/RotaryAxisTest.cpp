@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "model/RotaryAxis.h"
+
+namespace corvane {
+namespace {
+
+constexpr std::int32_t kARev = 36000;
+
+TubeGeometry Profile(std::int32_t w, std::int32_t h, std::int32_t r) {
+  TubeGeometry t;
+  t.pipe = false;
+  t.width = w, t.height = h, t.radius = r;
+  return LimitTube(t);
+}
+
+TEST(ProfileTable, A60By40TubeWithR3) {
+  const TubeGeometry tube = Profile(6000, 4000, 300);
+  const ProfileTable table = BuildProfileTable(tube.width, tube.height, tube.radius, kARev);
+  ASSERT_EQ(table.entries.size(), 20000u);
+  EXPECT_EQ(table.entries[0].h, 0);
+  EXPECT_EQ(table.entries[0].z, 2000);
+  EXPECT_EQ(table.entries[0].a, 0);
+  // The middle of the right face comes to the top after a quarter turn.
+  const ProfileEntry& right = table.entries[3000 + 2000];
+  EXPECT_EQ(right.a, kARev / 4);
+  EXPECT_EQ(right.h, 0);
+  EXPECT_EQ(right.z, 3000);
+  // The bottom face after half a turn, the left face a quarter turn the other way.
+  EXPECT_EQ(table.entries[3000 + 4000 + 3000].a, kARev / 2);
+  EXPECT_EQ(table.entries[3000 + 4000 + 6000 + 2000].a, -kARev / 4);
+  // A corner turned to the top stands higher than either face, lower than the sharp corner would.
+  EXPECT_GT(table.maxHeight, 3000);
+  EXPECT_LT(table.maxHeight, 3606);
+  EXPECT_EQ(table.outline.size(), 100u);
+}
+
+TEST(ProfileTable, LimitsOfTheSetUp) {
+  const TubeGeometry small = Profile(400, 3000, 2000);
+  EXPECT_EQ(small.width, 500) << "at least 5 mm";
+  EXPECT_EQ(small.radius, 250) << "at most half the smaller side";
+  EXPECT_EQ(Profile(6000, 8000, 10).radius, 50);
+  EXPECT_EQ(Profile(6000, 8000, 300).diameter, 10000) << "the diagonal";
+  TubeGeometry pipe;
+  pipe.diameter = 10000;
+  EXPECT_EQ(TubePerimeter(pipe), 31416);
+}
+
+TEST(RotaryMapping, WholeRevolutionsBeyondOnePerimeter) {
+  const TubeGeometry tube = Profile(6000, 4000, 300);
+  const ProfileTable table = BuildProfileTable(tube.width, tube.height, tube.radius, kARev);
+  const RotaryMapping map(tube, table, kARev, 0, 0);
+  const std::int64_t p = table.perimeter;
+  for (const std::int64_t s : {0LL, 1234LL, 5000LL, 9999LL, 19999LL}) {
+    const std::int64_t a = map.AWithTurns(map.TableAt(s).a, s);
+    EXPECT_EQ(map.AWithTurns(map.TableAt(s + p).a, s + p), a + kARev) << s;
+    EXPECT_EQ(map.AWithTurns(map.TableAt(s - p).a, s - p), a - kARev) << s;
+    EXPECT_EQ(map.TableAt(s + 3 * p).h, map.TableAt(s).h);
+  }
+  EXPECT_EQ(map.QuarterIndex(kARev / 4 + 10), 1);
+  EXPECT_EQ(map.QuarterIndex(-kARev / 2), -2);
+}
+
+// The inverse mapping gives back every entry's unrolled position, whole
+// revolutions included.
+TEST(RotaryMapping, UnrolledXInvertsTheTableForEveryEntry) {
+  for (const TubeGeometry& tube : {Profile(6000, 4000, 300), Profile(5000, 5000, 635), Profile(10000, 2000, 100)}) {
+    const ProfileTable table = BuildProfileTable(tube.width, tube.height, tube.radius, kARev);
+    const RotaryMapping map(tube, table, kARev, 0, 0);
+    for (const std::int64_t turn : {0LL, 1LL, -1LL}) {
+      for (std::int64_t s = 0; s < table.perimeter; ++s) {
+        const std::int64_t x = s + turn * table.perimeter;
+        const ProfileEntry& e = map.TableAt(x);
+        const std::int64_t a = map.AWithTurns(e.a, x);
+        ASSERT_NEAR(static_cast<double>(map.UnrolledX(e.h, a, false)), static_cast<double>(x), 1)
+            << "W " << tube.width << " H " << tube.height << " R " << tube.radius << " s " << s << " turn " << turn;
+      }
+    }
+  }
+}
+
+TEST(RotaryMapping, APipeUnrollsThroughAWhenMixed) {
+  TubeGeometry pipe;
+  pipe.diameter = 10000;
+  const ProfileTable none;
+  const double stepsPerUnit = kARev / (10000 * 3.14159265358979);
+  const RotaryMapping map(pipe, none, kARev, stepsPerUnit, 100);
+  EXPECT_EQ(map.UnrolledX(5000, kARev / 2, false), 4900);
+  EXPECT_NEAR(static_cast<double>(map.UnrolledX(5000, kARev / 2, true)), 15708 - 100, 1);
+  EXPECT_EQ(map.Wrap(kARev + 5), 5);
+}
+
+TEST(RotaryMapping, DensifyPutsAVertexAtEveryChangeOfFace) {
+  const TubeGeometry tube = Profile(6000, 4000, 300);
+  const ProfileTable table = BuildProfileTable(tube.width, tube.height, tube.radius, kARev);
+  const RotaryMapping map(tube, table, kARev, 0, 0);
+  // Once round the tube along a slant.
+  const CNCpath contour{{0, 0}, {-500, 0}, {20500, 3000}};
+  const CNCpath dense = map.Densify(contour);
+  EXPECT_GT(dense.size(), 40u);
+  // Every change of A along the line lies within 0.1 mm of a vertex.
+  std::size_t at = 1;
+  for (std::int32_t x = -500; x < 20500; ++x) {
+    if (map.TableAt(x).a == map.TableAt(x + 1).a) continue;
+    while (at + 1 < dense.size() && dense[at + 1].x <= x) ++at;
+    const std::int32_t nearest = std::min(std::abs(dense[at].x - x), std::abs(dense[std::min(at + 1, dense.size() - 1)].x - x));
+    ASSERT_LE(nearest, 11) << "change of face at " << x;
+  }
+  EXPECT_EQ(dense.back(), contour.back());
+}
+
+}  // namespace
+}  // namespace corvane
