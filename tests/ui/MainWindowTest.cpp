@@ -67,7 +67,7 @@ TEST(MainWindow, ResizeKeepsThePanelsWhereTheOperatorExpectsThem) {
   OpenWindow u;
   ASSERT_TRUE(u.created);
   ui::MainWindow& window = u.window;
-  window.show();
+  ASSERT_TRUE(u.showAndWait());
   window.resize(1000, 700);
   QApplication::processEvents();
   const QWidget* view = window.findChild<QWidget*>("PathView");
