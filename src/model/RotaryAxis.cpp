@@ -200,4 +200,65 @@ ProfilePlanning RotaryMapping::Planning() const {
   return planning;
 }
 
+std::int64_t NextEighth(std::int64_t a, std::int32_t aRev, bool up) {
+  // Within 100 steps of an eighth counts as standing on it, so the
+  // move always goes on to the next one, on either side of 0.
+  const std::int64_t eighth = std::max(1, aRev / 8);
+  if (up) return eighth * (FloorDiv(a + 100, eighth) + 1);
+  return eighth * (-FloorDiv(-(a - 100), eighth) - 1);
+}
+
+std::optional<RotaryPlacement> RotaryPlacementFor(PlacementButton button, std::int32_t x, std::int32_t width,
+                                                  std::int32_t laser, bool reversed) {
+  const std::int32_t half = width / 2;
+  RotaryPlacement p;
+  switch (button) {
+    case PlacementButton::LeftTop: p.logLine = "Rotary Axis correction XY--"; break;
+    case PlacementButton::Left: p.logLine = "Rotary Axis correction X-"; break;
+    case PlacementButton::LeftBottom: p.logLine = "Rotary Axis correction XY-"; break;
+    case PlacementButton::RightTop: p.logLine = "Rotary Axis correction XY++"; break;
+    case PlacementButton::Right: p.logLine = "Rotary Axis correction X+"; break;
+    case PlacementButton::RightBottom: p.logLine = "Rotary Axis correction XY+"; break;
+    case PlacementButton::Centre: p.logLine = "Rotary Axis correction X0"; break;
+    default: return std::nullopt;
+  }
+  const bool left = button == PlacementButton::LeftTop || button == PlacementButton::Left ||
+                    button == PlacementButton::LeftBottom;
+  const bool centre = button == PlacementButton::Centre;
+  if (centre) {
+    p.referenceOffsetChange = reversed ? -x : x;
+    p.machineX = -laser;
+  } else if (left) {
+    p.referenceOffsetChange = reversed ? -x - half : x + half;
+    p.machineX = -half - laser;
+  } else {
+    p.referenceOffsetChange = reversed ? half - x : x - half;
+    p.machineX = half - laser;
+  }
+  return p;
+}
+
+std::vector<GuidePosition> GuideLines(const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX) {
+  std::vector<GuidePosition> lines;
+  if (tube.pipe) {
+    const std::int64_t c = TubePerimeter(tube);
+    lines = {{-originX, GuideLine::Origin}, {c - originX, GuideLine::Circumference},
+             {-c - originX, GuideLine::Circumference}};
+    return lines;
+  }
+  const std::int64_t w = tube.width, h = tube.height, r = tube.radius, period = w + h;
+  lines.push_back({-originX, GuideLine::Origin});
+  const std::int64_t last = std::max<std::int64_t>(extentX, period) + period;
+  for (std::int64_t base = 0; base <= last; base += period) {
+    if (base > 0) lines.push_back({base - originX, GuideLine::Face});
+    lines.push_back({base + w / 2 + h / 2 - originX, GuideLine::Face});
+    for (const std::int64_t corner : {base + w / 2, base + w / 2 + h}) {
+      lines.push_back({corner - originX, GuideLine::Corner});
+      lines.push_back({corner - r - originX, GuideLine::CornerRadius});
+      lines.push_back({corner + r - originX, GuideLine::CornerRadius});
+    }
+  }
+  return lines;
+}
+
 }  // namespace corvane

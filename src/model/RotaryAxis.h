@@ -2,7 +2,11 @@
 #include <cstdint>
 #include <vector>
 
+#include <optional>
+#include <string>
+
 #include "model/JobModel.h"
+#include "model/JobPlacement.h"
 #include "model/PlannerSettings.h"
 
 namespace corvane {
@@ -78,5 +82,29 @@ class RotaryMapping {
   double stepsPerUnit_;
   std::int32_t originX_;
 };
+
+// Rotary jog: A+ / A− go to the next or previous eighth of a revolution.
+std::int64_t NextEighth(std::int64_t a, std::int32_t aRev, bool up);
+
+// A placement button in rotary mode: the laser pointer stands on the tube's
+// left edge, right edge or centre, so the rotation axis is corrected instead
+// of the project origin. Buttons that do not set X give nullopt.
+struct RotaryPlacement {
+  std::string logLine;                   // "Rotary Axis correction XY--" …
+  std::int32_t referenceOffsetChange = 0;  // added to the X reference offset
+  std::int32_t machineX = 0;             // the machine X written (A set to 0)
+};
+std::optional<RotaryPlacement> RotaryPlacementFor(PlacementButton button, std::int32_t machineX,
+                                                  std::int32_t width, std::int32_t laserOffsetX,
+                                                  bool homingReversed);
+
+// The guide lines the path view draws across an unrolled job, at job X
+// positions (already shifted by the project origin): the kind says how.
+enum class GuideLine { Origin, Face, Corner, CornerRadius, Circumference };
+struct GuidePosition {
+  std::int64_t x;
+  GuideLine kind;
+};
+std::vector<GuidePosition> GuideLines(const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX);
 
 }  // namespace corvane

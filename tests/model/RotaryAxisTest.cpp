@@ -109,5 +109,53 @@ TEST(RotaryMapping, DensifyPutsAVertexAtEveryChangeOfFace) {
   EXPECT_EQ(dense.back(), contour.back());
 }
 
+TEST(RotaryJog, ToTheNextOrPreviousEighth) {
+  struct Case {
+    std::int64_t a;
+    bool up;
+    std::int64_t target;
+  };
+  // An eighth of 36 000 steps is 4 500.
+  for (const Case c : {Case{0, true, 4500}, Case{4450, true, 9000}, Case{4300, true, 4500}, Case{-3000, true, 0},
+                       Case{0, false, -4500}, Case{4600, false, 0}, Case{9000, false, 4500}, Case{-4500, false, -9000}})
+    EXPECT_EQ(NextEighth(c.a, kARev, c.up), c.target) << c.a << (c.up ? " up" : " down");
+}
+
+TEST(RotaryPlacement, CorrectsTheAxisInsteadOfTheOrigin) {
+  struct Case {
+    PlacementButton button;
+    bool reversed;
+    const char* log;
+    std::int32_t change, machineX;
+  };
+  // Machine X 10 000, a 60 mm wide tube, the laser 5 mm right of the torch.
+  for (const Case& c : {Case{PlacementButton::LeftTop, false, "Rotary Axis correction XY--", 13000, -3500},
+                        Case{PlacementButton::Left, true, "Rotary Axis correction X-", -13000, -3500},
+                        Case{PlacementButton::RightBottom, false, "Rotary Axis correction XY+", 7000, 2500},
+                        Case{PlacementButton::Right, true, "Rotary Axis correction X+", -7000, 2500},
+                        Case{PlacementButton::Centre, false, "Rotary Axis correction X0", 10000, -500}}) {
+    const auto p = RotaryPlacementFor(c.button, 10000, 6000, 500, c.reversed);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->logLine, c.log);
+    EXPECT_EQ(p->referenceOffsetChange, c.change) << c.log;
+    EXPECT_EQ(p->machineX, c.machineX) << c.log;
+  }
+  EXPECT_FALSE(RotaryPlacementFor(PlacementButton::Top, 10000, 6000, 500, false)) << "Y only";
+}
+
+TEST(RotaryGuides, FacesAndCornersRepeatEveryHalfPerimeter) {
+  const std::vector<GuidePosition> lines = GuideLines(Profile(6000, 4000, 300), 0, 10000);
+  auto has = [&](std::int64_t x, GuideLine kind) {
+    return std::any_of(lines.begin(), lines.end(), [&](const GuidePosition& g) { return g.x == x && g.kind == kind; });
+  };
+  EXPECT_TRUE(has(0, GuideLine::Origin));
+  EXPECT_TRUE(has(5000, GuideLine::Face));
+  EXPECT_TRUE(has(10000, GuideLine::Face));
+  EXPECT_TRUE(has(3000, GuideLine::Corner));
+  EXPECT_TRUE(has(7000, GuideLine::Corner));
+  EXPECT_TRUE(has(2700, GuideLine::CornerRadius));
+  EXPECT_TRUE(has(13000, GuideLine::Corner)) << "repeated every W + H";
+}
+
 }  // namespace
 }  // namespace corvane
