@@ -200,6 +200,25 @@ ProfilePlanning RotaryMapping::Planning() const {
   return planning;
 }
 
+RotaryTarget ProfileTarget(const RotaryMapping& mapping, std::int64_t x, std::int32_t y, std::int32_t originY,
+                           std::int32_t aboveSurface) {
+  const ProfileEntry& e = mapping.TableAt(x);
+  return {e.h, y + originY, e.z + aboveSurface, mapping.AWithTurns(e.a, x)};
+}
+
+std::int32_t ProfileLift(const RotaryMapping& mapping, const ProfileTable& table, std::int64_t firstX,
+                         std::int64_t currentA, std::int32_t floatHeight) {
+  const ProfileEntry& e = mapping.TableAt(firstX);
+  const bool sameQuarter = mapping.QuarterIndex(mapping.AWithTurns(e.a, firstX)) == mapping.QuarterIndex(currentA);
+  return (sameQuarter ? e.z : table.maxHeight) + floatHeight;
+}
+
+std::optional<std::int64_t> ShortenRotation(std::int64_t lastA, std::int64_t targetA, std::int32_t aRev) {
+  if (targetA - lastA > aRev / 2) return lastA + aRev;
+  if (lastA - targetA > aRev / 2) return lastA - aRev;
+  return std::nullopt;
+}
+
 std::int64_t NextEighth(std::int64_t a, std::int32_t aRev, bool up) {
   // Within 100 steps of an eighth counts as standing on it, so the
   // move always goes on to the next one, on either side of 0.

@@ -83,6 +83,27 @@ class RotaryMapping {
   std::int32_t originX_;
 };
 
+// Where the head goes for unrolled job point (x, y) on a profile: the table's
+// horizontal offset, the job Y with the project origin, the surface height
+// plus `aboveSurface`, and A with its whole revolutions.
+struct RotaryTarget {
+  std::int32_t x = 0, y = 0, z = 0;
+  std::int64_t a = 0;
+};
+RotaryTarget ProfileTarget(const RotaryMapping& mapping, std::int64_t x, std::int32_t y, std::int32_t originY,
+                           std::int32_t aboveSurface);
+
+// The lift before a contour: over the contour's first point when it lies on
+// the quarter turn the tube stands at, else over the profile's highest point.
+std::int32_t ProfileLift(const RotaryMapping& mapping, const ProfileTable& table, std::int64_t firstX,
+                         std::int64_t currentA, std::int32_t floatHeight);
+
+// "Shorten rotation": when the target lies more than half a revolution from
+// the last commanded A, the controller's A is first re-labelled one
+// revolution nearer the target (the tube does not move); the new label, or
+// nullopt when none is needed.
+std::optional<std::int64_t> ShortenRotation(std::int64_t lastA, std::int64_t targetA, std::int32_t aRev);
+
 // Rotary jog: A+ / A− go to the next or previous eighth of a revolution.
 std::int64_t NextEighth(std::int64_t a, std::int32_t aRev, bool up);
 

@@ -109,6 +109,30 @@ TEST(RotaryMapping, DensifyPutsAVertexAtEveryChangeOfFace) {
   EXPECT_EQ(dense.back(), contour.back());
 }
 
+TEST(RotaryCut, TargetsLiftAndTheShortWayRound) {
+  const TubeGeometry tube = Profile(6000, 4000, 300);
+  const ProfileTable table = BuildProfileTable(tube.width, tube.height, tube.radius, kARev);
+  const RotaryMapping map(tube, table, kARev, 0, 0);
+  // The middle of the right face, one revolution on: a quarter turn plus one revolution.
+  const RotaryTarget t = ProfileTarget(map, 5000 + table.perimeter, 1200, 300, 254);
+  EXPECT_EQ(t.x, 0);
+  EXPECT_EQ(t.y, 1500);
+  EXPECT_EQ(t.z, 3000 + 254);
+  EXPECT_EQ(t.a, kARev / 4 + kARev);
+  // On the quarter the tube stands at the lift clears that face; else the highest corner.
+  EXPECT_EQ(ProfileLift(map, table, 5000, kARev / 4, 1270), 3000 + 1270);
+  EXPECT_EQ(ProfileLift(map, table, 5000, 0, 1270), table.maxHeight + 1270);
+  // Re-labelling never changes where the tube stands: label and target differ by less than half a turn.
+  for (const std::int64_t last : {0LL, 30000LL, -20000LL, 100000LL})
+    for (const std::int64_t target : {0LL, 17000LL, 19000LL, -19000LL, 72000LL}) {
+      const std::int64_t label = ShortenRotation(last, target, kARev).value_or(last);
+      EXPECT_EQ(((label - last) % kARev + kARev) % kARev, 0) << "a whole revolution: the same physical A";
+      if (std::abs(target - last) > kARev / 2 && std::abs(target - last) <= kARev) {
+        EXPECT_LE(std::abs(target - label), kARev / 2) << last << " -> " << target;
+      }
+    }
+}
+
 TEST(RotaryJog, ToTheNextOrPreviousEighth) {
   struct Case {
     std::int64_t a;
