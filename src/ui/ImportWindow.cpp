@@ -329,6 +329,15 @@ void ImportWindow::BuildOptionColumn(QWidget* column) {
   configuration->setObjectName("ImportConfiguration");
   layout->addWidget(configuration);
   connect(configuration, &QPushButton::clicked, this, [this] {
+    // Options that change how the drawing is read show it again.
+    const auto readingOptions = [this] {
+      std::string key;
+      for (const char* box : {"cDXFForceMM", "cDXFForceINCH", "cFastCalc"})
+        key += system_.fields.checked(Window::Import, box) ? '1' : '0';
+      for (const char* field : {"eScaleHPGL", "eScaleDXF", "eScaleTAP"}) key += "|" + system_.fields.text(Window::Import, field);
+      return key;
+    };
+    const std::string before = readingOptions();
     QDialog dialog(this);
     dialog.setWindowTitle("Configuration");
     auto* dialogLayout = new QVBoxLayout(&dialog);
@@ -337,6 +346,7 @@ void ImportWindow::BuildOptionColumn(QWidget* column) {
     dialogLayout->addWidget(ok);
     connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
     dialog.exec();
+    if (readingOptions() != before && !file_.isEmpty()) PreviewFile(file_);
     OptionChanged(ImportChange::Offset);
   });
   layout->addStretch(1);
@@ -543,6 +553,12 @@ ImportProcessOptions ImportWindow::Options() const {
 
 void ImportWindow::Open() {
   system_.store.JobSentFromImport = false;
+  // The very first show reads DXF drawings in their own units.
+  if (!system_.fields.checked(Window::Import, "cUn")) {
+    system_.fields.setChecked(Window::Import, "cDXFForceMM", false);
+    system_.fields.setChecked(Window::Import, "cDXFForceINCH", false);
+    system_.fields.setChecked(Window::Import, "cUn", true);
+  }
   setWindowModality(Qt::ApplicationModal);
   UpdateSliderLabels();
   const QString last = QString::fromStdString(system_.fields.text(Window::Import, "eFileName"));
