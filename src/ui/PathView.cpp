@@ -53,6 +53,10 @@ void PathView::resizeEvent(QResizeEvent* event) {
 // The job fitted at the current zoom, or the view the operator placed.
 void PathView::rebuild() {
   const JobState& job = system_.job;
+  if (placed_ && placedExtents_ != std::pair{job.JobExtentX, job.JobExtentY}) {
+    placed_.reset();
+    zoom_ = kFitZoom;
+  }
   system_.prep.View = placed_ ? *placed_ : FitView(job.JobExtentX, job.JobExtentY, width(), height(), zoom_);
   const PlanContext context{ReadPlannerSettings(system_, false), system_.scales, system_.speeds};
   if (auto fresh = RedrawJob(system_.job, system_.prep, ReadRedrawSettings(system_), context))
@@ -101,6 +105,7 @@ void PathView::setZoom(int zoom, QPoint at) {
   }
   zoom_ = zoom;
   placed_ = view;
+  placedExtents_ = {job.JobExtentX, job.JobExtentY};
   invalidate();
 }
 
@@ -144,6 +149,7 @@ void PathView::mouseMoveEvent(QMouseEvent* event) {
     view.offsetX += moved.x();
     view.offsetY -= moved.y();
     placed_ = view;
+    placedExtents_ = {system_.job.JobExtentX, system_.job.JobExtentY};
     invalidate();
   }
   if (rightFrom_ && (event->buttons() & Qt::RightButton) && !system_.Busy &&
@@ -156,6 +162,7 @@ void PathView::mouseMoveEvent(QMouseEvent* event) {
     view.offsetX += moved.x();
     view.offsetY -= moved.y();
     placed_ = view;
+    placedExtents_ = {system_.job.JobExtentX, system_.job.JobExtentY};
     system_.job.ProjectOriginX += static_cast<std::int32_t>(std::lround(moved.x() * view.scale));
     system_.job.ProjectOriginY -= static_cast<std::int32_t>(std::lround(moved.y() * view.scale));
     if (originMoved) originMoved();

@@ -82,6 +82,8 @@ class PathView final : public QFrame {
   int zoom_ = kFitZoom;
   // Set once the operator zoomed or panned; otherwise the job is fitted.
   std::optional<ViewTransform> placed_;
+  // The job's extents when the view was placed: a new job is fitted again.
+  std::pair<std::int32_t, std::int32_t> placedExtents_;
   std::optional<QPoint> panFrom_;
   // A right button held 200 ms and moved drags the job origin instead of
   // opening the popup.

@@ -270,6 +270,15 @@ TEST(PathPopup, TheWheelZoomsAboutThePointerAndADoubleClickFitsAgain) {
   view->repaint();
   EXPECT_EQ(view->zoom(), 10);
   EXPECT_EQ(u.system->prep.View.scale, fitted);
+
+  // A new job (other extents) is fitted whatever the operator's zoom was.
+  QCoreApplication::sendEvent(view, &in);
+  view->repaint();
+  ASSERT_EQ(view->zoom(), 9);
+  u.system->job.JobExtentX += 1;
+  view->invalidate();
+  view->repaint();
+  EXPECT_EQ(view->zoom(), 10);
 }
 
 }  // namespace
