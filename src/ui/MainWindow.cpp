@@ -167,6 +167,9 @@ void MainWindow::buildPanels() {
   statusLink_->setObjectName("StatusLink");
   resetLink_ = new QLabel("<a href=\"reset\">Reset</a>", this);
   resetLink_->setObjectName("ResetLink");
+  // Labels that act as links turn bold under the pointer.
+  statusLink_->installEventFilter(this);
+  resetLink_->installEventFilter(this);
 
   buildNavigation();
 
@@ -872,6 +875,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == drawingPanel_) {
     if (event->type() == QEvent::MouseButtonPress)
       rememberedOrigin_ = {system_.job.ProjectOriginX, system_.job.ProjectOriginY};
+    return QWidget::eventFilter(watched, event);
+  }
+  if (watched == statusLink_ || watched == resetLink_) {
+    if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
+      auto* link = static_cast<QLabel*>(watched);
+      QFont font = link->font();
+      font.setBold(event->type() == QEvent::Enter);
+      link->setFont(font);
+    }
     return QWidget::eventFilter(watched, event);
   }
   if (watched == sideView_) {
