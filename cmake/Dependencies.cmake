@@ -16,5 +16,7 @@ endif()
 if(CORVANE_WITH_UI)
   find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
   find_package(Qt6 QUIET COMPONENTS Multimedia)
+  # The 3D preview corvane-3d draws with OpenGL (Mesa's software renderer is enough).
+  find_package(Qt6 REQUIRED COMPONENTS OpenGL OpenGLWidgets)
   pkg_check_modules(SDL2 IMPORTED_TARGET sdl2)
 endif()
