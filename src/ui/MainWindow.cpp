@@ -318,6 +318,10 @@ void MainWindow::buildNavigation() {
     const bool ctrl = QApplication::queryKeyboardModifiers() & Qt::ControlModifier;
     runJob(ctrl ? JobStart::Reversed : JobStart::Start);
   });
+  simMark_ = new QLabel("S I M", this);
+  simMark_->setObjectName("SimMark");
+  simMark_->setStyleSheet("color: blue; font-weight: bold;");
+  simMark_->hide();
   stopButton_ = jobButton("sStop", "STOP", "Esc");
   connect(stopButton_, &QToolButton::clicked, this, &MainWindow::escapeStop);
   QToolButton* outline = jobButton("SpeedButton4", "Outline", "Trace the job outline");
@@ -472,8 +476,9 @@ void MainWindow::layoutPanels() {
     left += 40;
   }
   const int jobButtons = 2 * 70 + 8;
-  progressBar_->setGeometry(left + 10, barTop + 3, std::max(40, w - left - 30 - jobButtons), 18);
+  progressBar_->setGeometry(left + 10, barTop + 3, std::max(40, w - left - 80 - jobButtons), 18);
   startButton_->setGeometry(w - 10 - jobButtons, barTop, 70, 24);
+  simMark_->setGeometry(w - 10 - jobButtons - 50, barTop + 2, 46, 20);
   stopButton_->setGeometry(w - 10 - 70, barTop, 70, 24);
 }
 
@@ -690,6 +695,10 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
     jogPanel_->pressJog(direction, false);
     return true;
   }
+  // Held modifiers show what a start would do: Ctrl a reversed start (with a
+  // start path set), Shift a simulation.
+  if (key == Qt::Key_Control && system_.job.CurrentContour >= 0) startButton_->setText("REVERSE");
+  if (key == Qt::Key_Shift) simMark_->show();
   if (ctrl && (modifiers & Qt::KeypadModifier)) {
     if (busy) return true;
     if (key == Qt::Key_0) jogPanel_->zeroZ(false);
@@ -764,6 +773,8 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void MainWindow::keyUp(int key) {
+  if (key == Qt::Key_Control) startButton_->setText("START");
+  if (key == Qt::Key_Shift) simMark_->hide();
   if (const int direction = JogDirectionOfKey(key); direction && jogPanel_)
     jogPanel_->releaseJog(direction);
 }

@@ -158,6 +158,7 @@ class MainWindow final : public QWidget {
   QFrame* tubePanel_ = nullptr;
   QToolButton* startButton_ = nullptr;
   QToolButton* stopButton_ = nullptr;
+  QLabel* simMark_ = nullptr;
   bool blinkRed_ = true;
   // The In2 alarm input stopped the machine; a key press clears it.
   bool in2AlarmLatched_ = false;

@@ -432,3 +432,25 @@ TEST(PathPopup, ARightDragMovesTheOriginAndTheSideViewOpensThePositionDialog) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+TEST(OperatorKeys, CtrlAndShiftShowWhatAStartWouldDo) {
+  ConnectedWindow u;
+  ASSERT_TRUE(u.ok);
+  auto* start = u.window.findChild<QToolButton*>("sStart");
+  auto* sim = u.window.findChild<QLabel*>("SimMark");
+  u.system->job.CurrentContour = 1;
+  Key(u.main, QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+  EXPECT_EQ(start->text(), "REVERSE");
+  Key(u.main, QEvent::KeyRelease, Qt::Key_Control);
+  EXPECT_EQ(start->text(), "START");
+  Key(u.main, QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+  EXPECT_TRUE(sim->isVisible());
+  Key(u.main, QEvent::KeyRelease, Qt::Key_Shift);
+  EXPECT_FALSE(sim->isVisible());
+}
+
+}  // namespace
+}  // namespace corvane
