@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "import/DrawingFile.h"
+#include "import/OwnViewer.h"
 #include "import/ThreeDExport.h"
 #include "model/NumberParser.h"
 #include "ports/Clock.h"
@@ -243,6 +244,18 @@ TEST_F(ThreeDRoundTrip, CorpusDrawingWrittenToDiskReadsBackWhole) {
       EXPECT_TRUE(PointsOf(back.model.parts[i].outer, outer, 0, 0)) << "part " << i;
     }
   }
+}
+
+// Starting the preview for real opens a window; here only its refusals, each with its log line.
+TEST_F(ThreeDRoundTrip, OwnViewerStartRefusesAMissingViewerAndAnotherFileName) {
+  TempDir bin;
+  EXPECT_FALSE(StartOwnThreeDViewer(bin.path(), bin.path() + "data.3d", log));
+  ASSERT_FALSE(host.logPane.empty());
+  EXPECT_NE(host.logPane.back().find("3D preview not installed (looked for " + bin.path()), std::string::npos);
+  WriteFileText(bin.file("corvane-3d"), "#!/bin/sh\n");
+  EXPECT_FALSE(StartOwnThreeDViewer(bin.path(), bin.path() + "other.3d", log));
+  EXPECT_NE(host.logPane.back().find("must be named data.3d"), std::string::npos) << host.logPane.back();
+  EXPECT_FALSE(RunningExecutableFolder().empty());
 }
 
 // ---- Tube geometry ----
