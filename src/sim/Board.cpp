@@ -377,7 +377,9 @@ void Board::finishMove() {
   if (whole) {
     for (int i = 0; i < kAxes; ++i)
       if (a.to[i] != a.from[i]) machine_.setPhysical(i, toPhysical(i, a.to[i]));
-  } else if (a.triggerAxis >= 0) {
+  } else if (a.trigger != Trigger::None && a.triggerAxis >= 0) {
+    // Only a move that ran into its switch, head or material stands on it; one
+    // stopped short of it stays where the stop left it.
     machine_.setPhysical(a.triggerAxis, toPhysical(a.triggerAxis, a.triggerLogical));
   }
   endActive(whole);

@@ -177,6 +177,29 @@ TEST_F(BoardFixture, ProbeWithoutMaterialRaisesTheDetectionAlarm) {
   EXPECT_EQ(pc.must(cmd::kStatusB).alarm, 0);
 }
 
+// A move that would run into the home switch, stopped well before it, stands
+// where it stopped: it does not jump onto the switch nor raise the limit alarm.
+TEST_F(BoardFixture, AMoveStoppedShortOfASwitchStandsWhereItStopped) {
+  const MachineLayout layout = board.board().machine().layout();
+  const std::int32_t toSwitch = layout.homeMin[kX] - layout.startPosition[kX];
+  ASSERT_LT(toSwitch, -2000);
+  for (const int brakeTo : {0, 250}) {  // at once, and after braking
+    pc.must(cmd::kSetPosition, {0, 0, 0, 0, 0});
+    pc.must(cmd::kStartLevel, {0, 0, 0, 0, 20});
+    pc.must(cmd::kXyLine, {toSwitch - 50000, 0, 0, 0, 20});
+    at(board.nowMicros() + 100'000);
+    const std::int32_t before = statusA().r[0];
+    ASSERT_GT(before, toSwitch + 1000) << "still well short of the switch";
+    pc.must(cmd::kStop, {0, 0, 0, 0, brakeTo});
+    at(board.nowMicros() + 2'000'000);
+    const ControllerReply a = statusA();
+    EXPECT_EQ(a.queueFill(), 0);
+    EXPECT_GT(a.r[0], toSwitch + 500) << "no jump to the switch (brake to " << brakeTo << ")";
+    EXPECT_LE(a.r[0], before);
+    EXPECT_NE(pc.must(cmd::kStatusB).alarm, alarm::kLimitX);
+  }
+}
+
 TEST_F(BoardFixture, InputsRaiseTheirAlarmsAndStopBits) {
   // A limit switch met by a move stops it there.
   const MachineLayout layout = board.board().machine().layout();
