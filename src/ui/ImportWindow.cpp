@@ -27,6 +27,7 @@
 
 #include "import/CompanionExchange.h"
 #include "import/HpglWriter.h"
+#include "import/OwnViewer.h"
 #include "import/ThreeDExport.h"
 #include "import/SendToJob.h"
 #include "system/System.h"
@@ -502,7 +503,11 @@ void ImportWindow::ShowThreeD() {
     return;
   }
   memo_->appendPlainText(kThreeDDoneMemo);
-  StartThreeDViewer(system_.paths, system_.log);
+  if (StartThreeDViewer(system_.paths, system_.log)) return;
+  // No other viewer installed: our own, which follows the file once it is open.
+  const std::string bin = RunningExecutableFolder();
+  if (ProcessesRunning(WithSlash(bin) + "corvane-3d").empty())
+    StartOwnThreeDViewer(bin, ThreeDDataPath(system_.paths), system_.log);
 }
 
 void ImportWindow::CheckCompanionExport() {
