@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -16,6 +19,7 @@
 
 #include "job/Analysis.h"
 #include "job/AnalysisGraph.h"
+#include "import/GcodeExport.h"
 #include "job/PathMoves.h"
 #include "machine/ArcMonitor.h"
 #include "machine/Gamepad.h"
@@ -72,7 +76,7 @@ const QStringList kTubeFields = {"xrB", "xrH", "xrR", "xrD"};
 // The toolbar: the file and help group from the left edge, then the machine
 // group. "sImport" is the import window's button: it takes its place after
 // "Save Project" as soon as it exists.
-const char* const kFileGroup[] = {"OpenProject", "SaveProject", "sImport",     "Analise",
+const char* const kFileGroup[] = {"OpenProject", "SaveProject", "sImport", "sExport",     "Analise",
                                   "SpeedButton4", "bAngle",     "Help", "SpeedButton2"};
 const char* const kMachineGroup[] = {"SpeedButton32", "sOut1", "sOut2", "bTHC", "SpeedButton5",
                                      "ExitButton"};
@@ -191,6 +195,8 @@ void MainWindow::buildPanels() {
   };
   addButton("OpenProject", "Open Project", &MainWindow::openProject);
   addButton("SaveProject", "Save Project", &MainWindow::saveProject);
+  // Shown and hidden again with Ctrl+E.
+  addButton("sExport", "G-Codes Eksport", &MainWindow::exportGcode)->hide();
   addButton("ExitButton", "Exit", &QWidget::close);
   analyseButton_ = addButton("Analise", "Analise", &MainWindow::analyseJob);
   analyseButton_->installEventFilter(this);
@@ -751,6 +757,11 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
       runAction(key == Qt::Key_F11 ? system_.advanced.FuncF11 : system_.advanced.FuncF12);
       return true;
     }
+    case Qt::Key_E:
+      if (!ctrl || busy) return false;
+      if (auto* button = findChild<QPushButton*>("sExport")) button->setVisible(button->isHidden());
+      layoutToolbar();
+      return true;
     case Qt::Key_L:
       if (!ctrl) return false;
       logPane_->setVisible(!logPane_->isVisible());
@@ -1001,11 +1012,17 @@ void MainWindow::onTimer6() {
   if (arcMonitor_) arcMonitor_->Tick();
 }
 
+QString MainWindow::projectFolder() const {
+  if (!projectFolder_.isEmpty() && QFileInfo(projectFolder_).isDir()) return projectFolder_;
+  return QString::fromStdString(system_.paths.profileFolder());
+}
+
 void MainWindow::openProject() {
   if (system_.Busy) return;
-  const QString path = QFileDialog::getOpenFileName(this, "Open Project", {},
+  const QString path = QFileDialog::getOpenFileName(this, "Open Project", projectFolder(),
                                                     "Projects (*.cvp2 *.cvp *.CVP2 *.CVP)");
   if (path.isEmpty()) return;
+  projectFolder_ = QFileInfo(path).absolutePath();
   OpenProject(system_, path.toStdString());
   showProgress();
   requestRedraw();
@@ -1013,13 +1030,35 @@ void MainWindow::openProject() {
 
 void MainWindow::saveProject() {
   if (system_.Busy) return;
-  QFileDialog dialog(this, "Save Project", {}, "Projects (*.cvp2);;Old projects (*.cvp)");
+  QFileDialog dialog(this, "Save Project", projectFolder(), "Projects (*.cvp2);;Old projects (*.cvp)");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix("cvp2");
   // The store asks before overwriting, in the operator's language.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  projectFolder_ = QFileInfo(dialog.selectedFiles().first()).absolutePath();
   SaveProject(system_, dialog.selectedFiles().first().toStdString());
+}
+
+void MainWindow::exportGcode() {
+  if (system_.Busy || system_.job.Job.empty()) return;
+  const bool bare = QApplication::keyboardModifiers() & Qt::ControlModifier;
+  const QString drawing = QString::fromStdString(system_.fields.text(Window::Import, "eFileName"));
+  QFileDialog dialog(this, "G-Codes Eksport", drawing.isEmpty() ? projectFolder() : drawing + ".tap",
+                     "G-Code (*.tap)");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix("tap");
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString name = dialog.selectedFiles().first();
+  const FileResult written =
+      WriteGcodeExport(name.toStdString(), system_.job.Job,
+                       ReadGcodeExportSettings(system_.fields, system_.advanced, system_.parser),
+                       bare ? GcodeExportFormat::Bare : GcodeExportFormat::Standard);
+  if (!written) {
+    system_.host.showError(written.error);
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(name));
 }
 
 void MainWindow::appendLog(const QString& message) { logPane_->appendPlainText(message); }

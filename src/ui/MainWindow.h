@@ -107,6 +107,9 @@ class MainWindow final : public QWidget {
   void analyseJob();
   void openProject();
   void saveProject();
+  void exportGcode();
+  // Where the project dialogs open: the folder last used, else the profile's.
+  QString projectFolder() const;
   // The keyboard hook's handlers: a fresh key-down of the main window (true
   // when used up), its key-up, and Esc from any window.
   bool keyDown(int key, Qt::KeyboardModifiers modifiers);
@@ -134,6 +137,7 @@ class MainWindow final : public QWidget {
   std::unique_ptr<ArcMonitor> arcMonitor_;
   SplashScreen* splash_;
   class PathView* drawingPanel_ = nullptr;
+  QString projectFolder_;
   QFrame* parameterPanel_ = nullptr;
   QPlainTextEdit* logPane_ = nullptr;
   QLabel* connectText_ = nullptr;

@@ -61,6 +61,8 @@ void PathView::rebuild() {
   const PlanContext context{ReadPlannerSettings(system_, false), system_.scales, system_.speeds};
   if (auto fresh = RedrawJob(system_.job, system_.prep, ReadRedrawSettings(system_), context))
     list_ = std::move(fresh);
+  else if (system_.job.Job.empty() && !system_.loading)
+    list_.reset();  // an empty job shows nothing, not the job before it
   stale_ = system_.loading;
 }
 

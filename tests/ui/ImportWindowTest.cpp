@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "import/CliRun.h"
+#include "model/JobNormalise.h"
 #include "store/JobFile.h"
 #include "support/SystemFixture.h"
 #include "ui/ImportView.h"
@@ -159,6 +160,50 @@ TEST(ImportWindow, TheCompanionsExportIsPickedUpOnce) {
   std::filesystem::remove(drawings.file("From Lintora.2d"));
   w.window.CheckCompanionExport();
   EXPECT_FALSE(std::filesystem::exists(drawings.file("From Lintora.2d")));
+}
+
+}  // namespace
+}  // namespace corvane
+
+#include "ui/PathView.h"
+#include "ui/WindowFixture.h"
+
+namespace corvane {
+namespace {
+
+// A job emptied (by any means) clears the path view instead of leaving the
+// old job's picture up.
+TEST(PathViewJob, AnEmptyJobClearsThePicture) {
+  testing::OpenWindow u;
+  ASSERT_TRUE(u.created);
+  ui::PathView view(*u.system, nullptr);
+  view.resize(400, 300);
+  u.system->loading = false;
+  ReplaceJob(u.system->job, {{{kKindCut, 0}, {0, 0}, {1000, 0}, {1000, 1000}, {0, 0}}});
+  view.invalidate();
+  view.grab();
+  ASSERT_TRUE(view.displayList());
+  ReplaceJob(u.system->job, {});
+  view.invalidate();
+  view.grab();
+  EXPECT_FALSE(view.displayList());
+}
+
+// Ctrl+E shows the G-code export button on the main window's toolbar and hides it again.
+TEST(MainWindowExport, CtrlEShowsAndHidesTheExportButton) {
+  testing::VirtualBoardWindow u;
+  ASSERT_TRUE(u.created && u.showAndWait());
+  auto* button = u.window.findChild<QPushButton*>("sExport");
+  ASSERT_TRUE(button);
+  EXPECT_TRUE(button->isHidden());
+  QWindow* main = u.window.windowHandle();
+  for (const bool shown : {true, false}) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier);
+    QCoreApplication::sendEvent(main, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_E, Qt::ControlModifier);
+    QCoreApplication::sendEvent(main, &release);
+    EXPECT_EQ(!button->isHidden(), shown);
+  }
 }
 
 }  // namespace
