@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSlider>
 #include <QVBoxLayout>
 #include <clocale>
 
@@ -307,6 +308,21 @@ void MainWindow::buildNavigation() {
     });
     navigation_ << button;
   }
+  // The zoom bar: the same zoom as the wheel over the path view, about the view's centre.
+  zoomBar_ = new QSlider(Qt::Horizontal, this);
+  zoomBar_->setObjectName("zoom");
+  zoomBar_->setToolTip("Zoom");
+  zoomBar_->setRange(1, PathView::kTableZoom);
+  zoomBar_->setValue(PathView::kFitZoom);
+  // The arrow keys jog; they never move the bar.
+  zoomBar_->setFocusPolicy(Qt::NoFocus);
+  connect(zoomBar_, &QSlider::valueChanged, this, [this](int zoom) {
+    if (zoom != drawingPanel_->zoom()) drawingPanel_->setZoom(zoom, drawingPanel_->rect().center());
+  });
+  drawingPanel_->zoomChanged = [this](int zoom) {
+    const QSignalBlocker quiet(zoomBar_);
+    zoomBar_->setValue(zoom);
+  };
   progressBar_ = new QProgressBar(this);
   progressBar_->setObjectName("ProgressBar");
   progressBar_->setTextVisible(false);
@@ -481,6 +497,8 @@ void MainWindow::layoutPanels() {
     button->setGeometry(left, barTop, 36, 24);
     left += 40;
   }
+  zoomBar_->setGeometry(left + 6, barTop + 2, 90, 20);
+  left += 100;
   const int jobButtons = 2 * 70 + 8;
   progressBar_->setGeometry(left + 10, barTop + 3, std::max(40, w - left - 80 - jobButtons), 18);
   startButton_->setGeometry(w - 10 - jobButtons, barTop, 70, 24);

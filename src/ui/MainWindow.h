@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSlider>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -138,6 +139,7 @@ class MainWindow final : public QWidget {
   SplashScreen* splash_;
   class PathView* drawingPanel_ = nullptr;
   QString projectFolder_;
+  QSlider* zoomBar_ = nullptr;
   QFrame* parameterPanel_ = nullptr;
   QPlainTextEdit* logPane_ = nullptr;
   QLabel* connectText_ = nullptr;

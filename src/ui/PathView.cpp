@@ -56,6 +56,7 @@ void PathView::rebuild() {
   if (placed_ && placedExtents_ != std::pair{job.JobExtentX, job.JobExtentY}) {
     placed_.reset();
     zoom_ = kFitZoom;
+    if (zoomChanged) zoomChanged(zoom_);
   }
   system_.prep.View = placed_ ? *placed_ : FitView(job.JobExtentX, job.JobExtentY, width(), height(), zoom_);
   const PlanContext context{ReadPlannerSettings(system_, false), system_.scales, system_.speeds};
@@ -106,6 +107,7 @@ void PathView::setZoom(int zoom, QPoint at) {
     view.offsetY = Round(view.height - held.y / view.scale) - at.y();
   }
   zoom_ = zoom;
+  if (zoomChanged) zoomChanged(zoom_);
   placed_ = view;
   placedExtents_ = {job.JobExtentX, job.JobExtentY};
   invalidate();
@@ -115,6 +117,7 @@ void PathView::fitJob() {
   zoom_ = kFitZoom;
   placed_.reset();
   invalidate();
+  if (zoomChanged) zoomChanged(zoom_);
 }
 
 std::optional<Point2> PathView::pointerInJob() const {

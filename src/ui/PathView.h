@@ -49,6 +49,8 @@ class PathView final : public QFrame {
   void setZoom(int zoom, QPoint at);
   // The zoom bar back to 10 and the job fitted and centred.
   void fitJob();
+  // Told every zoom change, so the window's zoom bar follows the wheel.
+  std::function<void(int)> zoomChanged;
   // The pointer in job coordinates while it is over the view.
   std::optional<Point2> pointerInJob() const;
 

@@ -208,3 +208,26 @@ TEST(MainWindowExport, CtrlEShowsAndHidesTheExportButton) {
 
 }  // namespace
 }  // namespace corvane
+
+#include <QSlider>
+
+namespace corvane {
+namespace {
+
+// The main window's zoom bar and the wheel over the path view move together.
+TEST(MainWindowZoom, TheZoomBarAndThePathViewFollowEachOther) {
+  testing::OpenWindow u;
+  ASSERT_TRUE(u.created && u.showAndWait());
+  auto* bar = u.window.findChild<QSlider*>("zoom");
+  auto* view = u.window.findChild<ui::PathView*>();
+  ASSERT_TRUE(bar && view);
+  bar->setValue(14);
+  EXPECT_EQ(view->zoom(), 14);
+  view->setZoom(6, view->rect().center());
+  EXPECT_EQ(bar->value(), 6);
+  view->fitJob();
+  EXPECT_EQ(bar->value(), ui::PathView::kFitZoom);
+}
+
+}  // namespace
+}  // namespace corvane
