@@ -69,8 +69,14 @@ PtyRig::PtyRig() : console_(board_, [](const std::string&) {}) {
   board_.setLogSink([this](const std::string& line) {
     static const char* const kNotes[sim::kFaultKinds] = {"fault: reply lost", "fault: reply checksum corrupted",
                                                          "fault: reply late", "fault: error byte"};
-    for (int k = 0; k < sim::kFaultKinds; ++k)
-      if (line.rfind(kNotes[k], 0) == 0) ++injected_[static_cast<std::size_t>(k)];
+    // Each request is described before the faults that hit its reply.
+    if (line.rfind("TX", 0) == 0) requestHit_ = false;
+    for (int k = 0; k < sim::kFaultKinds; ++k) {
+      if (line.rfind(kNotes[k], 0) != 0) continue;
+      ++injected_[static_cast<std::size_t>(k)];
+      if (!requestHit_) ++requestsHit_;
+      requestHit_ = true;
+    }
   });
   const auto& at = board_.board().machine().physical();
   startSteps_ = {at[0], at[1], at[2]};

@@ -86,6 +86,8 @@ class PtyRig {
   std::vector<wire::ControllerRequest> Planned() const;
   // Injected faults by kind, counted from the board's own notes.
   const std::array<long, sim::kFaultKinds>& injected() const { return injected_; }
+  // Requests whose reply at least one fault hit: each costs the program a retry.
+  long requestsHit() const { return requestsHit_; }
 
   TempDir dir;
   SkippableClock clock;
@@ -101,6 +103,8 @@ class PtyRig {
   std::thread thread_;
   std::chrono::steady_clock::time_point serverStart_;
   std::array<long, sim::kFaultKinds> injected_{};
+  long requestsHit_ = 0;
+  bool requestHit_ = false;
   std::array<std::int32_t, 3> startSteps_{};
   std::int32_t surfaceSteps_ = 0;
 };
