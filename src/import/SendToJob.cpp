@@ -14,6 +14,11 @@ bool SendImportToJob(System& system, const ImportSession& session, const ImportP
     system.host.showError("The drawing is too large for a job: the job is kept");
     return false;
   }
+  if (job->empty()) {
+    // Nothing drawn on any layer: sending would only throw the job away.
+    system.host.showError("Nothing to send: the job is kept");
+    return false;
+  }
   const std::size_t contours = job->size();
   ReplaceJob(system.job, std::move(*job));
   system.store.JobSentFromImport = true;

@@ -9,7 +9,8 @@ class System;
 // and cutting contours with their leads), placed at the origin; the job is
 // marked as coming from the import window, the settings are saved and the job
 // is written to "temp.cnc" in the profile's store folder. False (with the
-// error box) when the drawing cannot become a job; the old job then stays.
+// error box) when the drawing cannot become a job or has no contour at all;
+// the old job then stays.
 bool SendImportToJob(System& system, const ImportSession& session, const ImportProcessOptions& options);
 
 }  // namespace corvane

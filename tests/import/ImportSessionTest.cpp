@@ -5,6 +5,8 @@
 
 #include "ReaderHarness.h"
 #include "import/ImportSession.h"
+#include "import/SendToJob.h"
+#include "support/SystemFixture.h"
 #include "support/TempDir.h"
 
 namespace corvane {
@@ -148,6 +150,18 @@ TEST_F(Session, SendingThinsVerticesCloserThanFourUnits) {
   ASSERT_TRUE(job);
   ASSERT_EQ(job->size(), 1u);
   EXPECT_EQ((*job)[0], (CNCpath{{kKindCut, 0}, {0, 0}, {1000, 0}, {1002, 0}}));
+}
+
+TEST(SendToJob, AnEmptyEditorNeverThrowsTheJobAway) {
+  testing::SystemFixture f;
+  System& s = *f.system;
+  const tCNCPath kept = {{{kKindCut, 0}, {0, 0}, {100, 0}}};
+  s.job.Job = kept;
+  ImportSession empty(s.log);
+  EXPECT_FALSE(SendImportToJob(s, empty, ImportProcessOptions{}));
+  EXPECT_EQ(s.job.Job, kept);
+  ASSERT_EQ(f.host.errors.size(), 1u);
+  EXPECT_EQ(f.host.errors[0], "Nothing to send: the job is kept");
 }
 
 TEST(Reprocess, BigDrawingsWaitForTheOneShot) {
