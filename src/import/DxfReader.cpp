@@ -34,7 +34,11 @@ std::optional<int> ToInt(std::string_view text) {
     int value = 0;
     bool digitsOnly = true;
     for (const char c : trimmed) {
-      digitsOnly = digitsOnly && c >= '0' && c <= '9';
+      // Stop at the first other character: adding it in could overflow.
+      if (c < '0' || c > '9') {
+        digitsOnly = false;
+        break;
+      }
       value = value * 10 + (c - '0');
     }
     if (digitsOnly) return value;

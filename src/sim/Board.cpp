@@ -509,7 +509,10 @@ wire::ControllerReply Board::execute(const wire::ControllerRequest& request) {
       feedOverride_ = p[0];
       break;
     case cmd::kHeightOffset: {
-      const std::int32_t z = position()[kZ] + p[2];
+      // A hostile offset must not wrap the height round to the other end.
+      const auto z = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+          std::int64_t{position()[kZ]} + p[2], std::numeric_limits<std::int32_t>::min() / 2,
+          std::numeric_limits<std::int32_t>::max() / 2));
       machine_.setPhysical(kZ, toPhysical(kZ, z));
       break;
     }

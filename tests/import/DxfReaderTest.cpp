@@ -234,6 +234,13 @@ TEST_F(Dxf, GroupCodeThatIsNoIntegerFailsTheRead) {
   std::string error;
   EXPECT_FALSE(ReadDxf("AutoCAD Binary DXF\r\n\x1a\0", options, log, dxf, paths, error));
   EXPECT_NE(error.find("line 1"), std::string::npos);
+  // Nine characters of digits and other bytes (found by fuzzing): refused
+  // without adding the other bytes into an overflowing number.
+  for (const char* code : {"99999999\xff", "9999999z9", "\x80\x80\x80\x80\x80\x80\x80\x80\x80"}) {
+    error.clear();
+    EXPECT_FALSE(ReadDxf(std::string("0\nSECTION\n") + code + "\nENTITIES\n", options, log, dxf, paths, error));
+    EXPECT_NE(error.find("line 3"), std::string::npos) << error;
+  }
 }
 
 TEST_F(Dxf, PreviewDrawsSplinesCoarser) {

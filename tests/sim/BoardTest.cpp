@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "SimClient.h"
 #include "model/SpeedTables.h"
 #include "wire/Codes.h"
@@ -198,6 +200,17 @@ TEST_F(BoardFixture, AMoveStoppedShortOfASwitchStandsWhereItStopped) {
     EXPECT_LE(a.r[0], before);
     EXPECT_NE(pc.must(cmd::kStatusB).alarm, alarm::kLimitX);
   }
+}
+
+// A height offset beyond any table (found by fuzzing the byte stream) keeps the
+// height on its side instead of wrapping round to the other end.
+TEST_F(BoardFixture, AHugeHeightOffsetDoesNotWrapTheHeight) {
+  const std::int32_t z0 = statusA().r[2];
+  pc.must(cmd::kHeightOffset, {0, 0, std::numeric_limits<std::int32_t>::max(), 0, 0});
+  EXPECT_GT(statusA().r[2], z0);
+  pc.must(cmd::kHeightOffset, {0, 0, std::numeric_limits<std::int32_t>::min(), 0, 0});
+  pc.must(cmd::kHeightOffset, {0, 0, std::numeric_limits<std::int32_t>::min(), 0, 0});
+  EXPECT_LT(statusA().r[2], z0);
 }
 
 TEST_F(BoardFixture, InputsRaiseTheirAlarmsAndStopBits) {
