@@ -45,6 +45,8 @@ case "$target" in
   hpgl_reader|hpgl_round_trip) seeds=("$corpus/hpgl") ;;
   gcode_reader) seeds=("$corpus/gcode") ;;
   hex_convert) seeds=("$corpus/hex") ;;
+  # A ZIP is hard to find from nothing: start from a few small archives.
+  config_archive) seeds=("$root/fuzz/seeds/config_archive") ;;
 esac
 existing=()
 for s in "${seeds[@]+"${seeds[@]}"}"; do [ -d "$s" ] && existing+=("$s"); done
