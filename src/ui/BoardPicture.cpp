@@ -9,25 +9,25 @@ namespace {
 
 namespace bit = wire::status;
 
-struct LampSpec {
+struct LampEntry {
   const char* caption;
   std::uint32_t mask;
   QColor lit;
 };
 
 // Inputs along the lower edge, outputs along the upper edge, as on the board.
-const LampSpec kInputs[] = {{"X", bit::kSwitchX, Qt::red},        {"Y", bit::kSwitchY, Qt::red},
+const LampEntry kInputs[] = {{"X", bit::kSwitchX, Qt::red},        {"Y", bit::kSwitchY, Qt::red},
                             {"Z", bit::kSwitchZ, Qt::red},        {"S", bit::kInputS, Qt::red},
                             {"MAT", bit::kMaterial, Qt::yellow},  {"COL", bit::kCollision, Qt::red},
                             {"IN1", bit::kIn1, Qt::yellow},       {"IN2", bit::kIn2, Qt::yellow},
                             {"OHM", bit::kOhmic, Qt::yellow},     {"ARC", bit::kArcOk, Qt::green}};
-const LampSpec kOutputs[] = {{"TORCH", bit::kTorch, QColor(255, 140, 0)},
+const LampEntry kOutputs[] = {{"TORCH", bit::kTorch, QColor(255, 140, 0)},
                              {"OUT1", bit::kOutput1, Qt::green},
                              {"OUT2", bit::kOutput2, Qt::green},
                              {"THC", bit::kThcActive, Qt::cyan},
                              {"RS485", bit::kRs485Answering, Qt::cyan}};
 
-void DrawLamps(QPainter& p, const LampSpec* lamps, int count, int top, int captionTop,
+void DrawLamps(QPainter& p, const LampEntry* lamps, int count, int top, int captionTop,
                std::uint32_t word, int width) {
   const int step = (width - 40) / count;
   for (int i = 0; i < count; ++i) {

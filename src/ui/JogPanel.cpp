@@ -12,7 +12,7 @@
 namespace corvane::ui {
 namespace {
 
-struct JogButtonSpec {
+struct JogButtonEntry {
   const char* name;
   const char* caption;
   const char* hint;
@@ -20,7 +20,7 @@ struct JogButtonSpec {
   int row, column;
 };
 
-constexpr JogButtonSpec kJogButtons[] = {
+constexpr JogButtonEntry kJogButtons[] = {
     {"SpeedButton11", "\u2196", "X-  Y+", jog::kXMinusYPlus, 0, 0},
     {"UpButton", "\u2191", "Y+", jog::kYPlus, 0, 1},
     {"SpeedButton8", "\u2197", "X+  Y+", jog::kXPlusYPlus, 0, 2},
@@ -33,14 +33,14 @@ constexpr JogButtonSpec kJogButtons[] = {
     {"PgDownButton", "Z-", "Z-", jog::kZMinus, 2, 3},
 };
 
-struct PlacementSpec {
+struct PlacementEntry {
   const char* name;
   const char* hint;
   PlacementButton button;
 };
 
 // The nine placement buttons in their 3 × 3 grid, top row first.
-constexpr PlacementSpec kPlacements[] = {
+constexpr PlacementEntry kPlacements[] = {
     {"sPlaceLT", "X = 0 ; Y = TOP", PlacementButton::LeftTop},
     {"sPlaceT", "Y = TOP", PlacementButton::Top},
     {"sPlaceRT", "X = RIGHT, Y = TOP", PlacementButton::RightTop},
@@ -64,12 +64,12 @@ JogPanel::JogPanel(System& system, Controller& controller, Jog& jog, Referencing
   auto* grid = new QGridLayout(this);
   grid->setSpacing(2);
   grid->setContentsMargins(4, 4, 4, 4);
-  for (const JogButtonSpec& spec : kJogButtons) {
-    QToolButton* b = addButton(spec.name, QString::fromUtf8(spec.caption), spec.hint);
-    b->setProperty("jogDirection", spec.direction);
+  for (const JogButtonEntry& entry : kJogButtons) {
+    QToolButton* b = addButton(entry.name, QString::fromUtf8(entry.caption), entry.hint);
+    b->setProperty("jogDirection", entry.direction);
     b->installEventFilter(this);
-    jogButtons_.insert(spec.direction, b);
-    grid->addWidget(b, spec.row, spec.column);
+    jogButtons_.insert(entry.direction, b);
+    grid->addWidget(b, entry.row, entry.column);
   }
   torch_ = addButton("SpeedButton12", "ON", "ON / OFF [ space ]");
   torch_->setCheckable(true);
@@ -109,10 +109,10 @@ JogPanel::JogPanel(System& system, Controller& controller, Jog& jog, Referencing
   auto* placement = new QGridLayout;
   placement->setSpacing(1);
   for (int i = 0; i < 9; ++i) {
-    const PlacementSpec& spec = kPlacements[i];
-    QToolButton* b = addButton(spec.name, "\u25aa", spec.hint);
+    const PlacementEntry& entry = kPlacements[i];
+    QToolButton* b = addButton(entry.name, "\u25aa", entry.hint);
     b->setFixedSize(22, 22);
-    connect(b, &QToolButton::clicked, this, [this, which = spec.button] { place(which); });
+    connect(b, &QToolButton::clicked, this, [this, which = entry.button] { place(which); });
     b->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(b, &QToolButton::customContextMenuRequested, this, [this] {
       if (toggleAngle) toggleAngle();
