@@ -20,6 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "BenchSystem.h"
 #include "link/DeviceChoice.h"
 #include "machine/StatusPanel.h"
 #include "model/JobNormalise.h"
@@ -76,12 +77,7 @@ int main(int argc, char** argv) {
   Paths paths;
   paths.dataRoot = std::string(folder) + "/data/";
   System system(clock, host, paths);
-  AxisScaleInputs inputs;
-  inputs.moveX = inputs.moveY = 5.0;
-  inputs.moveZ = 2.0;
-  system.scales = ComputeAxisScales(inputs);
-  system.speeds = BuildSpeedTables(system.scales);
-  system.loading = false;
+  UseBenchAxes(system);
 
   system.job.Job = BigJob();
   NormaliseJob(system.job);

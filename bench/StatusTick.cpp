@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSystem.h"
 #include "link/DeviceChoice.h"
 #include "machine/MachineCommands.h"
 #include "ports/Clock.h"
@@ -78,12 +79,7 @@ int main() {
   Paths paths;
   paths.dataRoot = std::string(folder) + "/data/";
   System system(clock, host, paths);
-  AxisScaleInputs inputs;
-  inputs.moveX = inputs.moveY = 5.0;
-  inputs.moveZ = 2.0;
-  system.scales = ComputeAxisScales(inputs);
-  system.speeds = BuildSpeedTables(system.scales);
-  system.loading = false;
+  UseBenchAxes(system);
 
   Controller controller(system, MakeUsbDevice(ParseDeviceChoice("virtual"), clock));
   BindControllerFields(system, controller);
