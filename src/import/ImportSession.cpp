@@ -308,7 +308,6 @@ void ImportSession::Normalise() {
 void ImportSession::CuttingChanged() {
   nestingValid_ = false;
   offsetMadeWith_.reset();
-  cuttingBoxes_ = BoxesOf(cutting);
 }
 
 void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
@@ -318,7 +317,6 @@ void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
   leads_.clear();
   if (!options.builtIn && !forced) {
     processed_ = cutting;
-    processedBoxes_ = BoxesOf(processed_);
     log_.stage = kStageProcessDone;
     return;
   }
@@ -363,7 +361,6 @@ void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
   for (const PartContours& part : parts)
     for (const int i : part) ordered.push_back(std::move(processed_[static_cast<std::size_t>(i)]));
   processed_ = std::move(ordered);
-  processedBoxes_ = BoxesOf(processed_);
   timer = StageTimer();
   if (options.leads.leadIn || options.leads.leadOut) {
     LeadPlanResult plan = PlanLeads(processed_, options.leads);
@@ -449,7 +446,6 @@ bool ImportSession::ChangeStart(const IntPoint& click, double tolerance, const I
         }
         if (options.leads.leadIn && c < leads_.size()) leads_[c] = PlanLead(processed_, c, options.leads);
       }
-      processedBoxes_[c] = BoxOfPath(p);
       return true;
     }
   }

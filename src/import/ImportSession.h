@@ -133,7 +133,6 @@ class ImportSession {
   const TPaths& processed() const { return processed_; }
   const std::vector<LeadRecord>& leads() const { return leads_; }
   const Nesting& cuttingNesting() const { return cuttingNesting_; }
-  const std::vector<PathBox>& cuttingBoxes() const { return cuttingBoxes_; }
   ClipperLib::cInt extentX() const { return extentX_; }
   ClipperLib::cInt extentY() const { return extentY_; }
   ClipperLib::cInt disabledMinX() const { return disabledMinX_; }
@@ -159,13 +158,11 @@ class ImportSession {
   ClipperLib::cInt extentX_ = 0, extentY_ = 0, disabledMinX_ = 0;
   bool nestingValid_ = false;
   Nesting cuttingNesting_;
-  std::vector<PathBox> cuttingBoxes_;
   // The offset result kept for the amount it was made with, until the cutting list changes.
   std::optional<std::pair<ClipperLib::cInt, bool>> offsetMadeWith_;
   TPaths offsetPaths_;
 
   TPaths processed_;
-  std::vector<PathBox> processedBoxes_;
   std::vector<LeadRecord> leads_;
   bool leadsPlanned_ = false;
   std::vector<std::string> memo_;
