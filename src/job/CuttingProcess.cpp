@@ -13,6 +13,7 @@
 #include "model/PlanCut.h"
 #include "store/FieldValues.h"
 #include "system/FieldSettings.h"
+#include "system/TubeSetup.h"
 #include "system/System.h"
 #include "wire/Commands.h"
 
@@ -40,7 +41,51 @@ struct CuttingProcess::Plan {
 
 CuttingProcess::CuttingProcess(System& system, ControllerLink& link, MachineCommands& commands,
                                Moves& moves)
-    : system_(system), link_(link), commands_(commands), moves_(moves) {}
+    : system_(system), link_(link), commands_(commands), moves_(moves) {
+  moves_.ui.profileSurface = [this] { return profileSurface_; };
+}
+
+RotaryMapping CuttingProcess::MappingFor(const Plan& plan) const {
+  const RotaryState& rotary = system_.rotary;
+  return RotaryMapping(rotary.tube, rotary.table, system_.scales.ARev, system_.scales.SA, plan.ox);
+}
+
+std::int32_t CuttingProcess::SurfaceZ() const { return profileSurface_.value_or(system_.job.ProjectOriginZ); }
+
+void CuttingProcess::ShortenRotationTo(std::int64_t targetA) {
+  if (!system_.fields.checked(kConfig, "cSpec4")) return;
+  const std::optional<std::int64_t> label =
+      ShortenRotation(system_.job.LastCommanded.a, targetA, system_.scales.ARev);
+  if (!label) return;
+  // The board takes a new position at once: what is queued must be done first.
+  commands_.WaitIdle();
+  if (system_.StopRequested) return;
+  const AxisPosition at = system_.job.LastCommanded;
+  commands_.SetPosition(at.x, at.y, at.z, static_cast<std::int32_t>(*label));
+}
+
+// A pipe turns under a torch that stands over its axis (X = 0); a profile's
+// start point is turned up and the torch put over it at the height it has.
+void CuttingProcess::RotaryTravelToStart(const Plan& plan, Point2 start) {
+  const std::int32_t maxXY = FieldSpeed(system_, kConfig, "xFeedMaxXY");
+  if (system_.rotary.pipe()) {
+    if (system_.job.LastCommanded.x != 0) moves_.MoveXY(0, plan.oy + start.y, maxXY, true);
+    moves_.MoveYA(plan.ox + start.x, plan.oy + start.y, maxXY, true);
+    return;
+  }
+  const RotaryMapping mapping = MappingFor(plan);
+  const RotaryTarget t = ProfileTarget(mapping, start.x, start.y, plan.oy, 0);
+  ShortenRotationTo(t.a);
+  moves_.MoveXYZA(t.x, t.y, system_.job.LastCommanded.z, true, maxXY, static_cast<std::int32_t>(t.a));
+}
+
+void CuttingProcess::RotaryMove(const Plan& plan, const PlannedRecord& r) {
+  if (system_.rotary.pipe()) return moves_.MoveYA(plan.ox + r.x, plan.oy + r.y, r.speed, false);
+  const RotaryMapping mapping = MappingFor(plan);
+  const RotaryTarget t = ProfileTarget(mapping, r.x, r.y, plan.oy, FieldLength(system_, kMain, "xCutH"));
+  ShortenRotationTo(t.a);
+  moves_.MoveXYZA(t.x, t.y, t.z, false, r.speed, static_cast<std::int32_t>(t.a));
+}
 
 bool CuttingProcess::MarkOnly() const { return ui.markOnlyDown && ui.markOnlyDown(); }
 
@@ -81,7 +126,7 @@ void CuttingProcess::DetectMaterial() {
                             : std::min(FieldLength(system_, kConfig, "xTransferH"),
                                        FieldLength(system_, kMain, "xPierceH"));
   if (FieldInteger(system_, kMain, "eTime") < 100 && !MarkOnly()) height = FieldLength(system_, kMain, "xCutH");
-  const std::int32_t surface = system_.job.ProjectOriginZ;
+  const std::int32_t surface = SurfaceZ();
   const std::int32_t maxZ = FieldSpeed(system_, kConfig, "xFeedMaxZ");
   const bool ohmic = f.checked(kConfig, "cOhmic");
   if ((!ohmic && !f.checked(kConfig, "cFloating")) || !SenseDue()) return moves_.MoveZ(height + surface, maxZ);
@@ -156,7 +201,14 @@ CuttingProcess::Plan CuttingProcess::PlanContour(const CNCpath& contour, bool ma
     return plan;
   }
   const PlannerSettings settings = ReadPlannerSettings(system_, link_.state.LinkConnected);
-  const PlanContext ctx{settings, system_.scales, system_.speeds, nullptr};
+  // On a profile distances run round the tube and every change of face gets a vertex.
+  std::optional<RotaryMapping> mapping;
+  ProfilePlanning profile;
+  if (system_.rotary.profile()) {
+    mapping.emplace(MappingFor(plan));
+    profile = mapping->Planning();
+  }
+  const PlanContext ctx{settings, system_.scales, system_.speeds, mapping ? &profile : nullptr};
   StorePlan(job, PlanCut(contour, plan.speed, ctx, PlanStartOf(job), commands_.LastRamp));
   if (pointAfterPlanning) {
     plan.point = true;
@@ -165,9 +217,20 @@ CuttingProcess::Plan CuttingProcess::PlanContour(const CNCpath& contour, bool ma
   return plan;
 }
 
-void CuttingProcess::Lift() {
-  const std::int32_t floatZ = system_.job.ProjectOriginZ + FieldLength(system_, kMain, "xFloatH");
-  if (system_.job.LastCommanded.z < floatZ) moves_.MoveZ(floatZ, FieldSpeed(system_, kConfig, "xFeedMaxZ"));
+void CuttingProcess::Lift(const Plan& plan) {
+  const JobState& job = system_.job;
+  const std::int32_t maxZ = FieldSpeed(system_, kConfig, "xFeedMaxZ");
+  const std::int32_t floatH = FieldLength(system_, kMain, "xFloatH");
+  if (system_.rotary.profile()) {
+    // Over the start point's face when the tube already shows it, else
+    // clear of the profile's highest point while it turns.
+    const std::int64_t firstX = plan.point ? plan.target.x : job.PlannedPath.empty() ? 0 : job.PlannedPath[0].x;
+    const std::int32_t z = ProfileLift(MappingFor(plan), system_.rotary.table, firstX, job.LastCommanded.a, floatH);
+    if (job.LastCommanded.z != z) moves_.MoveZ(z, maxZ);
+    return;
+  }
+  const std::int32_t floatZ = job.ProjectOriginZ + floatH;
+  if (job.LastCommanded.z < floatZ) moves_.MoveZ(floatZ, maxZ);
 }
 
 // Sense, heat, fire and wait for the arc.
@@ -199,7 +262,10 @@ void CuttingProcess::TravelAlong(const Plan& plan) {
     const PlannedRecord& r = path[i];
     if (r.angle == kMarkerAntiDive) moves_.ThcFrozen = true;
     if (r.angle == kMarkerLeadOut && TorchLit) TorchOff();
-    moves_.MoveXY(plan.ox + r.x, plan.oy + r.y, r.speed, false);
+    if (system_.rotary.active)
+      RotaryMove(plan, r);
+    else
+      moves_.MoveXY(plan.ox + r.x, plan.oy + r.y, r.speed, false);
     if (system_.StopRequested) break;
   }
 }
@@ -218,13 +284,16 @@ void CuttingProcess::CutPass(const Plan& plan, std::int32_t& passLevel) {
     passLevel = job.LastCommanded.z;
   };
 
-  const std::int32_t floatZ = job.ProjectOriginZ + FieldLength(system_, kMain, "xFloatH");
-  const bool atStart = !plan.point && !job.PlannedPath.empty() &&
+  const std::int32_t floatZ = SurfaceZ() + FieldLength(system_, kMain, "xFloatH");
+  const bool atStart = !plan.point && !job.PlannedPath.empty() && !system_.rotary.active &&
                        job.LastCommanded.x == plan.ox + job.PlannedPath[0].x &&
                        job.LastCommanded.y == plan.oy + job.PlannedPath[0].y;
   if (!atStart && job.LastCommanded.z < floatZ) moves_.MoveZ(floatZ, maxZ);
   const Point2 start = plan.point ? plan.target : Point2{job.PlannedPath[0].x, job.PlannedPath[0].y};
-  moves_.MoveXY(plan.ox + start.x, plan.oy + start.y, FieldSpeed(system_, kConfig, "xFeedMaxXY"), true);
+  if (system_.rotary.active)
+    RotaryTravelToStart(plan, start);
+  else
+    moves_.MoveXY(plan.ox + start.x, plan.oy + start.y, FieldSpeed(system_, kConfig, "xFeedMaxXY"), true);
   commands_.Dwell(50);
 
   Pierce(plan);
@@ -268,9 +337,12 @@ void CuttingProcess::CutContour(const CNCpath& contour) {
   if (system_.StopRequested || contour.size() < 3) return;
 
   const Plan plan = PlanContour(contour, ContourKindOf(contour) == kKindMarker);
+  profileSurface_.reset();
+  if (system_.rotary.profile() && (plan.point || !job.PlannedPath.empty()))
+    profileSurface_ = MappingFor(plan).TableAt(plan.point ? plan.target.x : job.PlannedPath[0].x).z;
   commands_.SetStartLevel(SpeedLevel(FieldSpeed(system_, kConfig, "xFeedMinZ"), system_.speeds.Z));
   PacedWait(system_.clock).Wait(1, false);
-  Lift();
+  Lift(plan);
 
   const bool milling = system_.fields.checked(kConfig, "cSpec1a");
   const std::int32_t bottom = job.ProjectOriginZ - FieldLength(system_, kMain, "xDepth");
@@ -281,6 +353,7 @@ void CuttingProcess::CutContour(const CNCpath& contour) {
   TorchOff();
   commands_.SwitchOutputs(OutputMode::ZAxisDown, false);
   commands_.SwitchOutputs(OutputMode::ScriberMarker, false);
+  profileSurface_.reset();
 }
 
 }  // namespace corvane

@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "model/JobModel.h"
+#include "model/RotaryAxis.h"
 
 namespace corvane {
 
@@ -45,7 +47,18 @@ class CuttingProcess {
   struct Plan;
   bool ChangeToolIfNeeded(const CNCpath& contour);
   Plan PlanContour(const CNCpath& contour, bool marker);
-  void Lift();
+  void Lift(const Plan& plan);
+  // The rotary axis: the unrolled-plane mapping of the contour's origin, the
+  // travel to the contour's start and one move along the plan.
+  RotaryMapping MappingFor(const Plan& plan) const;
+  void RotaryTravelToStart(const Plan& plan, Point2 start);
+  void RotaryMove(const Plan& plan, const PlannedRecord& r);
+  // "Shorten rotation": re-labels the controller's A before a move that would
+  // turn the tube more than half a revolution.
+  void ShortenRotationTo(std::int64_t targetA);
+  // The height of the material under the torch: the profile's face at the
+  // contour's start, else the project origin.
+  std::int32_t SurfaceZ() const;
   void Pierce(const Plan& plan);
   void CutPass(const Plan& plan, std::int32_t& passLevel);
   void TravelAlong(const Plan& plan);
@@ -57,6 +70,7 @@ class CuttingProcess {
   ControllerLink& link_;
   MachineCommands& commands_;
   Moves& moves_;
+  std::optional<std::int32_t> profileSurface_;  // the face height under the running profile contour
 };
 
 }  // namespace corvane

@@ -86,6 +86,7 @@ PreflightReport JobRunner::Preflight() const {
   const std::int64_t maxX = system_.store.SoftLimitX, maxY = system_.store.SoftLimitY;
   const std::int32_t markerX = FieldLength(system_, kConfig, "xSpec11");
   const std::int32_t markerY = FieldLength(system_, kConfig, "xSpec12");
+  const bool rotary = system_.rotary.active;
   for (std::size_t k = 0; k < job.Job.size(); ++k) {
     const CNCpath& c = job.Job[k];
     if (!Cuttable(c) || c.size() < 2) continue;
@@ -98,7 +99,9 @@ PreflightReport JobRunner::Preflight() const {
     for (std::size_t i = 1; i < c.size(); ++i) {
       if (i >= 2) r.lengthMm += Dist(c[i - 1], c[i]) / 100.0;
       const std::int64_t x = ox + c[i].x, y = oy + c[i].y;
-      if (limits && r.leavingContour < 0 && (x < 0 || y < 0 || x > maxX || y > maxY)) {
+      // On the rotary axis X runs round the tube: only Y can leave the table.
+      const bool xOut = !rotary && (x < 0 || x > maxX);
+      if (limits && r.leavingContour < 0 && (xOut || y < 0 || y > maxY)) {
         r.leavingContour = static_cast<int>(k);
         r.leavingX = static_cast<std::int32_t>(x);
         r.leavingY = static_cast<std::int32_t>(y);
@@ -131,9 +134,10 @@ bool JobRunner::Refused() {
   }
 
   const JobState& job = system_.job;
+  const bool xOut = !system_.rotary.active && (job.ProjectOriginX < 0 ||
+                                               job.ProjectOriginX + job.JobExtentX > system_.store.SoftLimitX);
   if (system_.fields.checked(kConfig, "cLimits") &&
-      (job.ProjectOriginX < 0 || job.ProjectOriginX + job.JobExtentX > system_.store.SoftLimitX ||
-       job.ProjectOriginY < 0 || job.ProjectOriginY + job.JobExtentY > system_.store.SoftLimitY)) {
+      (xOut || job.ProjectOriginY < 0 || job.ProjectOriginY + job.JobExtentY > system_.store.SoftLimitY)) {
     system_.host.showMessage("SOFT LIMITS !!!");
     return true;
   }
@@ -159,6 +163,13 @@ void JobRunner::BeginRun() {
   system_.log.WriteLog(connected ? "---- Work start ----" : "---- Simulation start ----");
   system_.log.WriteLog("Speed:" + system_.fields.text(kMain, "xFeed") + " / " + system_.fields.text(kMain, "xFeed2"));
 
+  // A tube has no flat surface to hold the height over or sense on.
+  if (system_.rotary.active) {
+    system_.fields.setText(kMain, "eTHC", "off");
+    system_.fields.setChecked(kConfig, "cOhmic", false);
+    system_.fields.setChecked(kConfig, "cFloating", false);
+    commands_.SendThcSettings();
+  }
   JobState& job = system_.job;
   job.StopPoint = {0, 0};
   link_.state.StatusCode = 0;

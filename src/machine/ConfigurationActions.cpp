@@ -9,6 +9,7 @@
 #include "store/FieldValues.h"
 #include "store/SettingsStore.h"
 #include "system/FieldSettings.h"
+#include "system/TubeSetup.h"
 #include "system/System.h"
 
 namespace corvane {
@@ -109,8 +110,12 @@ void ConfigurationActions::FourthAxisChosen() {
     system_.host.setFieldVisible(kConfig, name, RotaryMode);
     system_.host.setFieldVisible(kConfig, LabelOf(name), RotaryMode);
   }
+  system_.rotary.active = RotaryMode;
   MachineUi::Call(ui.showRotaryControls, RotaryMode);
-  if (RotaryMode) MachineUi::Call(ui.leaveTubePanel);
+  if (RotaryMode) {
+    TubeExit(system_);
+    MachineUi::Call(ui.leaveTubePanel);
+  }
 }
 
 void ConfigurationActions::OutputModeChosen() {

@@ -128,4 +128,18 @@ struct GuidePosition {
 };
 std::vector<GuidePosition> GuideLines(const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX);
 
+// The rotary axis as the tube set-up left it.
+struct RotaryState {
+  bool active = false;  // the fourth axis is a rotary axis
+  TubeGeometry tube;    // the tube on it; tube.pipe: round pipe, else profile
+  ProfileTable table;   // the profile's table (built for profiles only)
+  // The set-up panel's rotating section: running, and the unrolled position
+  // turned to the top (0.01 mm, wraps at the perimeter).
+  bool previewRunning = false;
+  std::int32_t previewAt = 0;
+
+  bool pipe() const { return active && tube.pipe; }
+  bool profile() const { return active && !tube.pipe; }
+};
+
 }  // namespace corvane

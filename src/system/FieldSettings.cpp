@@ -48,6 +48,7 @@ PlannerSettings ReadPlannerSettings(const System& s, bool rampOnline) {
   p.leadOut2 = s.fields.checked(kImport, "cLeadOut2");
   p.inOut = FieldInteger(s, kImport, "eInOut");
   p.imperial = s.parser.imperial;
+  p.pipeMode = s.rotary.pipe();
   return p;
 }
 
@@ -55,6 +56,7 @@ RedrawSettings ReadRedrawSettings(const System& s) {
   RedrawSettings r;
   r.loading = s.loading;
   r.busy = s.Busy;
+  r.rotary = s.rotary.active;
   r.imperial = s.parser.imperial;
   r.limits = {s.fields.checked(kConfig, "cLimits"), FieldLength(s, kConfig, "xLimitX"),
               FieldLength(s, kConfig, "xLimitY")};
@@ -74,6 +76,8 @@ void RecomputeAxisScales(System& s) {
   in.moveY = s.parser.ParseFloat2(s.fields.text(kConfig, "xMoveY"));
   in.moveZ = s.parser.ParseFloat2(s.fields.text(kConfig, "xMoveZ"));
   in.gearA = s.parser.ParseFloat(s.fields.text(kConfig, "eGearA"));
+  // A pipe's surface runs round the A axis: its steps per 0.01 mm of surface.
+  if (s.rotary.active) in.pipeDiameter = s.rotary.tube.diameter;
   // A zero lead would divide by zero; the parsers never return it for text,
   // but an operator can type 0.
   for (double* move : {&in.moveX, &in.moveY, &in.moveZ})

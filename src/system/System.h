@@ -5,6 +5,7 @@
 #include "model/JobModel.h"
 #include "model/JobPreparation.h"
 #include "model/NumberParser.h"
+#include "model/RotaryAxis.h"
 #include "model/SpeedTables.h"
 #include "ports/Clock.h"
 #include "ports/Host.h"
@@ -48,6 +49,7 @@ class System {
   WindowTexts texts;  // captions and hints of the windows, in the loaded language
   StoreState store;
   PreparationState prep;  // placement, sheet angle, single-line start, path view mapping
+  RotaryState rotary;     // the fourth axis as a rotary axis and the tube on it
 
   bool loading = true;        // settings are being loaded
   bool Busy = false;          // a job or machine motion is running

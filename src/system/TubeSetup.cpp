@@ -1,0 +1,79 @@
+#include "system/TubeSetup.h"
+
+#include <cmath>
+
+#include "store/FieldValues.h"
+#include "system/FieldSettings.h"
+#include "system/System.h"
+
+namespace corvane {
+namespace {
+
+constexpr Window kMain = Window::Main;
+constexpr std::int32_t kPreviewStep = 25;
+
+TubeGeometry ReadTube(const System& system, bool pipe) {
+  TubeGeometry tube;
+  tube.pipe = pipe;
+  tube.width = FieldLength(system, kMain, "xrB");
+  tube.height = FieldLength(system, kMain, "xrH");
+  tube.radius = FieldLength(system, kMain, "xrR");
+  tube.diameter = pipe ? FieldLength(system, kMain, "xrD") : 0;
+  return LimitTube(tube);
+}
+
+void ShowTube(System& system, const TubeGeometry& tube) {
+  const auto show = [&](const char* name, std::int32_t value) {
+    const std::string text = system.parser.FormatLength(value / 100.0);
+    if (system.fields.text(kMain, name) != text &&
+        FieldLength(system, kMain, name) != value)
+      system.fields.setText(kMain, name, text);
+  };
+  show("xrB", tube.width);
+  show("xrH", tube.height);
+  show("xrR", tube.radius);
+  if (tube.pipe) show("xrD", tube.diameter);
+}
+
+// Stores the tube, builds its table and the scales that depend on it.
+void Apply(System& system, TubeGeometry tube) {
+  RotaryState& rotary = system.rotary;
+  ShowTube(system, tube);
+  if (tube.pipe) tube.width = tube.diameter;
+  rotary.tube = tube;
+  RecomputeAxisScales(system);
+  if (!tube.pipe)
+    rotary.table = BuildProfileTable(tube.width, tube.height, tube.radius, system.scales.ARev);
+  else
+    rotary.table = {};
+  if (tube.pipe && rotary.active) system.job.ProjectOriginZ = tube.diameter / 2;
+}
+
+}  // namespace
+
+void TubeOkPipe(System& system) { Apply(system, ReadTube(system, true)); }
+
+void TubeOkProfile(System& system) {
+  Apply(system, ReadTube(system, false));
+  system.rotary.previewAt = 0;
+  system.rotary.previewRunning = true;
+}
+
+void TubeExit(System& system) {
+  Apply(system, ReadTube(system, system.rotary.tube.pipe));
+  system.rotary.previewRunning = false;
+}
+
+void AdvanceTubePreview(System& system) {
+  RotaryState& rotary = system.rotary;
+  if (!rotary.previewRunning) return;
+  const std::int32_t perimeter = 2 * rotary.tube.width + 2 * rotary.tube.height;
+  rotary.previewAt = perimeter > 0 ? (rotary.previewAt + kPreviewStep) % perimeter : 0;
+}
+
+RotaryMapping RotaryMappingOf(const System& system) {
+  return RotaryMapping(system.rotary.tube, system.rotary.table, system.scales.ARev, system.scales.SA,
+                       system.job.ProjectOriginX);
+}
+
+}  // namespace corvane
