@@ -76,7 +76,7 @@ void CuttingProcess::RotaryTravelToStart(const Plan& plan, Point2 start) {
   const RotaryMapping mapping = MappingFor(plan);
   const RotaryTarget t = ProfileTarget(mapping, start.x, start.y, plan.oy, 0);
   ShortenRotationTo(t.a);
-  moves_.MoveXYZA(t.x, t.y, system_.job.LastCommanded.z, true, maxXY, static_cast<std::int32_t>(t.a));
+  moves_.QueueXYZA(t.x, t.y, system_.job.LastCommanded.z, true, maxXY, static_cast<std::int32_t>(t.a));
 }
 
 void CuttingProcess::RotaryMove(const Plan& plan, const PlannedRecord& r) {
@@ -84,7 +84,7 @@ void CuttingProcess::RotaryMove(const Plan& plan, const PlannedRecord& r) {
   const RotaryMapping mapping = MappingFor(plan);
   const RotaryTarget t = ProfileTarget(mapping, r.x, r.y, plan.oy, FieldLength(system_, kMain, "xCutH"));
   ShortenRotationTo(t.a);
-  moves_.MoveXYZA(t.x, t.y, t.z, false, r.speed, static_cast<std::int32_t>(t.a));
+  moves_.QueueXYZA(t.x, t.y, t.z, false, r.speed, static_cast<std::int32_t>(t.a));
 }
 
 bool CuttingProcess::MarkOnly() const { return ui.markOnlyDown && ui.markOnlyDown(); }

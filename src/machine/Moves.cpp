@@ -221,13 +221,18 @@ LeadingAxis ChooseLeader(const System& s, double dX, double dY, double dZ, doubl
 
 void Moves::MoveXYZA(std::int32_t x, std::int32_t y, std::int32_t z, bool ramped, std::int32_t speed,
                      std::int32_t a) {
+  link_.state.StatusCode = 0;
+  commands_.Send(wire::cmd::kMotionReset);
+  QueueXYZA(x, y, z, ramped, speed, a);
+}
+
+void Moves::QueueXYZA(std::int32_t x, std::int32_t y, std::int32_t z, bool ramped, std::int32_t speed,
+                      std::int32_t a) {
   AxisPosition& last = system_.job.LastCommanded;
   const AxisScales& sc = system_.scales;
   const AxisPosition target{x, y, z, a};
   const double dX = Distance(last.x, x), dY = Distance(last.y, y), dZ = Distance(last.z, z),
                dA = Distance(last.a, a);
-  link_.state.StatusCode = 0;
-  commands_.Send(wire::cmd::kMotionReset);
 
   // Sends command 30 to a point at a level; simulates the move when refused.
   const auto sendTo = [&](const AxisPosition& p, int level) {

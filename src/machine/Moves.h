@@ -55,6 +55,10 @@ class Moves {
   void MoveZAboveMaterial(std::int32_t h);
   void MoveXYZA(std::int32_t x, std::int32_t y, std::int32_t z, bool ramped, std::int32_t speed,
                 std::int32_t a);
+  // The same queued behind what the board still has to do (a cut's moves);
+  // MoveXYZA first drops the board's queue, as a positioning move may.
+  void QueueXYZA(std::int32_t x, std::int32_t y, std::int32_t z, bool ramped, std::int32_t speed,
+                 std::int32_t a);
   void MoveYA(std::int32_t a, std::int32_t y, std::int32_t speed, bool ramped);
   // The configuration window's backlash test: runs back and forth until the
   // button is pressed again.

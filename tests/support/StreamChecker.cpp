@@ -77,6 +77,26 @@ void CheckStops(const std::vector<StreamEvent>& events,
   }
 }
 
+// A motion reset empties the board's queue: sent while moves still wait
+// there, and not for an operator's stop, it silently drops part of the work.
+// The moves that may still wait are the queued ones sent since a frame last
+// found the queue empty.
+void CheckDroppedQueue(const std::vector<StreamEvent>& events, std::vector<std::string>& out) {
+  bool stopping = false;
+  int waitingMoves = 0;
+  for (const auto& e : events) {
+    if (e.kind == StreamEvent::Kind::OperatorStop) stopping = true;
+    if (e.kind == StreamEvent::Kind::OperatorStart) stopping = false;
+    if (e.kind != StreamEvent::Kind::Frame) continue;
+    const std::uint8_t code = e.request.command;
+    if (code == wire::cmd::kMotionReset && e.fillOnArrival > 0 && waitingMoves > 0 && !stopping)
+      out.push_back("motion reset at fill " + std::to_string(e.fillOnArrival) + At(e.micros) +
+                    " dropped queued moves");
+    if (e.fillOnArrival == 0 || code == wire::cmd::kMotionReset) waitingMoves = 0;
+    if (IsQueued(code) && IsMove(code)) ++waitingMoves;
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> CheckStream(const std::vector<StreamEvent>& events,
@@ -86,6 +106,7 @@ std::vector<std::string> CheckStream(const std::vector<StreamEvent>& events,
   CheckRapids(executed, rules, out);
   CheckThrottle(events, rules, out);
   CheckStops(events, executed, rules, out);
+  CheckDroppedQueue(events, out);
   return out;
 }
 

@@ -31,6 +31,8 @@ struct StreamRules {
 };
 
 // Every rule broken, one readable line each; empty when the stream is sound.
+// Besides the rules above: no motion reset drops queued commands unless the
+// operator stopped.
 std::vector<std::string> CheckStream(const std::vector<StreamEvent>& events,
                                      const std::vector<sim::ExecutedEntry>& executed,
                                      const StreamRules& rules = {});
