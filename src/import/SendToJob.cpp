@@ -20,7 +20,10 @@ bool SendImportToJob(System& system, const ImportSession& session, const ImportP
     return false;
   }
   const std::size_t contours = job->size();
-  ReplaceJob(system.job, std::move(*job));
+  // On a profile the drawing is centred on the top face.
+  const std::optional<std::int32_t> profileWidth =
+      system.rotary.profile() ? std::optional(system.rotary.tube.width) : std::nullopt;
+  ReplaceJob(system.job, std::move(*job), profileWidth);
   system.store.JobSentFromImport = true;
   SaveSettings(system);
   WriteJobFile(system, StoreFile(system.paths, kTempJob));

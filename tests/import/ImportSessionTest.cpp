@@ -6,6 +6,7 @@
 #include "ReaderHarness.h"
 #include "import/ImportSession.h"
 #include "import/SendToJob.h"
+#include "model/JobNormalise.h"
 #include "support/SystemFixture.h"
 #include "support/TempDir.h"
 
@@ -162,6 +163,27 @@ TEST(SendToJob, AnEmptyEditorNeverThrowsTheJobAway) {
   EXPECT_EQ(s.job.Job, kept);
   ASSERT_EQ(f.host.errors.size(), 1u);
   EXPECT_EQ(f.host.errors[0], "Nothing to send: the job is kept");
+}
+
+// On a rectangular tube the unrolled drawing is centred on the top face,
+// whose middle is the start of the tube's unrolled perimeter.
+TEST_F(Session, OnAProfileTheSentDrawingIsCentredOnTheTopFace) {
+  testing::SystemFixture f;
+  System& s = *f.system;
+  s.rotary.active = true;
+  s.rotary.tube = {.pipe = false, .diameter = 7211, .width = 6000, .height = 4000, .radius = 300};
+  Load("square.tap", "G0 X50 Y20\nM3\nG1 X110\nG1 Y60\nG1 X50\nG1 Y20\nM5\n");
+  ASSERT_TRUE(SendImportToJob(s, session, options));
+  ASSERT_EQ(s.job.Job.size(), 1u);
+  const ContourBox box = ComputeContourBoxes(s.job.Job)[0];
+  EXPECT_EQ(box.minX, -3000);
+  EXPECT_EQ(box.maxX, 3000);
+  EXPECT_EQ(box.minY, 0);
+  EXPECT_EQ(s.job.ProjectOriginX, 0);
+  // A pipe, like a flat sheet, starts the drawing at 0.
+  s.rotary.tube.pipe = true;
+  ASSERT_TRUE(SendImportToJob(s, session, options));
+  EXPECT_EQ(ComputeContourBoxes(s.job.Job)[0].minX, 0);
 }
 
 TEST(Reprocess, BigDrawingsWaitForTheOneShot) {
