@@ -15,6 +15,7 @@
 #include "store/SettingsStore.h"
 #include "store/StoreFiles.h"
 #include "system/System.h"
+#include "system/TubeSetup.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
 #include "wire/Frame.h"
@@ -177,7 +178,7 @@ void JobRunner::BeginRun() {
   commands_.WaitIdle();
   startedAt_ = system_.clock.nowMicros();
   cutting_.DryRun = ui.shiftHeld && ui.shiftHeld();
-  job.LastCommanded = job.MachinePosition;
+  job.LastCommanded = CommandedFromBoard(system_, job.MachinePosition);
 }
 
 void JobRunner::BlowOut(std::int32_t onMillis) {
@@ -240,7 +241,7 @@ void JobRunner::ArcRestart(int index) {
   commands_.TorchOff();
   commands_.ReadStatusA();
   JobState& job = system_.job;
-  job.LastCommanded = job.MachinePosition;
+  job.LastCommanded = CommandedFromBoard(system_, job.MachinePosition);
   commands_.TorchOff();
   commands_.WaitIdle();
   commands_.TorchOff();
@@ -312,7 +313,8 @@ void JobRunner::FinishRun() {
   link_.request.p[0] = 0;
   commands_.Send(wire::cmd::kFeedOverride);
 
-  job.StopPoint = stopped ? Point2{job.MachinePosition.x - job.ProjectOriginX, job.MachinePosition.y - job.ProjectOriginY}
+  const Point64 board = BoardInJob(system_, job.MachinePosition);
+  job.StopPoint = stopped ? Point2{static_cast<std::int32_t>(board.x), static_cast<std::int32_t>(board.y)}
                           : Point2{0, 0};
   // After a power cycle the board's positions mean nothing: the last point it
   // confirmed before is where the job stands.
@@ -404,7 +406,7 @@ void JobRunner::JournalContourStart(int index) {
 std::int32_t JobRunner::ConfirmedVertex(std::int32_t contour, Point2& at) const {
   const JobState& job = system_.job;
   const CNCpath& c = job.Job[static_cast<std::size_t>(contour)];
-  const Point64 p{job.MachinePosition.x - job.ProjectOriginX, job.MachinePosition.y - job.ProjectOriginY};
+  const Point64 p = BoardInJob(system_, job.MachinePosition);
   const JournalRecord& last = journal_->last();
   const std::size_t from = last.contour == contour ? static_cast<std::size_t>(std::max(last.vertex, 1)) + 1 : 2;
   for (std::size_t j = from; j < c.size(); ++j) {
@@ -481,7 +483,7 @@ void JobRunner::PrepareResume(const JournalRecord& record) {
     commands_.WaitIdle();
     const std::int32_t floatZ = job.ProjectOriginZ + FieldLength(system_, kMain, "xFloatH");
     if (job.MachinePosition.z < floatZ) {
-      job.LastCommanded = job.MachinePosition;
+      job.LastCommanded = CommandedFromBoard(system_, job.MachinePosition);
       moves_.MoveZ(floatZ, FieldSpeed(system_, kConfig, "xFeedMaxZ"));
       commands_.WaitIdle();
     }
@@ -560,7 +562,7 @@ bool JobRunner::CatchUpWithBoard(std::size_t& segment) {
   JobState& job = system_.job;
   const std::int32_t contours = static_cast<std::int32_t>(job.Job.size());
   if (job.CurrentContour < 0 || job.CurrentContour >= contours || !commands_.ReadStatusA()) return true;
-  const Point64 board{job.MachinePosition.x - job.ProjectOriginX, job.MachinePosition.y - job.ProjectOriginY};
+  const Point64 board = BoardInJob(system_, job.MachinePosition);
   const Point64 stop{job.StopPoint.x, job.StopPoint.y};
   for (std::int32_t k = job.CurrentContour; k < contours; ++k) {
     const CNCpath& c = job.Job[static_cast<std::size_t>(k)];
@@ -603,7 +605,7 @@ void JobRunner::CutReversed() {
     return;
   link_.state.StatusCode = 0;
   cutting_.DryRun = ui.shiftHeld && ui.shiftHeld();
-  job.LastCommanded = job.MachinePosition;
+  job.LastCommanded = CommandedFromBoard(system_, job.MachinePosition);
   system_.host.requestRedraw();
   commands_.Send(wire::cmd::kMotionReset);
   system_.Busy = true;

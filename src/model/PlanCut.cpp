@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <tuple>
 #include <utility>
@@ -313,6 +314,34 @@ std::optional<std::size_t> MarkTailZone(CNCpath2& plan, std::int32_t zone, doubl
   return moved;
 }
 
+// A resume point names the end vertex of its segment in the drawn contour;
+// the densified contour has more vertices: the same segment there is split,
+// and the part the point lies on is the one to start from.
+PlanStart DensifiedStart(const CNCpath& drawn, const CNCpath& densified, PlanStart start) {
+  if (!start.resume || start.vertex < 2 || static_cast<std::size_t>(start.vertex) >= drawn.size()) return start;
+  // The drawn vertices stay, in order: find the segment's first end among them.
+  std::size_t k = 1;
+  for (std::size_t v = 2; v < static_cast<std::size_t>(start.vertex); ++v)
+    while (k + 1 < densified.size() && !(densified[++k] == drawn[v])) {}
+  const ContourPoint& to = drawn[static_cast<std::size_t>(start.vertex)];
+  const auto distance = [&](const ContourPoint& a, const ContourPoint& b) {
+    const double dx = double(b.x) - a.x, dy = double(b.y) - a.y, len2 = dx * dx + dy * dy;
+    const double px = double(start.point.x) - a.x, py = double(start.point.y) - a.y;
+    const double t = len2 > 0 ? std::clamp((px * dx + py * dy) / len2, 0.0, 1.0) : 0.0;
+    return std::hypot(px - t * dx, py - t * dy);
+  };
+  double best = std::numeric_limits<double>::infinity();
+  for (std::size_t j = k + 1; j < densified.size(); ++j) {
+    const double d = distance(densified[j - 1], densified[j]);
+    if (d < best) {
+      best = d;
+      start.vertex = static_cast<std::int32_t>(j);
+    }
+    if (densified[j] == to) break;
+  }
+  return start;
+}
+
 PlanResult PlanCut(const CNCpath& contour, std::int32_t requestedSpeed, const PlanContext& ctx,
                    const PlanStart& start, std::int32_t& lastRamp) {
   PlanResult result;
@@ -326,7 +355,7 @@ PlanResult PlanCut(const CNCpath& contour, std::int32_t requestedSpeed, const Pl
   PlannerRamps ramps(ctx.scales, ctx.speeds, CuttingAccel(s, lastRamp), s.pipeMode);
   const Metric m{ctx.profile};
 
-  TAcncp w = MergeVertices(c, start, fmin, m);
+  TAcncp w = MergeVertices(c, densified.empty() ? start : DensifiedStart(contour, densified, start), fmin, m);
   ramps.setRampLengthFull(ramps.Length(f, fmin));
   SetCornerSpeeds(w, f, fmin, ramps.rampLengthFull(), m, s.feedMaxXY);
   LimitByRamps(w, fmin, ramps);

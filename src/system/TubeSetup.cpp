@@ -76,4 +76,18 @@ RotaryMapping RotaryMappingOf(const System& system) {
                        system.job.ProjectOriginX);
 }
 
+AxisPosition CommandedFromBoard(const System& system, const AxisPosition& board) {
+  AxisPosition at = board;
+  if (system.rotary.pipe() && system.scales.SA > 0)
+    at.a = static_cast<std::int32_t>(std::lround(board.a / system.scales.SA));
+  return at;
+}
+
+Point64 BoardInJob(const System& system, const AxisPosition& board) {
+  const JobState& job = system.job;
+  const std::int64_t y = std::int64_t{board.y} - job.ProjectOriginY;
+  if (!system.rotary.active) return {std::int64_t{board.x} - job.ProjectOriginX, y};
+  return {RotaryMappingOf(system).UnrolledX(board.x, board.a, true), y};
+}
+
 }  // namespace corvane

@@ -1,4 +1,5 @@
 #pragma once
+#include "model/Geometry.h"
 #include "model/RotaryAxis.h"
 
 namespace corvane {
@@ -25,5 +26,12 @@ void AdvanceTubePreview(System& system);
 // project origin and scales. Refers to the system's table: use it while the
 // tube is unchanged.
 RotaryMapping RotaryMappingOf(const System& system);
+
+// The board's position as the moves count it: a pipe's A in 0.01 mm of its
+// surface instead of steps.
+AxisPosition CommandedFromBoard(const System& system, const AxisPosition& board);
+// The job point a board position stands for: on the rotary axis X is the
+// unrolled position round the tube.
+Point64 BoardInJob(const System& system, const AxisPosition& board);
 
 }  // namespace corvane

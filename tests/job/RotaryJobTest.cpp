@@ -129,6 +129,20 @@ struct RotaryJobTest : JobFixture, ::testing::Test {
     return out;
   }
 
+  // The torch on a profile: turned back with the tube, the surface point under it in the section.
+  std::vector<SurfacePoint> ProfileTorchPath(const Section& tube) {
+    const auto& s = system->scales;
+    const double aRev = s.ARev, cutH = 150;
+    return TorchPath(cmd::kXyzaMove, [&](double x, double y, double z, double turned) {
+      const double phi = 2 * kPi * turned / aRev;
+      const double hx = x / s.SX, hz = z / s.SZ - cutH;
+      const double sx = hx * std::cos(phi) + hz * std::sin(phi);
+      const double sy = -hx * std::sin(phi) + hz * std::cos(phi);
+      return SurfacePoint{tube.Unrolled(sx, sy), y / s.SY - system->job.ProjectOriginY,
+                          tube.DistanceToSurface(sx, sy)};
+    });
+  }
+
   std::int32_t aStart_ = 0;
   double turnedTotal_ = 0;
 };
@@ -203,16 +217,8 @@ TEST_F(RotaryJobTest, AProfileJobFollowsTheFacesAndCornersAndTakesTheShortWayRou
   EXPECT_TRUE(logged("Finish work OK"));
   EXPECT_EQ(StreamFaults(rules()), std::vector<std::string>{}) << DescribeStream(stream);
 
-  const auto& s = system->scales;
-  const double aRev = s.ARev, cutH = 150;
-  const auto path = TorchPath(cmd::kXyzaMove, [&](double x, double y, double z, double turned) {
-    // Turn the torch back with the tube: the surface point under it in the section.
-    const double phi = 2 * kPi * turned / aRev;
-    const double hx = x / s.SX, hz = z / s.SZ - cutH;
-    const double sx = hx * std::cos(phi) + hz * std::sin(phi);
-    const double sy = -hx * std::sin(phi) + hz * std::cos(phi);
-    return SurfacePoint{tube.Unrolled(sx, sy), y / s.SY - system->job.ProjectOriginY, tube.DistanceToSurface(sx, sy)};
-  });
+  const double aRev = system->scales.ARev;
+  const auto path = ProfileTorchPath(tube);
   ExpectFollowsDrawing(path, system->job.Job, perimeter);
 
   // The re-labelling never turned the tube: the board's physical A is where the
@@ -231,6 +237,42 @@ TEST_F(RotaryJobTest, AProfileJobFollowsTheFacesAndCornersAndTakesTheShortWayRou
     travel += double(e.to[3]) - e.from[3];
     EXPECT_LE(std::abs(travel), aRev / 2 + 1) << "travel the long way round";
   }
+}
+
+// Stopped on the tube's side face, the job resumes where the torch stood:
+// the stop point is the unrolled position, not the machine X.
+TEST_F(RotaryJobTest, AStoppedProfileContourResumesWhereTheTorchStoodOnTheTube) {
+  MountTube(false);
+  const Section tube{3000, 2000, 300};
+  system->job.Job = {Square(1000, 1000, 4000)};
+  bool pressed = false;
+  host.onProcessEvents = [&] {
+    if (pressed) return;
+    int cuts = 0;
+    for (const auto& e : executed()) cuts += e.request.command == cmd::kXyzaMove && e.torchOn;
+    if (cuts < 60) return;
+    pressed = true;
+    MarkOperator(StreamEvent::Kind::OperatorStop);
+    controller->commands.StopMotion();
+  };
+  runner().Start();
+  ASSERT_TRUE(pressed);
+  ASSERT_TRUE(logged("Working stopped"));
+  const Point2 stop = system->job.StopPoint;
+  const CNCpath& square = system->job.Job[0];
+  bool onContour = false;
+  for (std::size_t j = 2; j < square.size(); ++j)
+    onContour = onContour || NearSegment(Point64{stop.x, stop.y}, square[j - 1], square[j], 60);
+  EXPECT_TRUE(onContour) << "stopped at " << stop.x << "," << stop.y;
+  EXPECT_GT(stop.x, 3000) << "past the corner, on the side face";
+
+  clock.advance(1100000);
+  host.onProcessEvents = nullptr;
+  MarkOperator(StreamEvent::Kind::OperatorStart);
+  runner().Resume();
+  EXPECT_TRUE(logged("Finish work OK"));
+  EXPECT_EQ(StreamFaults(rules()), std::vector<std::string>{}) << DescribeStream(stream);
+  ExpectFollowsDrawing(ProfileTorchPath(tube), system->job.Job, tube.perimeter());
 }
 
 }  // namespace
