@@ -29,12 +29,16 @@ inline constexpr Rgb kSkyBlue{166, 202, 240};      // frames and the slow-but-ri
 inline constexpr Rgb kFrameBackground{240, 246, 252};
 }  // namespace colours
 
+// A line's pattern beyond `dashed` (dashes): dash-dot, the rotary guide lines'.
+enum class LineStyle : std::uint8_t { Solid, DashDot };
+
 // A line through pixels; closed polygons repeat their first point.
 struct DisplayPolyline {
   std::vector<ScreenPoint> points;
   Rgb colour;
   int width = 1;
   bool dashed = false;
+  LineStyle style = LineStyle::Solid;  // DashDot wins over `dashed`
 };
 
 // A polygon filled with one colour and outlined with another.

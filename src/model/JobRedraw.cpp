@@ -1,6 +1,7 @@
 #include "model/JobRedraw.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "model/Geometry.h"
 #include "model/PlanPreview.h"
@@ -85,7 +86,40 @@ void AppendCurrentPlan(DisplayList& list, JobState& job, const CNCpath& contour,
                     job.RampLengthFull, s.analysisView);
 }
 
+// A vertical line across the whole view at column x.
+DisplayPolyline Vertical(int x, const ViewTransform& view, Rgb colour, LineStyle style) {
+  DisplayPolyline line{{{x, 0}, {x, view.height}}, colour, 1, false};
+  line.style = style;
+  return line;
+}
+
+// Pixels between the parallel lines of one guide line.
+constexpr int kGuideGap = 2;
+
 }  // namespace
+
+void AppendGuideLines(DisplayList& list, const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX,
+                      const ViewTransform& view) {
+  for (const GuidePosition& guide : GuideLines(tube, originX, extentX)) {
+    const int x = view.ToScreen(guide.x, 0).x;
+    if (x < -kGuideGap || x > view.width + kGuideGap) continue;
+    const auto add = [&](std::initializer_list<int> offsets, Rgb colour, LineStyle style) {
+      for (const int offset : offsets) list.items.push_back(Vertical(x + offset, view, colour, style));
+    };
+    switch (guide.kind) {
+      case GuideLine::Origin:
+        if (tube.pipe)
+          add({-1, 1}, colours::kGreen, LineStyle::DashDot);
+        else
+          add({-kGuideGap, 0, kGuideGap}, colours::kGreen, LineStyle::DashDot);
+        break;
+      case GuideLine::Face:
+      case GuideLine::Circumference: add({0}, colours::kGreen, LineStyle::DashDot); break;
+      case GuideLine::Corner: add({-1, 1}, colours::kSkyBlue, LineStyle::Solid); break;
+      case GuideLine::CornerRadius: add({0}, colours::kSkyBlue, LineStyle::DashDot); break;
+    }
+  }
+}
 
 void AppendPlannedPath(DisplayList& list, const CNCpath2& plan, const ViewTransform& view, Rgb colour,
                        std::int32_t feed, std::int32_t rampLengthFull, bool analysisView) {
@@ -120,6 +154,7 @@ std::optional<DisplayList> RedrawJob(JobState& job, const PreparationState& prep
   DisplayList list;
   list.items.reserve(job.Job.size() * 2 + 8);
   AppendFrame(list, job, prep, settings);
+  if (settings.rotary) AppendGuideLines(list, settings.tube, job.ProjectOriginX, job.JobExtentX, view);
   AppendSoftLimits(list, job, view, settings.limits);
   AppendExtentText(list, job, view, settings.imperial);
   for (std::size_t k = 0; k < job.Job.size(); ++k) {

@@ -7,6 +7,7 @@
 #include "model/JobPreparation.h"
 #include "model/PathPick.h"
 #include "model/PlannerSettings.h"
+#include "model/RotaryAxis.h"
 
 namespace corvane {
 
@@ -15,6 +16,7 @@ struct RedrawSettings {
   bool loading = false;             // settings are being loaded: no redraw
   bool busy = false;                // System::Busy: the running plan is shown as it is
   bool rotary = false;              // rotary axis: the tube's guide lines replace the job box
+  TubeGeometry tube;                // the tube on the rotary axis (System::rotary.tube)
   bool analysisView = false;        // speed colouring of the planned path
   bool imperial = false;            // cImperial, for the extent text
   SoftLimits limits;                // cLimits, xLimitX, xLimitY
@@ -35,6 +37,14 @@ std::optional<DisplayList> RedrawJob(JobState& job, const PreparationState& prep
 // analysis view is on, otherwise all in `colour`.
 void AppendPlannedPath(DisplayList& list, const CNCpath2& plan, const ViewTransform& view, Rgb colour,
                        std::int32_t feed, std::int32_t rampLengthFull, bool analysisView);
+
+// The rotary guide lines across the whole view, at GuideLines(tube, originX,
+// extentX) (those off the view left out): the origin green dash-dot, three
+// parallel lines on a profile and two on a pipe; faces and a pipe's
+// circumference one green dash-dot line; corners two thin light blue lines;
+// the ends of corner radii thin light blue dash-dot.
+void AppendGuideLines(DisplayList& list, const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX,
+                      const ViewTransform& view);
 
 // Outline of a picked contour: grey, width 4.
 DisplayPolyline PickedOutline(const CNCpath& contour, const ViewTransform& view);

@@ -57,6 +57,7 @@ RedrawSettings ReadRedrawSettings(const System& s) {
   r.loading = s.loading;
   r.busy = s.Busy;
   r.rotary = s.rotary.active;
+  r.tube = s.rotary.tube;
   r.imperial = s.parser.imperial;
   r.limits = {s.fields.checked(kConfig, "cLimits"), FieldLength(s, kConfig, "xLimitX"),
               FieldLength(s, kConfig, "xLimitY")};

@@ -28,7 +28,9 @@ struct ItemPainter {
     // jobs of a million vertices; wider strokes are smoothed.
     p.setRenderHint(QPainter::Antialiasing, item.width > 1);
     QPen pen(ToQt(item.colour), item.width);
-    pen.setStyle(item.dashed ? Qt::DashLine : Qt::SolidLine);
+    pen.setStyle(item.style == LineStyle::DashDot ? Qt::DashDotLine
+                 : item.dashed                       ? Qt::DashLine
+                                                     : Qt::SolidLine);
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
     p.drawPolyline(ToPolygon(item.points));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ostream>
+
 #include "model/AngleAlignment.h"
 #include "model/JobNormalise.h"
 #include "model/JobRedraw.h"
@@ -164,6 +167,83 @@ TEST_F(JobRedrawTest, RepeatedPixelsAreDrawnOnce) {
   const auto lines = ItemsOf<DisplayPolyline>(Draw());
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].points.size(), 2u);
+}
+
+// The rotary guide lines: vertical lines over the whole view height.
+class RotaryGuideLines : public JobRedrawTest {
+ protected:
+  void SetUp() override {
+    ReplaceJob(job, {Contour({{0, 0}, {20000, 0}, {20000, 3000}})});
+    job.ProjectOriginX = 1000;
+    // 0.5 mm a pixel, job X 0 at column 100: column = x / 50 + 100.
+    prep.View.scale = 50;
+    prep.View.offsetX = 100;
+    prep.View.offsetY = 0;
+    prep.View.width = 1000;
+    prep.View.height = 500;
+    redraw.rotary = true;
+  }
+  struct Guide {
+    int x;
+    Rgb colour;
+    LineStyle style;
+    friend bool operator<(const Guide& a, const Guide& b) { return a.x < b.x; }
+    friend bool operator==(const Guide& a, const Guide& b) {
+      return a.x == b.x && a.colour == b.colour && a.style == b.style;
+    }
+    friend std::ostream& operator<<(std::ostream& out, const Guide& g) {
+      return out << g.x << (g.colour == colours::kGreen ? " green" : " blue")
+                 << (g.style == LineStyle::DashDot ? " dash-dot" : " solid");
+    }
+  };
+  std::vector<Guide> Guides() {
+    std::vector<Guide> out;
+    for (const auto& l : ItemsOf<DisplayPolyline>(Draw()))
+      if (l.points.size() == 2 && l.points[0] == ScreenPoint{l.points[0].x, 0} &&
+          l.points[1] == ScreenPoint{l.points[0].x, prep.View.height}) {
+        EXPECT_EQ(l.width, 1);
+        EXPECT_FALSE(l.dashed);
+        out.push_back({l.points[0].x, l.colour, l.style});
+      }
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  static std::vector<Guide> Expected(std::initializer_list<int> green, std::initializer_list<int> corners,
+                                     std::initializer_list<int> radii) {
+    std::vector<Guide> out;
+    for (int x : green) out.push_back({x, colours::kGreen, LineStyle::DashDot});
+    for (int x : corners) out.push_back({x, colours::kSkyBlue, LineStyle::Solid});
+    for (int x : radii) out.push_back({x, colours::kSkyBlue, LineStyle::DashDot});
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+};
+
+TEST_F(RotaryGuideLines, AProfileShowsItsOriginFacesCornersAndCornerRadii) {
+  redraw.tube = LimitTube({false, 0, 6000, 4000, 300});  // 60 × 40 R3: a face pair every 100 mm
+  // Origin at job X −10 mm: three lines; faces every 50 mm from the side's middle
+  // (40 mm); corners (20 and 60 mm, then every 100 mm) two solid lines each, the
+  // corner radii's ends 3 mm either side dash-dot; up to one period past the job.
+  const std::vector<Guide> expected =
+      Expected({78, 80, 82, 180, 280, 380, 480, 580, 680, 780},
+               {139, 141, 219, 221, 339, 341, 419, 421, 539, 541, 619, 621, 739, 741, 819, 821},
+               {134, 146, 214, 226, 334, 346, 414, 426, 534, 546, 614, 626, 734, 746, 814, 826});
+  EXPECT_EQ(Guides(), expected);
+  EXPECT_TRUE(ItemsOf<DisplayPolygon>(Draw()).empty()) << "no job box on a tube";
+}
+
+TEST_F(RotaryGuideLines, APipeShowsADoubleOriginAndItsCircumference) {
+  redraw.tube = LimitTube({true, 5000, 0, 0, 0});  // Ø 50: 157.08 mm round
+  // The origin at −10 mm (column 80) two lines; one turn further (147.08 mm,
+  // column 394) the circumference; one turn back lies left of the view.
+  EXPECT_EQ(Guides(), Expected({79, 81, 394}, {}, {}));
+}
+
+TEST_F(RotaryGuideLines, AFlatJobHasNone) {
+  redraw.rotary = false;
+  redraw.tube = LimitTube({false, 0, 6000, 4000, 300});
+  EXPECT_TRUE(Guides().empty());
+  EXPECT_EQ(ItemsOf<DisplayPolygon>(Draw()).size(), 1u) << "the job box";
 }
 
 TEST(PlannedPathColours, AnalysisViewColoursBySpeed) {
