@@ -484,24 +484,37 @@ void ImportWindow::BuildEditButtons(QWidget* row) {
   });
 }
 
-void ImportWindow::ShowThreeD() {
-  ChooseNone(session_);
-  view_->update();
-  CloseThreeDViewers(system_.paths, system_.log);
-  if (session_.importPaths().empty()) return;
+bool ImportWindow::WriteThreeDData() {
   ThreeDSettings settings;
   settings.thickness = system_.fields.text(Window::Import, "xThick");
   settings.outside = !system_.fields.checked(Window::Import, "rInside");
   settings.disabledMinX = session_.disabledMinX();
   settings.extentY = session_.extentY();
+  // The tube on the rotary axis, as its set-up left it (0.01 mm).
+  const RotaryState& rotary = system_.rotary;
+  if (rotary.pipe()) {
+    settings.rotary = ThreeDSettings::Rotary::Pipe;
+    settings.pipeDiameter = rotary.tube.diameter;
+  } else if (rotary.profile()) {
+    settings.rotary = ThreeDSettings::Rotary::Profile;
+    settings.profileWidth = rotary.tube.width;
+    settings.profileHeight = rotary.tube.height;
+    settings.cornerRadius = rotary.tube.radius;
+  }
   std::string fix;
   const FileResult written =
       WriteThreeDFile(ThreeDDataPath(system_.paths), session_.cutting, settings, system_.parser, &fix);
   if (!fix.empty()) system_.fields.setText(Window::Import, "xThick", fix);
-  if (!written) {
-    system_.host.showError(written.error);
-    return;
-  }
+  if (!written) system_.host.showError(written.error);
+  return bool(written);
+}
+
+void ImportWindow::ShowThreeD() {
+  ChooseNone(session_);
+  view_->update();
+  CloseThreeDViewers(system_.paths, system_.log);
+  if (session_.importPaths().empty()) return;
+  if (!WriteThreeDData()) return;
   memo_->appendPlainText(kThreeDDoneMemo);
   if (StartThreeDViewer(system_.paths, system_.log)) return;
   // No other viewer installed: our own, which follows the file once it is open.

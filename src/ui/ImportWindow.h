@@ -47,6 +47,10 @@ class ImportWindow : public QWidget {
   // The companion drawing program's export, when one is waiting: shown in the file list.
   void CheckCompanionExport();
   void Undo();
+  // The "3D" button's data file "data.3d" for the drawing in the editor, the
+  // tube on the rotary axis in its header when the axis is rotary; false
+  // (with the error shown) when it cannot be written. Starts no viewer.
+  bool WriteThreeDData();
 
   ImportSession& session() { return session_; }
   ImportView& view() { return *view_; }

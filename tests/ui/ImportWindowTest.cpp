@@ -9,6 +9,8 @@
 #include <filesystem>
 
 #include "import/CliRun.h"
+#include "import/ThreeDExport.h"
+#include "model/RotaryAxis.h"
 #include "model/JobNormalise.h"
 #include "store/JobFile.h"
 #include "support/SystemFixture.h"
@@ -109,6 +111,45 @@ TEST(ImportWindow, BoxDragChoosesAndASmallDragIsAClick) {
   const QPointF on = view.ToPixel(session.cutting[0][0]);
   QTest::mouseClick(&view, Qt::LeftButton, {}, on.toPoint());
   EXPECT_EQ(session.chosen[0], 1);
+}
+
+TEST(ImportWindow, TheThreeDFileOpensWithTheTubeOnTheRotaryAxis) {
+  ImportWindowFixture w;
+  QTest::mouseClick(w.child<QPushButton>("LoadButton"), Qt::LeftButton);
+  ASSERT_FALSE(w.window.session().cutting.empty());
+  const auto header = [&] {
+    EXPECT_TRUE(w.window.WriteThreeDData());
+    const std::string text = testing::ReadFileText(ThreeDDataPath(w.s.paths));
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (int i = 0; i < 3; ++i) {
+      const std::size_t end = text.find("\r\n", from);
+      lines.push_back(text.substr(from, end - from));
+      from = end == std::string::npos ? end : end + 2;
+    }
+    return lines;
+  };
+  const auto endsWith = [](const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+  };
+  // A flat sheet: no tube.
+  auto lines = header();
+  EXPECT_NE(lines[1], "pipe");
+  EXPECT_NE(lines[1], "profile");
+
+  // A pipe of Ø 50 mm: its radius.
+  w.s.rotary.active = true;
+  w.s.rotary.tube = LimitTube({true, 5000, 500, 500, 50});
+  lines = header();
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], "pipe");
+  EXPECT_TRUE(endsWith(lines[2], " 2500 y")) << lines[2];
+
+  // A profile 60 × 40 R3: W, H and R.
+  w.s.rotary.tube = LimitTube({false, 0, 6000, 4000, 300});
+  lines = header();
+  EXPECT_EQ(lines[1], "profile");
+  EXPECT_TRUE(endsWith(lines[2], " 6000 4000 300 y")) << lines[2];
 }
 
 TEST(ImportWindow, BigDrawingsProcessAfterTheOneShot) {
