@@ -149,6 +149,11 @@ void BindConfiguration(MainWindow& main, ConfigurationWindow& window, System& sy
   QObject::connect(thc, &QToolButton::clicked, &main,
                    [&actions](bool down) { actions.ThcButtonClicked(down); });
   actions.ui.showThcButton = [thc](bool down) { thc->setChecked(down); };
+  // The rotary function chosen or the window closed: the tube panel's section stops and the panel hides.
+  actions.ui.leaveTubePanel = [&main] {
+    main.leaveTubePanel();
+    main.requestRedraw();
+  };
 
   auto* status = main.findChild<QLabel*>("StatusLink");
   auto* reset = main.findChild<QLabel*>("ResetLink");

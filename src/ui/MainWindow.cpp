@@ -10,13 +10,16 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <clocale>
+#include <cmath>
 
 #include "job/Analysis.h"
 #include "job/AnalysisGraph.h"
@@ -36,6 +39,7 @@
 #include "store/Lifecycle.h"
 #include "system/FieldSettings.h"
 #include "system/System.h"
+#include "system/TubeSetup.h"
 #include "ui/AnalysisGraphWindow.h"
 #include "ui/DisplayPainter.h"
 #include "ui/FieldPanel.h"
@@ -213,7 +217,7 @@ void MainWindow::buildPanels() {
       this, [](std::string_view field) { return static_cast<int>(MainKeyFilter(field)); },
       [this] { return system_.Busy; },
       [this](const QString& field) {
-        if (kTubeFields.contains(field)) tubePanel_->hide();
+        if (kTubeFields.contains(field)) leaveTubePanel();
         if (field == "xX" || field == "xY" || field == "xZ" || field == "xJogDist") {
           positionDialog_->hide();
           ApplyTorchPosition(system_);
@@ -258,23 +262,121 @@ void MainWindow::buildPositionDialog() {
   positionDialog_->hide();
 }
 
+namespace {
+
+// The tube set-up panel's section picture: the profile's outline turned so
+// that the point at the preview's unrolled position is on top (the turn the
+// cutting makes), with a red dot there; a pipe is a circle.
+class TubeSection final : public QWidget {
+ public:
+  TubeSection(const RotaryState& rotary, QWidget* parent) : QWidget(parent), rotary_(rotary) {
+    setObjectName("TubeSection");
+    setFixedSize(kSide, kSide);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    p.setPen(QColor(192, 192, 192));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF centre(width() / 2.0, height() / 2.0);
+    const double room = kSide / 2.0 - kMargin;
+    const TubeGeometry& tube = rotary_.tube;
+    QPointF top = centre - QPointF(0, room);
+    if (tube.pipe) {
+      p.setPen(QPen(Qt::black, 1.5));
+      p.drawEllipse(centre, room, room);
+    } else {
+      const ProfileTable& table = rotary_.table;
+      if (table.outline.empty() || table.section.empty()) return;
+      // The outline is in 0.5 mm; the section in 0.01 mm.
+      const double radius = std::max(1.0, std::max(tube.diameter, 1) / 100.0);
+      const double scale = room / radius;
+      const std::int64_t last = static_cast<std::int64_t>(table.section.size()) - 1;
+      const auto at = static_cast<std::size_t>(std::clamp<std::int64_t>(rotary_.previewAt, 0, last));
+      const SectionPoint& up = table.section[at];
+      const double phi = kHalfPi - up.theta, c = std::cos(phi), sn = std::sin(phi);
+      const auto turned = [&](double x, double y) {
+        return centre + QPointF((x * c - y * sn) * scale, -(x * sn + y * c) * scale);
+      };
+      QPolygonF outline;
+      for (const SectionPoint& q : table.outline) outline << turned(q.x, q.y);
+      outline << outline.front();
+      p.setPen(QPen(Qt::black, 1.5));
+      p.setBrush(QColor(240, 246, 252));
+      p.drawPolygon(outline);
+      top = turned(up.x / 50.0, up.y / 50.0);
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::red);
+    p.drawEllipse(top, 4.0, 4.0);
+  }
+
+ private:
+  static constexpr int kSide = 130, kMargin = 8;
+  static constexpr double kHalfPi = 1.57079632679489661923;
+  const RotaryState& rotary_;
+};
+
+}  // namespace
+
 void MainWindow::buildTubePanel() {
   tubePanel_ = new QFrame(this);
   tubePanel_->setObjectName("TubePanel");
   tubePanel_->setFrameShape(QFrame::Panel);
   tubePanel_->setAutoFillBackground(true);
+  const auto button = [this](const char* name, const char* caption) {
+    auto* b = new QPushButton(caption, tubePanel_);
+    b->setObjectName(name);
+    return b;
+  };
+  // The profile: W, H, R with their "OK" beside the turning section.
   auto* column = new QVBoxLayout(tubePanel_);
-  column->addWidget(CreateFieldRows(system_.fields, Window::Main,
-                                    {{"xrB", "Rectangular tube width [mm]"},
-                                     {"xrH", "Rectangular tube height [mm]"},
-                                     {"xrR", "Corner radius [mm]"},
-                                     {"xrD", "Round tube diameter [mm]"}},
-                                    tubePanel_));
-  auto* ok = new QPushButton("OK", tubePanel_);
-  ok->setObjectName("TubeOk");
-  connect(ok, &QPushButton::clicked, tubePanel_, &QWidget::hide);
-  column->addWidget(ok);
-  tubePanel_->setGeometry(60, 60, 330, 200);
+  auto* profileRow = new QHBoxLayout;
+  auto* profileFields = new QVBoxLayout;
+  profileFields->addWidget(CreateFieldRows(system_.fields, Window::Main,
+                                           {{"xrB", "Rectangular tube width [mm]"},
+                                            {"xrH", "Rectangular tube height [mm]"},
+                                            {"xrR", "Corner radius [mm]"}},
+                                           tubePanel_));
+  QPushButton* okProfile = button("TubeOkProfile", "OK");
+  profileFields->addWidget(okProfile, 0, Qt::AlignRight);
+  profileRow->addLayout(profileFields);
+  tubeSection_ = new TubeSection(system_.rotary, tubePanel_);
+  profileRow->addWidget(tubeSection_, 0, Qt::AlignTop);
+  column->addLayout(profileRow);
+  // The pipe: its diameter and "OK".
+  auto* pipeRow = new QHBoxLayout;
+  pipeRow->addWidget(CreateFieldRows(system_.fields, Window::Main, {{"xrD", "Round tube diameter [mm]"}},
+                                     tubePanel_));
+  QPushButton* okPipe = button("TubeOkPipe", "OK");
+  pipeRow->addWidget(okPipe);
+  column->addLayout(pipeRow);
+  QPushButton* exit = button("TubeExit", "Exit");
+  column->addWidget(exit, 0, Qt::AlignRight);
+
+  connect(okProfile, &QPushButton::clicked, this, [this] {
+    TubeOkProfile(system_);
+    timers_.value("Timer7")->start();
+    tubeSection_->update();
+    requestRedraw();
+  });
+  connect(okPipe, &QPushButton::clicked, this, [this] {
+    TubeOkPipe(system_);
+    // A pipe has no turning section: the circle stands.
+    timers_.value("Timer7")->stop();
+    system_.rotary.previewRunning = false;
+    tubeSection_->update();
+    requestRedraw();
+  });
+  connect(exit, &QPushButton::clicked, this, [this] {
+    TubeExit(system_);
+    leaveTubePanel();
+    requestRedraw();
+  });
+  tubePanel_->setGeometry(QRect(QPoint(60, 60), tubePanel_->sizeHint().expandedTo(QSize(420, 240))));
   tubePanel_->hide();
   auto* show = new QToolButton(this);
   show->setObjectName("SpeedButton5");
@@ -284,6 +386,19 @@ void MainWindow::buildTubePanel() {
     tubePanel_->show();
     tubePanel_->raise();
   });
+}
+
+// Timer7, every 25 ms while the profile's section turns.
+void MainWindow::tubePreviewTick() {
+  AdvanceTubePreview(system_);
+  tubeSection_->update();
+  if (!system_.rotary.previewRunning) timers_.value("Timer7")->stop();
+}
+
+void MainWindow::leaveTubePanel() {
+  if (QTimer* preview = timers_.value("Timer7")) preview->stop();
+  system_.rotary.previewRunning = false;
+  tubePanel_->hide();
 }
 
 void MainWindow::buildNavigation() {
@@ -392,7 +507,8 @@ void MainWindow::createTimers() {
   QTimer* arcWatch = addTimer("Timer6", 250, false);
   connect(arcWatch, &QTimer::timeout, this, &MainWindow::onTimer6);
   arcWatch->start();
-  addTimer("Timer7", 25, false);
+  // The tube panel's turning section; started by the profile's "OK".
+  connect(addTimer("Timer7", 25, false), &QTimer::timeout, this, &MainWindow::tubePreviewTick);
   addTimer("Timer8", 1, true);
   QTimer* startLock = addTimer("TStop", 1000, true);
   startLock->start();

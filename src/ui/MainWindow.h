@@ -73,6 +73,11 @@ class MainWindow final : public QWidget {
   void runPopupEntry(PopupEntry entry);
   // The status overlay and the side view from the last status reads.
   void refreshOverlay();
+  // Leaves the tube set-up panel: the turning section stops and the panel hides
+  // (the configuration's "leaveTubePanel"; the tube itself is not read again).
+  void leaveTubePanel();
+  QFrame* tubePanel() const { return tubePanel_; }
+  QWidget* tubeSection() const { return tubeSection_; }
 
   static constexpr int kMinimumWidth = 470;
   static constexpr int kMinimumHeight = 250;
@@ -124,6 +129,7 @@ class MainWindow final : public QWidget {
   void toggleAngle();
   void buildPositionDialog();
   void buildTubePanel();
+  void tubePreviewTick();
   void layoutToolbar();
   // The window's size: the last one used, never beyond the screen.
   void restoreSize();
@@ -162,6 +168,7 @@ class MainWindow final : public QWidget {
   PictureFrame* sideView_ = nullptr;
   QFrame* positionDialog_ = nullptr;
   QFrame* tubePanel_ = nullptr;
+  QWidget* tubeSection_ = nullptr;  // the panel's turning section
   QToolButton* startButton_ = nullptr;
   QToolButton* stopButton_ = nullptr;
   QLabel* simMark_ = nullptr;

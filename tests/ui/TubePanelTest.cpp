@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <optional>
+
+#include "system/System.h"
+#include "ui/MainWindow.h"
+#include "ui/WindowFixture.h"
+
+namespace corvane {
+namespace {
+
+using testing::OpenWindow;
+
+// The main window with its tube set-up panel open.
+struct TubePanel : OpenWindow {
+  TubePanel() {
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(showAndWait());
+    QTest::mouseClick(window.findChild<QToolButton*>("SpeedButton5"), Qt::LeftButton);
+    EXPECT_TRUE(window.tubePanel()->isVisible());
+  }
+  // Types `text` over a field's text, as the operator does.
+  void type(const char* field, const QString& text) {
+    auto* edit = window.tubePanel()->findChild<QLineEdit*>(field);
+    ASSERT_NE(edit, nullptr) << field;
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+  }
+  QString text(const char* field) { return window.tubePanel()->findChild<QLineEdit*>(field)->text(); }
+  void click(const char* button) {
+    auto* b = window.tubePanel()->findChild<QPushButton*>(button);
+    ASSERT_NE(b, nullptr) << button;
+    QTest::mouseClick(b, Qt::LeftButton);
+  }
+  QString length(double mm) const { return QString::fromStdString(system->parser.FormatLength(mm)); }
+  QTimer& preview() { return *window.timer("Timer7"); }
+  RotaryState& rotary() { return system->rotary; }
+};
+
+bool IsRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80; }
+bool IsDark(QRgb c) { return qRed(c) < 100 && qGreen(c) < 100 && qBlue(c) < 100; }
+
+// The topmost row of the section picture's red dot and of its dark outline.
+struct Tops {
+  std::optional<int> red, outline;
+};
+Tops TopsOf(const QImage& image) {
+  Tops tops;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb c = image.pixel(x, y);
+      if (IsRed(c) && !tops.red) tops.red = y;
+      if (IsDark(c) && !tops.outline) tops.outline = y;
+    }
+  return tops;
+}
+
+TEST(TubePanel, ProfileOkLimitsTheTubeAndTurnsTheSectionUntilExit) {
+  TubePanel u;
+  u.type("xrB", "4");
+  u.type("xrH", "40");
+  u.type("xrR", "30");
+  QSignalSpy ticks(&u.preview(), &QTimer::timeout);
+  u.click("TubeOkProfile");
+
+  // W at least 5 mm, R at most min(W, H) / 2; the fields show what is used.
+  EXPECT_EQ(u.text("xrB"), u.length(5));
+  EXPECT_EQ(u.text("xrB"), "5");
+  EXPECT_EQ(u.text("xrH"), "40");
+  EXPECT_EQ(u.text("xrR"), u.length(2.5));
+  const TubeGeometry& tube = u.rotary().tube;
+  EXPECT_FALSE(tube.pipe);
+  EXPECT_EQ(tube.width, 500);
+  EXPECT_EQ(tube.height, 4000);
+  EXPECT_EQ(tube.radius, 250);
+  EXPECT_EQ(u.rotary().table.perimeter, 2 * 500 + 2 * 4000);
+  EXPECT_TRUE(u.window.tubePanel()->isVisible()) << "OK keeps the panel open";
+
+  // The section turns 25 units each 25 ms tick.
+  EXPECT_TRUE(u.rotary().previewRunning);
+  EXPECT_TRUE(u.preview().isActive());
+  EXPECT_EQ(u.preview().interval(), 25);
+  ASSERT_TRUE(ticks.wait(1000));
+  QTest::qWait(150);
+  ASSERT_GE(ticks.count(), 2);
+  EXPECT_EQ(u.rotary().previewAt, 25 * ticks.count());
+
+  // Exit stops it and hides the panel.
+  u.click("TubeExit");
+  EXPECT_FALSE(u.window.tubePanel()->isVisible());
+  EXPECT_FALSE(u.preview().isActive());
+  EXPECT_FALSE(u.rotary().previewRunning);
+  const std::int32_t stoppedAt = u.rotary().previewAt;
+  QTest::qWait(100);
+  EXPECT_EQ(u.rotary().previewAt, stoppedAt);
+}
+
+TEST(TubePanel, TheSectionPictureHasThePreviewPointOnTop) {
+  TubePanel u;
+  u.type("xrB", "60");
+  u.type("xrH", "40");
+  u.type("xrR", "3");
+  u.click("TubeOkProfile");
+  ASSERT_EQ(u.rotary().table.perimeter, 20000);
+  u.preview().stop();
+  // The middle of the top face, a corner, the middle of a side, a point on a corner radius.
+  for (const std::int32_t at : {0, 3000, 5000, 2850, 12345}) {
+    u.rotary().previewAt = at;
+    const QImage image = u.window.tubeSection()->grab().toImage();
+    const Tops tops = TopsOf(image);
+    ASSERT_TRUE(tops.red && tops.outline) << at;
+    // The dot (4 px round) sits on the outline's highest point.
+    EXPECT_NEAR(*tops.red + 4, *tops.outline, 3) << at;
+  }
+}
+
+TEST(TubePanel, PipeOkSetsTheDiameterAndTheSurfaceHeight) {
+  TubePanel u;
+  u.rotary().active = true;
+  u.type("xrD", "4");
+  u.click("TubeOkPipe");
+  EXPECT_EQ(u.text("xrD"), u.length(5));
+  EXPECT_TRUE(u.rotary().tube.pipe);
+  EXPECT_EQ(u.rotary().tube.diameter, 500);
+  EXPECT_EQ(u.system->job.ProjectOriginZ, 250);
+  EXPECT_FALSE(u.preview().isActive());
+  EXPECT_TRUE(u.window.tubePanel()->isVisible());
+  // A circle with the red dot on top in the middle.
+  const QImage image = u.window.tubeSection()->grab().toImage();
+  EXPECT_TRUE(IsRed(image.pixel(image.width() / 2, 8)));
+}
+
+TEST(TubePanel, LeavingFromTheConfigurationOrWithEnterStopsTheSection) {
+  TubePanel u;
+  u.click("TubeOkProfile");
+  ASSERT_TRUE(u.preview().isActive());
+  u.window.leaveTubePanel();
+  EXPECT_FALSE(u.window.tubePanel()->isVisible());
+  EXPECT_FALSE(u.preview().isActive());
+  EXPECT_FALSE(u.rotary().previewRunning);
+
+  QTest::mouseClick(u.window.findChild<QToolButton*>("SpeedButton5"), Qt::LeftButton);
+  u.click("TubeOkProfile");
+  ASSERT_TRUE(u.preview().isActive());
+  QTest::keyClick(u.window.tubePanel()->findChild<QLineEdit*>("xrH"), Qt::Key_Return);
+  EXPECT_FALSE(u.window.tubePanel()->isVisible());
+  EXPECT_FALSE(u.preview().isActive());
+}
+
+}  // namespace
+}  // namespace corvane
