@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QUrl>
 #include <QFile>
 #include <QFileDialog>
@@ -335,15 +336,14 @@ void MainWindow::buildTubePanel() {
   // The profile: W, H, R with their "OK" beside the turning section.
   auto* column = new QVBoxLayout(tubePanel_);
   auto* profileRow = new QHBoxLayout;
-  auto* profileFields = new QVBoxLayout;
-  profileFields->addWidget(CreateFieldRows(system_.fields, Window::Main,
+  QWidget* profileFields = CreateFieldRows(system_.fields, Window::Main,
                                            {{"xrB", "Rectangular tube width [mm]"},
                                             {"xrH", "Rectangular tube height [mm]"},
                                             {"xrR", "Corner radius [mm]"}},
-                                           tubePanel_));
+                                           tubePanel_);
   QPushButton* okProfile = button("TubeOkProfile", "OK");
-  profileFields->addWidget(okProfile, 0, Qt::AlignRight);
-  profileRow->addLayout(profileFields);
+  static_cast<QFormLayout*>(profileFields->layout())->addRow(QString(), okProfile);
+  profileRow->addWidget(profileFields, 0, Qt::AlignTop);
   tubeSection_ = new TubeSection(system_.rotary, tubePanel_);
   profileRow->addWidget(tubeSection_, 0, Qt::AlignTop);
   column->addLayout(profileRow);
@@ -376,7 +376,7 @@ void MainWindow::buildTubePanel() {
     leaveTubePanel();
     requestRedraw();
   });
-  tubePanel_->setGeometry(QRect(QPoint(60, 60), tubePanel_->sizeHint().expandedTo(QSize(420, 240))));
+  tubePanel_->setGeometry(QRect(QPoint(60, 60), tubePanel_->sizeHint()));
   tubePanel_->hide();
   auto* show = new QToolButton(this);
   show->setObjectName("SpeedButton5");
