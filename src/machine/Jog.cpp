@@ -6,8 +6,11 @@
 #include "link/ControllerLink.h"
 #include "machine/MachineCommands.h"
 #include "machine/Moves.h"
+#include "model/PlanCut.h"
 #include "model/PositionText.h"
+#include "model/RotaryAxis.h"
 #include "store/FieldValues.h"
+#include "system/FieldSettings.h"
 #include "system/System.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
@@ -149,6 +152,8 @@ void Jog::Stop() {
 
 void Jog::PressXY(int direction, bool right) {
   if (system_.Busy) return;
+  if (MixXA && system_.rotary.active && (direction == jog::kXPlus || direction == jog::kXMinus))
+    return TurnTube(direction, right);
   // Two straight jogs held together make the diagonal between them: the
   // running one stops first. This comes before the still-moving check, as
   // the running jog is what moves.
@@ -195,6 +200,85 @@ void Jog::JogXY(std::int32_t x, std::int32_t y) {
       torch ? FieldSpeed(system_, kMain, "xFeed") : handSpeed("xFeedhXY", "xFeedMaxXY");
   moves_.MoveXY(x, y, speed, true);
   if (connected()) commands_.TorchOff();
+}
+
+void Jog::TurnTube(int direction, bool right) {
+  if (system_.Busy || !system_.rotary.active) return;
+  if (commands_.status.ActualSpeed > 0) return;
+  const int sense = direction == jog::kXPlus ? 1 : -1;
+  // A profile's turn moves X across the tube: the X limit flag refuses it as
+  // it refuses an X jog. A pipe's head stands still over the axis.
+  if (!right && system_.rotary.profile() && link_.state.LimitX) {
+    link_.state.StatusCode = wire::alarm::kLimitX;
+    return;
+  }
+  system_.StopRequested = false;
+  commands_.MovedAxes.xy = true;
+  commands_.MovedAxes.a = true;
+  JogDirection = direction;
+  moves_.ThcLatched = false;
+  moves_.ThcFrozen = false;
+  commands_.Send(wire::cmd::kManualStart);
+  // A turn is a positioning move: the board's queue goes first.
+  commands_.Send(wire::cmd::kMotionReset);
+  const std::int32_t speed = handSpeed("xFeedhXY", "xFeedMaxXY");
+  const AxisPosition at = system_.job.MachinePosition;
+  if (system_.rotary.profile()) return TurnProfile(sense, speed);
+
+  // A pipe: A_rev / S_A surface units, from the A the board reports.
+  const double sa = system_.scales.SA;
+  if (sa <= 0) return;
+  const auto from = static_cast<std::int32_t>(std::lround(at.a / sa));
+  const auto to = static_cast<std::int32_t>(
+      std::lround((static_cast<double>(at.a) + sense * static_cast<double>(system_.scales.ARev)) / sa));
+  // The Y+A move measures its way from the last commanded A in surface units.
+  system_.job.LastCommanded = {at.x, at.y, at.z, from};
+  moves_.MoveYA(to, at.y, speed, true);
+}
+
+void Jog::TurnProfile(int sense, std::int32_t speed) {
+  JobState& job = system_.job;
+  const AxisPosition at = job.MachinePosition;
+  // Unrolled positions of the machine itself: the project origin plays no part.
+  const TubeGeometry& tube = system_.rotary.tube;
+  const RotaryMapping mapping(tube, system_.rotary.table, system_.scales.ARev, system_.scales.SA, 0);
+  const std::int64_t from = mapping.UnrolledX(at.x, at.a, true);
+  const std::int64_t to = from + sense * 2 * (std::int64_t{tube.width} + tube.height);
+  // The height above the surface the head has now is kept all the way round.
+  const std::int32_t above = at.z - mapping.TableAt(from).z;
+
+  // The unrolled line is planned as a cut: the hand speed, the XY ramp, a
+  // vertex at every change of face; no anti-dive or lead-out zones.
+  PlannerSettings settings = ReadPlannerSettings(system_, connected());
+  settings.antiDive = 0;
+  settings.useCalc = settings.leadOut = settings.leadOut2 = false;
+  const ProfilePlanning profile = mapping.Planning();
+  const PlanContext ctx{settings, system_.scales, system_.speeds, &profile};
+  const CNCpath contour{{kKindCut, 0},
+                        {static_cast<std::int32_t>(from), at.y},
+                        {static_cast<std::int32_t>(to), at.y}};
+  const PlanResult plan = PlanCut(contour, speed, ctx, PlanStart{}, commands_.LastRamp);
+
+  const std::int32_t minXY = FieldSpeed(system_, kConfig, "xFeedMinXY");
+  commands_.SetStartLevel(SpeedLevel(std::min(minXY, speed), system_.speeds.X));
+  job.LastCommanded = at;
+  for (std::size_t i = 1; i < plan.path.size(); ++i) {
+    const PlannedRecord& r = plan.path[i];
+    const RotaryTarget t = ProfileTarget(mapping, r.x, r.y, 0, above);
+    moves_.QueueXYZA(t.x, t.y, t.z, false, r.speed, static_cast<std::int32_t>(t.a));
+    if (system_.StopRequested) break;
+  }
+}
+
+void Jog::PressA(bool up) {
+  if (system_.Busy || !system_.rotary.active) return;
+  const AxisPosition at = system_.job.MachinePosition;
+  const auto target = static_cast<std::int32_t>(NextEighth(at.a, system_.scales.ARev, up));
+  system_.StopRequested = false;
+  commands_.MovedAxes.a = true;
+  commands_.Send(wire::cmd::kManualStart);
+  system_.job.LastCommanded = at;
+  moves_.MoveXYZA(at.x, at.y, at.z, true, FieldSpeed(system_, kConfig, "xFeedMaxA"), target);
 }
 
 void Jog::PressZ(bool up, bool right) {

@@ -59,9 +59,22 @@ class Jog {
   // "One Click Jog Mode": an XY jog goes on after its button is released.
   bool oneClick() const;
 
+  // "MIX X + A ( ROTARY )": in rotary mode X− / X+ turn the tube by one
+  // revolution instead of moving X (see TurnTube).
+  bool MixXA = false;
+
   // A jog button pressed: the straight and diagonal XY ones, Z+ and Z−.
   // `right` is the right mouse button: no limits, motion reset first.
   void PressXY(int direction, bool right);
+  // The rotary jog of X− / X+ while MIX is down: one revolution (`sense`
+  // +1 or −1) at the current Y and at the hand speed. A pipe turns with one
+  // Y+A move; a profile's unrolled line of 2 (W + H) is planned like a cut
+  // and followed with four-axis moves at the head's present height above
+  // the surface.
+  void TurnTube(int direction, bool right);
+  // A+ / A− (rotary mode): A to the next or previous eighth of a revolution
+  // at the A maximum speed `xFeedMaxA`, X, Y and Z kept.
+  void PressA(bool up);
   void PressZ(bool up, bool right);
   // The button (or key) released; Page Up/Down pass `zJog`.
   void Release(bool zJog);
@@ -85,6 +98,7 @@ class Jog {
  private:
   bool connected() const;
   JogRoom room(bool right) const;
+  void TurnProfile(int sense, std::int32_t speed);
   std::int32_t handSpeed(const char* hand, const char* fast) const;
   System& system_;
   ControllerLink& link_;
