@@ -2,10 +2,14 @@
 
 #include <QGridLayout>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QToolButton>
 
+#include "machine/ConfigurationActions.h"
 #include "machine/Jog.h"
 #include "machine/Referencing.h"
+#include "machine/RotaryPlacement.h"
+#include "store/FieldValues.h"
 #include "system/System.h"
 #include "virtual/ControllerSetup.h"
 
@@ -53,6 +57,9 @@ constexpr PlacementEntry kPlacements[] = {
 };
 
 bool IsZ(int direction) { return direction == jog::kZPlus || direction == jog::kZMinus; }
+
+// How often the rotary buttons look at the rotary mode.
+constexpr int kRotaryWatchMillis = 250;
 
 }  // namespace
 
@@ -125,6 +132,45 @@ JogPanel::JogPanel(System& system, Controller& controller, Jog& jog, Referencing
     if (showPositionDialog) showPositionDialog();
   });
   grid->addWidget(position, 3, 4);
+
+  // The rotary jog: A+ / A− beside the pad, MIX below it; rotary mode only.
+  aPlus_ = addButton("SpeedButtonAPlus", "A+", "A+  ( 1/8 )");
+  aMinus_ = addButton("SpeedButtonAMinus", "A-", "A-  ( 1/8 )");
+  connect(aPlus_, &QToolButton::clicked, this, [this] { jogA(true); });
+  connect(aMinus_, &QToolButton::clicked, this, [this] { jogA(false); });
+  grid->addWidget(aPlus_, 0, 5);
+  grid->addWidget(aMinus_, 2, 5);
+  mix_ = addButton("SpeedButtonXA", "MIX X + A ( ROTARY )", "MIX X + A ( ROTARY )");
+  mix_->setCheckable(true);
+  mix_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  connect(mix_, &QToolButton::toggled, this, [this](bool down) { setMixXA(down); });
+  grid->addWidget(mix_, 4, 0, 1, 6);
+  showRotary(system_.rotary.active);
+  auto* rotaryWatch = new QTimer(this);
+  rotaryWatch->setObjectName("RotaryWatch");
+  rotaryWatch->setInterval(kRotaryWatchMillis);
+  connect(rotaryWatch, &QTimer::timeout, this, [this] { showRotary(system_.rotary.active); });
+  rotaryWatch->start();
+}
+
+void JogPanel::showRotary(bool rotary) {
+  if (mix_->isHidden() != rotary) return;
+  mix_->setVisible(rotary);
+  aPlus_->setVisible(rotary);
+  aMinus_->setVisible(rotary);
+  // Leaving rotary mode lets X− / X+ move X again.
+  if (!rotary && mix_->isChecked()) mix_->setChecked(false);
+}
+
+void JogPanel::setMixXA(bool down) {
+  jog_.MixXA = down;
+  aPlus_->setEnabled(!down);
+  aMinus_->setEnabled(!down);
+}
+
+void JogPanel::jogA(bool up) {
+  if (system_.Busy || jog_.MixXA) return;
+  jog_.PressA(up);
 }
 
 QToolButton* JogPanel::addButton(const char* name, const QString& caption, const QString& hint) {
@@ -168,6 +214,18 @@ void JogPanel::zeroZ(bool right) {
 
 void JogPanel::place(PlacementButton button) {
   if (system_.Busy) return;
+  if (system_.rotary.active) {
+    const std::int32_t laser =
+        configuration ? configuration->LaserOffsetX : FieldLength(system_, Window::Configuration, "xSpec8");
+    std::int32_t reference = configuration ? configuration->XReferenceOffset
+                                           : FieldLength(system_, Window::Configuration, "xSpec10");
+    const RotaryPlaceOutcome outcome = PlaceOnTube(system_, controller_.commands, button, laser, reference);
+    if (outcome == RotaryPlaceOutcome::Applied) {
+      if (configuration) configuration->XReferenceOffset = reference;
+      if (redraw) redraw();
+    }
+    if (outcome != RotaryPlaceOutcome::NotRotary) return;
+  }
   const PlacementResult result = PlaceJob(button, system_.job, system_.prep, system_.log,
                                           system_.host, system_.parser.imperial);
   if (!result.applied) return;

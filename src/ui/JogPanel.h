@@ -8,6 +8,7 @@
 class QToolButton;
 
 namespace corvane {
+class ConfigurationActions;
 class Jog;
 class Referencing;
 class System;
@@ -32,7 +33,15 @@ class JogPanel final : public QFrame {
   // The torch button's click; `right` is its right-button action.
   void clickTorch(bool right);
   void zeroZ(bool right);
+  // Flat sheets: the project origin from the laser pointer. Rotary mode: the
+  // buttons that set X correct the rotation axis after a Yes (PlaceOnTube).
   void place(PlacementButton button);
+  // A+ / A− (rotary mode): to the next or previous eighth of a revolution.
+  void jogA(bool up);
+  // "MIX X + A ( ROTARY )" down or up: X− / X+ turn the tube, A+ / A− are off.
+  void setMixXA(bool down);
+  // The rotary buttons appear in rotary mode only (followed by a timer too).
+  void showRotary(bool rotary);
   QToolButton* button(int direction) const { return jogButtons_.value(direction); }
   // The torch button follows the plasma state while connected.
   void showTorch(bool on);
@@ -41,6 +50,10 @@ class JogPanel final : public QFrame {
   std::function<void()> redraw;
   // A right click on a placement button turns the angle mode on or off.
   std::function<void()> toggleAngle;
+  // The configuration window's actions, for the laser pointer's X offset and
+  // the X reference offset the rotary placement corrects. Unset: their
+  // fields xSpec8 and xSpec10 are read.
+  ConfigurationActions* configuration = nullptr;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -54,6 +67,9 @@ class JogPanel final : public QFrame {
   QHash<int, QToolButton*> jogButtons_;
   QToolButton* torch_ = nullptr;
   QToolButton* zero_ = nullptr;
+  QToolButton* mix_ = nullptr;
+  QToolButton* aPlus_ = nullptr;
+  QToolButton* aMinus_ = nullptr;
 };
 
 }  // namespace corvane::ui
