@@ -128,11 +128,13 @@ const ProfileEntry& RotaryMapping::TableAt(std::int64_t x) const {
 }
 
 std::int64_t RotaryMapping::AWithTurns(std::int64_t a, std::int64_t x) const {
-  const std::int64_t shifted = x + tube_.width / 2 - tube_.radius;
-  const std::int64_t turns = table_.perimeter > 0 ? shifted / table_.perimeter : 0;
+  // The same position TableAt looks up (with the project origin); a
+  // revolution ends where the top-left corner meets the top face, where the
+  // table's A comes back to 0.
+  const std::int64_t shifted = x + originX_ + tube_.width / 2 - tube_.radius;
+  const std::int64_t turns = table_.perimeter > 0 ? FloorDiv(shifted, table_.perimeter) : 0;
   if (a < 0) a += aRev_;
-  a += turns * aRev_;
-  return shifted < 0 ? a - aRev_ : a;
+  return a + turns * aRev_;
 }
 
 std::int64_t RotaryMapping::QuarterIndex(std::int64_t a) const {

@@ -51,10 +51,16 @@ TEST(RotaryMapping, WholeRevolutionsBeyondOnePerimeter) {
   const ProfileTable table = BuildProfileTable(tube.width, tube.height, tube.radius, kARev);
   const RotaryMapping map(tube, table, kARev, 0, 0);
   const std::int64_t p = table.perimeter;
-  for (const std::int64_t s : {0LL, 1234LL, 5000LL, 9999LL, 19999LL}) {
+  // The end of a revolution (where the top-left corner meets the top face)
+  // and its neighbours are in the list, and so is a project origin: job
+  // position x with origin o is the tube's position x + o.
+  const std::int64_t seam = p - (tube.width / 2 - tube.radius);
+  const RotaryMapping shifted(tube, table, kARev, 0, 700);
+  for (const std::int64_t s : std::vector<std::int64_t>{0, 1234, 5000, 9999, 19999, seam - 1, seam, seam + 1}) {
     const std::int64_t a = map.AWithTurns(map.TableAt(s).a, s);
-    EXPECT_EQ(map.AWithTurns(map.TableAt(s + p).a, s + p), a + kARev) << s;
-    EXPECT_EQ(map.AWithTurns(map.TableAt(s - p).a, s - p), a - kARev) << s;
+    for (const std::int64_t turns : {-2LL, -1LL, 1LL, 3LL})
+      EXPECT_EQ(map.AWithTurns(map.TableAt(s + turns * p).a, s + turns * p), a + turns * kARev) << s << " " << turns;
+    EXPECT_EQ(shifted.AWithTurns(shifted.TableAt(s - 700).a, s - 700), a) << s;
     EXPECT_EQ(map.TableAt(s + 3 * p).h, map.TableAt(s).h);
   }
   EXPECT_EQ(map.QuarterIndex(kARev / 4 + 10), 1);

@@ -198,6 +198,34 @@ TEST(Program, StartStopAndResumeFromTheKeyboardThroughTheWindowManager) {
   EXPECT_TRUE(program.process.waitForFinished(15000));
 }
 
+// Closing the main window through the window manager ends the program, also
+// after the import window (which only hides when closed) has been opened.
+TEST(Program, ClosingTheMainWindowThroughTheWindowManagerEndsTheProgram) {
+  for (const char* tool : {"Xvfb", "openbox", "xdotool"})
+    ASSERT_FALSE(QStandardPaths::findExecutable(tool).isEmpty()) << tool;
+  ProgramOnDisplay run;
+  RealDisplay& display = run.display;
+  ProgramProcess& program = run.program;
+  ASSERT_TRUE(program.process.waitForStarted());
+  ASSERT_TRUE(WaitForLog(run.root, "Communication OK", 15000)) << TodaysLog(run.root);
+  const QString mainId = display.activate("Corvane CNC v");
+  ASSERT_FALSE(mainId.isEmpty());
+  display.xdotool({"mousemove", "--window", mainId, "226", "19", "click", "1"});  // "Import"
+  const QString importId = display.activate("^import$");
+  ASSERT_FALSE(importId.isEmpty());
+  display.xdotool({"key", "alt+F4"});
+  QThread::msleep(500);
+
+  display.activate("Corvane CNC v");
+  display.xdotool({"key", "alt+F4"});
+  EXPECT_TRUE(program.process.waitForFinished(15000)) << "the program ran on without its window";
+  EXPECT_TRUE(WaitForLog(run.root, "CloseApp", 1000)) << TodaysLog(run.root);
+  if (program.process.state() != QProcess::NotRunning) {
+    program.process.kill();
+    program.process.waitForFinished();
+  }
+}
+
 // The configuration window from the main window's button: the Machine page
 // reached with Ctrl+Tab, a gear typed into its first field, the window closed
 // through the window manager; the program's closing saves what was typed.
