@@ -11,6 +11,7 @@
 #include "store/FieldStore.h"
 #include "system/System.h"
 #include "ui/ConfigurationWindow.h"
+#include "ui/JogPanel.h"
 #include "ui/MainWindow.h"
 #include "virtual/ControllerSetup.h"
 
@@ -118,6 +119,16 @@ void BindConfiguration(MainWindow& main, ConfigurationWindow& window, System& sy
                        Controller& controller, ConfigurationActions& actions) {
   if (system.advanced.title) main.setWindowTitle(QString::fromStdString(*system.advanced.title));
   AddModeFieldRows(main, system.fields);
+
+  // The jog panel's rotary buttons and placement follow the configuration.
+  if (JogPanel* jog = main.jogPanel()) {
+    jog->configuration = &actions;
+    jog->showRotary(system.rotary.active);
+    actions.ui.showRotaryControls = [jog, shown = actions.ui.showRotaryControls](bool rotary) {
+      if (shown) shown(rotary);
+      jog->showRotary(rotary);
+    };
+  }
 
   QToolButton* configure =
       AddButton(main, "SpeedButton32", "Configuration", {750, 10, 96, 26});

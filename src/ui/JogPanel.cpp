@@ -2,7 +2,6 @@
 
 #include <QGridLayout>
 #include <QMouseEvent>
-#include <QTimer>
 #include <QToolButton>
 
 #include "machine/ConfigurationActions.h"
@@ -58,8 +57,6 @@ constexpr PlacementEntry kPlacements[] = {
 
 bool IsZ(int direction) { return direction == jog::kZPlus || direction == jog::kZMinus; }
 
-// How often the rotary buttons look at the rotary mode.
-constexpr int kRotaryWatchMillis = 250;
 
 }  // namespace
 
@@ -146,11 +143,6 @@ JogPanel::JogPanel(System& system, Controller& controller, Jog& jog, Referencing
   connect(mix_, &QToolButton::toggled, this, [this](bool down) { setMixXA(down); });
   grid->addWidget(mix_, 4, 0, 1, 6);
   showRotary(system_.rotary.active);
-  auto* rotaryWatch = new QTimer(this);
-  rotaryWatch->setObjectName("RotaryWatch");
-  rotaryWatch->setInterval(kRotaryWatchMillis);
-  connect(rotaryWatch, &QTimer::timeout, this, [this] { showRotary(system_.rotary.active); });
-  rotaryWatch->start();
 }
 
 void JogPanel::showRotary(bool rotary) {

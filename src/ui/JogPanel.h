@@ -40,7 +40,8 @@ class JogPanel final : public QFrame {
   void jogA(bool up);
   // "MIX X + A ( ROTARY )" down or up: X− / X+ turn the tube, A+ / A− are off.
   void setMixXA(bool down);
-  // The rotary buttons appear in rotary mode only (followed by a timer too).
+  // The rotary buttons appear in rotary mode only; choosing the fourth
+  // axis's function in the configuration calls this.
   void showRotary(bool rotary);
   QToolButton* button(int direction) const { return jogButtons_.value(direction); }
   // The torch button follows the plasma state while connected.
