@@ -10,6 +10,7 @@
 #include "store/FieldValues.h"
 #include "system/FieldSettings.h"
 #include "system/System.h"
+#include "system/TubeSetup.h"
 
 namespace corvane {
 namespace {
@@ -127,7 +128,8 @@ AnalysisResult AnalyseJob(const System& system, bool zonesShown) {
   const AnalysisSettings a = ReadAnalysisSettings(system);
   // The analysis plans with the configured ramp, as for a connected machine.
   const PlannerSettings planner = ReadPlannerSettings(system, true);
-  const PlanContext context{planner, system.scales, system.speeds};
+  const TubePlanning tube(system);
+  const PlanContext context{planner, system.scales, system.speeds, tube.get()};
   const ViewTransform& view = system.prep.View;
   const AxisPosition& from = system.job.LastCommanded;
 

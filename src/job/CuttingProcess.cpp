@@ -202,13 +202,8 @@ CuttingProcess::Plan CuttingProcess::PlanContour(const CNCpath& contour, bool ma
   }
   const PlannerSettings settings = ReadPlannerSettings(system_, link_.state.LinkConnected);
   // On a profile distances run round the tube and every change of face gets a vertex.
-  std::optional<RotaryMapping> mapping;
-  ProfilePlanning profile;
-  if (system_.rotary.profile()) {
-    mapping.emplace(MappingFor(plan));
-    profile = mapping->Planning();
-  }
-  const PlanContext ctx{settings, system_.scales, system_.speeds, mapping ? &profile : nullptr};
+  const TubePlanning tube(system_, plan.ox);
+  const PlanContext ctx{settings, system_.scales, system_.speeds, tube.get()};
   StorePlan(job, PlanCut(contour, plan.speed, ctx, PlanStartOf(job), commands_.LastRamp));
   if (pointAfterPlanning) {
     plan.point = true;

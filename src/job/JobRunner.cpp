@@ -313,7 +313,7 @@ void JobRunner::FinishRun() {
   link_.request.p[0] = 0;
   commands_.Send(wire::cmd::kFeedOverride);
 
-  const Point64 board = BoardInJob(system_, job.MachinePosition);
+  const Point64 board = BoardInJob(system_, job.MachinePosition, true);
   job.StopPoint = stopped ? Point2{static_cast<std::int32_t>(board.x), static_cast<std::int32_t>(board.y)}
                           : Point2{0, 0};
   // After a power cycle the board's positions mean nothing: the last point it
@@ -406,7 +406,7 @@ void JobRunner::JournalContourStart(int index) {
 std::int32_t JobRunner::ConfirmedVertex(std::int32_t contour, Point2& at) const {
   const JobState& job = system_.job;
   const CNCpath& c = job.Job[static_cast<std::size_t>(contour)];
-  const Point64 p = BoardInJob(system_, job.MachinePosition);
+  const Point64 p = BoardInJob(system_, job.MachinePosition, true);
   const JournalRecord& last = journal_->last();
   const std::size_t from = last.contour == contour ? static_cast<std::size_t>(std::max(last.vertex, 1)) + 1 : 2;
   for (std::size_t j = from; j < c.size(); ++j) {
@@ -562,7 +562,7 @@ bool JobRunner::CatchUpWithBoard(std::size_t& segment) {
   JobState& job = system_.job;
   const std::int32_t contours = static_cast<std::int32_t>(job.Job.size());
   if (job.CurrentContour < 0 || job.CurrentContour >= contours || !commands_.ReadStatusA()) return true;
-  const Point64 board = BoardInJob(system_, job.MachinePosition);
+  const Point64 board = BoardInJob(system_, job.MachinePosition, true);
   const Point64 stop{job.StopPoint.x, job.StopPoint.y};
   for (std::int32_t k = job.CurrentContour; k < contours; ++k) {
     const CNCpath& c = job.Job[static_cast<std::size_t>(k)];

@@ -152,7 +152,7 @@ void Jog::Stop() {
 
 void Jog::PressXY(int direction, bool right) {
   if (system_.Busy) return;
-  if (MixXA && system_.rotary.active && (direction == jog::kXPlus || direction == jog::kXMinus))
+  if (system_.rotary.mixXA && system_.rotary.active && (direction == jog::kXPlus || direction == jog::kXMinus))
     return TurnTube(direction, right);
   // Two straight jogs held together make the diagonal between them: the
   // running one stops first. This comes before the still-moving check, as

@@ -59,10 +59,6 @@ class Jog {
   // "One Click Jog Mode": an XY jog goes on after its button is released.
   bool oneClick() const;
 
-  // "MIX X + A ( ROTARY )": in rotary mode X− / X+ turn the tube by one
-  // revolution instead of moving X (see TurnTube).
-  bool MixXA = false;
-
   // A jog button pressed: the straight and diagonal XY ones, Z+ and Z−.
   // `right` is the right mouse button: no limits, motion reset first.
   void PressXY(int direction, bool right);

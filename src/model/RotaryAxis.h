@@ -137,6 +137,9 @@ struct RotaryState {
   // turned to the top (0.01 mm, wraps at the perimeter).
   bool previewRunning = false;
   std::int32_t previewAt = 0;
+  // "MIX X + A ( ROTARY )" down: X− / X+ jogs turn the tube by one
+  // revolution, and a pipe's position round it is read from A.
+  bool mixXA = false;
 
   bool pipe() const { return active && tube.pipe; }
   bool profile() const { return active && !tube.pipe; }

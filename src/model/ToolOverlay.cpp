@@ -25,11 +25,11 @@ std::string FormatActualSpeed(std::int32_t speed, bool imperial) {
 }
 
 DisplayList ToolOverlay(const JobState& job, const ViewTransform& view, std::int32_t actualSpeed,
-                        bool imperial) {
+                        bool imperial, std::optional<Point64> inJob) {
   DisplayList list;
   const AxisPosition& torch = job.MachinePosition;
-  const std::int64_t x = std::int64_t{torch.x} - job.ProjectOriginX;
-  const std::int64_t y = std::int64_t{torch.y} - job.ProjectOriginY;
+  const std::int64_t x = inJob ? inJob->x : std::int64_t{torch.x} - job.ProjectOriginX;
+  const std::int64_t y = inJob ? inJob->y : std::int64_t{torch.y} - job.ProjectOriginY;
   const std::int64_t z = std::int64_t{torch.z} - job.ProjectOriginZ;
   const ScreenPoint c = view.ToScreen(x, y);
   list.items.push_back(DisplayPolyline{{{c.x - kArm, c.y}, {c.x + kArm, c.y}}, colours::kRed, 2, false});

@@ -5,6 +5,7 @@
 
 #include "store/FieldValues.h"
 #include "system/System.h"
+#include "system/TubeSetup.h"
 
 namespace corvane {
 namespace {
@@ -98,7 +99,8 @@ std::optional<DisplayList> RedrawMainView(System& s, int width, int height) {
   constexpr int kFitZoom = 10;  // the zoom bar's resting position: the whole job fits
   s.prep.View = FitView(s.job.JobExtentX, s.job.JobExtentY, width, height, kFitZoom);
   const PlannerSettings planner = ReadPlannerSettings(s, false);
-  const PlanContext context{planner, s.scales, s.speeds};
+  const TubePlanning tube(s);
+  const PlanContext context{planner, s.scales, s.speeds, tube.get()};
   return RedrawJob(s.job, s.prep, ReadRedrawSettings(s), context);
 }
 

@@ -51,7 +51,10 @@ void Apply(System& system, TubeGeometry tube) {
 
 }  // namespace
 
-void TubeOkPipe(System& system) { Apply(system, ReadTube(system, true)); }
+void TubeOkPipe(System& system) {
+  Apply(system, ReadTube(system, true));
+  system.rotary.previewRunning = false;  // a round section has nothing to show turning
+}
 
 void TubeOkProfile(System& system) {
   Apply(system, ReadTube(system, false));
@@ -76,6 +79,15 @@ RotaryMapping RotaryMappingOf(const System& system) {
                        system.job.ProjectOriginX);
 }
 
+TubePlanning::TubePlanning(const System& system, std::int32_t originX) {
+  if (!system.rotary.profile()) return;
+  const RotaryState& rotary = system.rotary;
+  mapping_.emplace(rotary.tube, rotary.table, system.scales.ARev, system.scales.SA, originX);
+  planning_ = mapping_->Planning();
+}
+
+TubePlanning::TubePlanning(const System& system) : TubePlanning(system, system.job.ProjectOriginX) {}
+
 AxisPosition CommandedFromBoard(const System& system, const AxisPosition& board) {
   AxisPosition at = board;
   if (system.rotary.pipe() && system.scales.SA > 0)
@@ -83,11 +95,12 @@ AxisPosition CommandedFromBoard(const System& system, const AxisPosition& board)
   return at;
 }
 
-Point64 BoardInJob(const System& system, const AxisPosition& board) {
+Point64 BoardInJob(const System& system, const AxisPosition& board, bool jobRunning) {
   const JobState& job = system.job;
   const std::int64_t y = std::int64_t{board.y} - job.ProjectOriginY;
   if (!system.rotary.active) return {std::int64_t{board.x} - job.ProjectOriginX, y};
-  return {RotaryMappingOf(system).UnrolledX(board.x, board.a, true), y};
+  const bool mixed = system.rotary.mixXA || jobRunning;
+  return {RotaryMappingOf(system).UnrolledX(board.x, board.a, mixed), y};
 }
 
 }  // namespace corvane

@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+
 #include "model/Geometry.h"
 #include "model/RotaryAxis.h"
 
@@ -27,11 +29,28 @@ void AdvanceTubePreview(System& system);
 // tube is unchanged.
 RotaryMapping RotaryMappingOf(const System& system);
 
+// The planners' view of a profile on the axis (distances round the tube, a
+// vertex at every change of face) for job positions shifted by `originX`;
+// nothing on a flat sheet or a pipe. Keep it alive while planning.
+class TubePlanning {
+ public:
+  TubePlanning(const System& system, std::int32_t originX);
+  explicit TubePlanning(const System& system);
+  TubePlanning(const TubePlanning&) = delete;
+  TubePlanning& operator=(const TubePlanning&) = delete;
+  const ProfilePlanning* get() const { return mapping_ ? &planning_ : nullptr; }
+
+ private:
+  std::optional<RotaryMapping> mapping_;
+  ProfilePlanning planning_;
+};
+
 // The board's position as the moves count it: a pipe's A in 0.01 mm of its
 // surface instead of steps.
 AxisPosition CommandedFromBoard(const System& system, const AxisPosition& board);
 // The job point a board position stands for: on the rotary axis X is the
-// unrolled position round the tube.
-Point64 BoardInJob(const System& system, const AxisPosition& board);
+// unrolled position round the tube (a pipe's from A while MIX is down or a
+// job runs, else from X).
+Point64 BoardInJob(const System& system, const AxisPosition& board, bool jobRunning);
 
 }  // namespace corvane

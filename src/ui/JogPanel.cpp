@@ -155,13 +155,13 @@ void JogPanel::showRotary(bool rotary) {
 }
 
 void JogPanel::setMixXA(bool down) {
-  jog_.MixXA = down;
+  system_.rotary.mixXA = down;
   aPlus_->setEnabled(!down);
   aMinus_->setEnabled(!down);
 }
 
 void JogPanel::jogA(bool up) {
-  if (system_.Busy || jog_.MixXA) return;
+  if (system_.Busy || system_.rotary.mixXA) return;
   jog_.PressA(up);
 }
 

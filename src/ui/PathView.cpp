@@ -10,6 +10,7 @@
 #include "model/ToolOverlay.h"
 #include "system/FieldSettings.h"
 #include "system/System.h"
+#include "system/TubeSetup.h"
 #include "ui/DisplayPainter.h"
 
 namespace corvane::ui {
@@ -59,7 +60,8 @@ void PathView::rebuild() {
     if (zoomChanged) zoomChanged(zoom_);
   }
   system_.prep.View = placed_ ? *placed_ : FitView(job.JobExtentX, job.JobExtentY, width(), height(), zoom_);
-  const PlanContext context{ReadPlannerSettings(system_, false), system_.scales, system_.speeds};
+  const TubePlanning tube(system_);
+  const PlanContext context{ReadPlannerSettings(system_, false), system_.scales, system_.speeds, tube.get()};
   if (auto fresh = RedrawJob(system_.job, system_.prep, ReadRedrawSettings(system_), context))
     list_ = std::move(fresh);
   else if (system_.job.Job.empty() && !system_.loading)
@@ -76,7 +78,10 @@ void PathView::paintEvent(QPaintEvent* event) {
     PaintDisplayListOn(p, rect(), *shown);
     if (pickMarks_) PaintDisplayList(p, *pickMarks_);
     const bool imperial = system_.parser.imperial;
-    PaintDisplayList(p, ToolOverlay(system_.job, system_.prep.View, speed_ ? speed_() : 0, imperial));
+    const std::optional<Point64> onTube =
+        system_.rotary.active ? std::optional(BoardInJob(system_, system_.job.MachinePosition, system_.Busy))
+                              : std::nullopt;
+    PaintDisplayList(p, ToolOverlay(system_.job, system_.prep.View, speed_ ? speed_() : 0, imperial, onTube));
   } else {
     p.fillRect(rect(), Qt::white);
   }

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "job/JobFixture.h"
+#include "system/FieldSettings.h"
 #include "system/TubeSetup.h"
 
 namespace corvane::testing {
@@ -237,6 +238,23 @@ TEST_F(RotaryJobTest, AProfileJobFollowsTheFacesAndCornersAndTakesTheShortWayRou
     travel += double(e.to[3]) - e.from[3];
     EXPECT_LE(std::abs(travel), aRev / 2 + 1) << "travel the long way round";
   }
+}
+
+// The path view's preview plans a profile's contour round the tube, as the
+// cut does: the corner it crosses gets its vertices.
+TEST_F(RotaryJobTest, ThePreviewPlansAProfileContourRoundTheTube) {
+  MountTube(false);
+  system->job.Job = {Square(1000, 1000, 4000)};
+  system->job.CurrentContour = 0;
+  const auto records = [&] {
+    system->job.PlannedPath.clear();
+    EXPECT_TRUE(RedrawMainView(*system, 800, 600));
+    return std::count_if(system->job.PlannedPath.begin(), system->job.PlannedPath.end(),
+                         [](const PlannedRecord& r) { return r.x > 2700 && r.x < 3300; });
+  };
+  EXPECT_GT(records(), 10) << "the corner between x 2700 and 3300 is followed";
+  system->rotary.active = false;
+  EXPECT_LT(records(), 5) << "a flat sheet keeps the drawn square";
 }
 
 // Stopped on the tube's side face, the job resumes where the torch stood:

@@ -69,7 +69,7 @@ TEST_F(RotaryJogTest, PipeMixXTurnsTheTubeByOneRevolutionAndLeavesXAndY) {
   const std::int32_t aRev = system->scales.ARev;
   ASSERT_GT(aRev, 0);
   const AxisPosition start = BoardPosition();
-  jog.MixXA = true;
+  system->rotary.mixXA = true;
   jog.PressXY(jog::kXPlus, false);
   AxisPosition at = BoardPosition();
   EXPECT_NEAR(at.a, aRev, 1) << DescribeStream(stream);
@@ -87,7 +87,7 @@ TEST_F(RotaryJogTest, PipeMixXTurnsTheTubeByOneRevolutionAndLeavesXAndY) {
   jog.Release(false);
 
   // MIX up: X+ moves X again and leaves A.
-  jog.MixXA = false;
+  system->rotary.mixXA = false;
   system->fields.setText(kMain, "xJogDist", "10");
   const std::int32_t a = BoardPosition().a;
   jog.PressXY(jog::kXPlus, false);
@@ -104,7 +104,7 @@ TEST_F(RotaryJogTest, ProfileMixXTurnsOneRevolutionKeepingXAndTheHeightAboveTheS
   const RotaryMapping mapping(system->rotary.tube, system->rotary.table, aRev, system->scales.SA, 0);
   ASSERT_EQ(mapping.TableAt(0).z, 2000);
   board.board().recordExecuted(true);
-  jog.MixXA = true;
+  system->rotary.mixXA = true;
   jog.PressXY(jog::kXPlus, false);
   AxisPosition at = BoardPosition();
   EXPECT_EQ(at.a, aRev) << DescribeStream(stream);
@@ -163,7 +163,7 @@ TEST_F(RotaryJogTest, RotaryJogsAreRefusedWhileAJobRuns) {
   Mount(true);
   system->Busy = true;
   const std::size_t before = tap.requests().size();
-  jog.MixXA = true;
+  system->rotary.mixXA = true;
   jog.PressXY(jog::kXPlus, false);
   jog.PressA(true);
   EXPECT_EQ(tap.requests().size(), before);
