@@ -52,18 +52,21 @@ void Apply(System& system, TubeGeometry tube) {
 }  // namespace
 
 void TubeOkPipe(System& system) {
+  system.fields.setChecked(kMain, "cpipe", true);
   Apply(system, ReadTube(system, true));
   system.rotary.previewRunning = false;  // a round section has nothing to show turning
 }
 
 void TubeOkProfile(System& system) {
+  system.fields.setChecked(kMain, "cpipe", false);
   Apply(system, ReadTube(system, false));
   system.rotary.previewAt = 0;
   system.rotary.previewRunning = true;
 }
 
 void TubeExit(System& system) {
-  Apply(system, ReadTube(system, system.rotary.tube.pipe));
+  // The kind of tube is kept with the settings: a restart finds it again.
+  Apply(system, ReadTube(system, system.fields.checked(kMain, "cpipe")));
   system.rotary.previewRunning = false;
 }
 

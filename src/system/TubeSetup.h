@@ -18,7 +18,7 @@ void TubeOkPipe(System& system);
 // diagonal, the table is built and the rotating section starts.
 void TubeOkProfile(System& system);
 // "Exit" (also applied when the rotary function is chosen): reads and limits
-// the tube, builds the table, recomputes the axis scales; a pipe's surface
+// the tube (a pipe while the stored tube kind `cpipe` says so), builds the table, recomputes the axis scales; a pipe's surface
 // height is its radius. Stops the rotating section.
 void TubeExit(System& system);
 // One 25 ms tick of the rotating section: 25 units further round the perimeter.
