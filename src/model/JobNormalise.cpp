@@ -53,6 +53,13 @@ void NormaliseJob(JobState& state, std::optional<std::int32_t> profileWidth) {
   state.ContourBoxes = ComputeContourBoxes(state.Job);
 }
 
+std::int32_t JobStartX(const JobState& state) {
+  std::int32_t start = 0;
+  for (const ContourBox& box : state.ContourBoxes)
+    if (box.minX <= box.maxX) start = std::min(start, box.minX);
+  return start;
+}
+
 void ReplaceJob(JobState& state, tCNCPath job, std::optional<std::int32_t> profileWidth) {
   state.Job = std::move(job);
   state.CurrentContour = -1;

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "model/Geometry.h"
+#include "model/JobNormalise.h"
 #include "model/PlanPreview.h"
 #include "model/PositionText.h"
 
@@ -48,11 +49,13 @@ void AppendSoftLimits(DisplayList& list, const JobState& job, const ViewTransfor
 }
 
 void AppendExtentText(DisplayList& list, const JobState& job, const ViewTransform& view, bool imperial) {
-  ScreenPoint at = view.ToScreen(0, job.JobExtentY);
+  const std::int32_t startX = JobStartX(job);
+  ScreenPoint at = view.ToScreen(startX, job.JobExtentY);
   at.y -= 6;
-  list.items.push_back(DisplayText{
-      at, FormatPosition(job.JobExtentX, imperial) + " x " + FormatPosition(job.JobExtentY, imperial),
-      colours::kGrey, 14});
+  list.items.push_back(DisplayText{at,
+                                   FormatPosition(std::int64_t{job.JobExtentX} - startX, imperial) + " x " +
+                                       FormatPosition(job.JobExtentY, imperial),
+                                   colours::kGrey, 14});
 }
 
 bool BoxVisible(const ContourBox& box, const ViewTransform& view) {

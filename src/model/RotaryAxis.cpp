@@ -216,9 +216,11 @@ std::int32_t ProfileLift(const RotaryMapping& mapping, const ProfileTable& table
 }
 
 std::optional<std::int64_t> ShortenRotation(std::int64_t lastA, std::int64_t targetA, std::int32_t aRev) {
-  if (targetA - lastA > aRev / 2) return lastA + aRev;
-  if (lastA - targetA > aRev / 2) return lastA - aRev;
-  return std::nullopt;
+  if (aRev <= 0 || std::abs(targetA - lastA) <= aRev / 2) return std::nullopt;
+  // As many whole revolutions as bring the label within half a turn of the
+  // target: after a long pipe job A may stand several turns away.
+  const std::int64_t turns = std::llround(static_cast<double>(targetA - lastA) / aRev);
+  return lastA + turns * aRev;
 }
 
 std::int64_t NextEighth(std::int64_t a, std::int32_t aRev, bool up) {

@@ -100,8 +100,8 @@ std::int32_t ProfileLift(const RotaryMapping& mapping, const ProfileTable& table
 
 // "Shorten rotation": when the target lies more than half a revolution from
 // the last commanded A, the controller's A is first re-labelled one
-// revolution nearer the target (the tube does not move); the new label, or
-// nullopt when none is needed.
+// revolution nearer the target — as many as it takes — (the tube does not
+// move); the new label, or nullopt when none is needed.
 std::optional<std::int64_t> ShortenRotation(std::int64_t lastA, std::int64_t targetA, std::int32_t aRev);
 
 // Rotary jog: A+ / A− go to the next or previous eighth of a revolution.

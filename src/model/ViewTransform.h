@@ -26,6 +26,9 @@ struct ViewTransform {
 };
 
 // The view fitted to a job: scale for the zoom bar position, the job centred at the base scale.
-ViewTransform FitView(std::int32_t extentX, std::int32_t extentY, int width, int height, int zoom);
+// `startX`: where the job begins when left of 0 (a job centred on a
+// rectangular tube's top face), so that all of it fits.
+ViewTransform FitView(std::int32_t extentX, std::int32_t extentY, int width, int height, int zoom,
+                      std::int32_t startX = 0);
 
 }  // namespace corvane

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "model/JobNormalise.h"
 #include "store/FieldValues.h"
 #include "system/System.h"
 #include "system/TubeSetup.h"
@@ -97,7 +98,7 @@ void InstallAxisScaleUpdates(System& s) {
 
 std::optional<DisplayList> RedrawMainView(System& s, int width, int height) {
   constexpr int kFitZoom = 10;  // the zoom bar's resting position: the whole job fits
-  s.prep.View = FitView(s.job.JobExtentX, s.job.JobExtentY, width, height, kFitZoom);
+  s.prep.View = FitView(s.job.JobExtentX, s.job.JobExtentY, width, height, kFitZoom, JobStartX(s.job));
   const PlannerSettings planner = ReadPlannerSettings(s, false);
   const TubePlanning tube(s);
   const PlanContext context{planner, s.scales, s.speeds, tube.get()};

@@ -6,6 +6,7 @@
 #include <QWheelEvent>
 #include <cmath>
 
+#include "model/JobNormalise.h"
 #include "model/JobRedraw.h"
 #include "model/ToolOverlay.h"
 #include "system/FieldSettings.h"
@@ -59,7 +60,7 @@ void PathView::rebuild() {
     zoom_ = kFitZoom;
     if (zoomChanged) zoomChanged(zoom_);
   }
-  system_.prep.View = placed_ ? *placed_ : FitView(job.JobExtentX, job.JobExtentY, width(), height(), zoom_);
+  system_.prep.View = placed_ ? *placed_ : FitView(job.JobExtentX, job.JobExtentY, width(), height(), zoom_, JobStartX(job));
   const TubePlanning tube(system_);
   const PlanContext context{ReadPlannerSettings(system_, false), system_.scales, system_.speeds, tube.get()};
   if (auto fresh = RedrawJob(system_.job, system_.prep, ReadRedrawSettings(system_), context))
@@ -105,7 +106,7 @@ void PathView::setZoom(int zoom, QPoint at) {
     view.offsetY = Round(job.ProjectOriginY / view.scale) + kTableMargin;
   } else {
     const Point2 held = view.ToJob(at.x(), at.y());
-    const double base = FitView(job.JobExtentX, job.JobExtentY, view.width, view.height, kFitZoom).scale;
+    const double base = FitView(job.JobExtentX, job.JobExtentY, view.width, view.height, kFitZoom, JobStartX(job)).scale;
     view.scale = std::round(base * zoom * zoom / 100.0);
     if (view.scale == 0) view.scale = 1.0;
     view.offsetX = at.x() - Round(held.x / view.scale);

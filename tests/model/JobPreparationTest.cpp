@@ -51,6 +51,21 @@ TEST(JobNormalise, ViewFitCentresTheJob) {
   EXPECT_EQ(v.ToJob(v.offsetX + 10, 600 - v.offsetY - 5), (Point2{2000, 1000}));
 }
 
+// A job centred on a tube's top face starts left of 0: all of it is fitted
+// and centred, and the size shown is its whole width.
+TEST(JobNormalise, AJobLeftOfTheOriginIsFittedWhole) {
+  JobState job;
+  ReplaceJob(job, {{{kKindCut, 0}, {0, 0}, {80000, 0}, {80000, 30000}, {0, 0}}}, 60000);
+  ASSERT_EQ(JobStartX(job), -30000);
+  const ViewTransform v = FitView(job.JobExtentX, job.JobExtentY, 800, 600, 10, JobStartX(job));
+  const int left = v.ToScreen(-30000, 0).x, right = v.ToScreen(job.JobExtentX, 0).x;
+  EXPECT_GE(left, 0);
+  EXPECT_LE(right, 800);
+  EXPECT_NEAR(left, 800 - right, 2) << "centred";
+  ReplaceJob(job, {{{kKindCut, 0}, {5000, 0}, {7000, 0}}});
+  EXPECT_EQ(JobStartX(job), 0) << "a flat job starts at 0";
+}
+
 struct PlacementCase {
   PlacementButton button;
   std::int32_t originX, originY;
