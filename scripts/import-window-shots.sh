@@ -26,15 +26,8 @@ shot() { xwd -root -display "$display" | convert xwd:- "$out/$1"; }
 main=$(xdotool search --sync --name "Corvane CNC v" | head -1)
 sleep 4
 xdotool windowactivate --sync "$main"
-xdotool mousemove --window "$main" 226 19 click 1          # "Import"
-import=$(xdotool search --sync --name "^import$" | head -1)
-xdotool windowmove --sync "$import" 0 0
-sleep 1
-xdotool mousemove 56 30 click 1                            # "Open..."
-xdotool search --sync --name "^Open$" >/dev/null
-xdotool type --delay 5 "$drawing"
-xdotool key Return
-sleep 2
+. scripts/lib/import-window.sh
+preview_drawing "$drawing"
 shot 1-import.png
 xdotool mousemove 76 669 click 1                           # "Load"
 sleep 2

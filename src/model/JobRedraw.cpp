@@ -101,9 +101,8 @@ constexpr int kGuideGap = 2;
 
 }  // namespace
 
-void AppendGuideLines(DisplayList& list, const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX,
-                      const ViewTransform& view) {
-  for (const GuidePosition& guide : GuideLines(tube, originX, extentX)) {
+void AppendGuideLines(DisplayList& list, const TubeGeometry& tube, const JobState& job, const ViewTransform& view) {
+  for (const GuidePosition& guide : GuideLines(tube, job.ProjectOriginX, job.JobExtentX, JobStartX(job))) {
     const int x = view.ToScreen(guide.x, 0).x;
     if (x < -kGuideGap || x > view.width + kGuideGap) continue;
     const auto add = [&](std::initializer_list<int> offsets, Rgb colour, LineStyle style) {
@@ -157,7 +156,7 @@ std::optional<DisplayList> RedrawJob(JobState& job, const PreparationState& prep
   DisplayList list;
   list.items.reserve(job.Job.size() * 2 + 8);
   AppendFrame(list, job, prep, settings);
-  if (settings.rotary) AppendGuideLines(list, settings.tube, job.ProjectOriginX, job.JobExtentX, view);
+  if (settings.rotary) AppendGuideLines(list, settings.tube, job, view);
   AppendSoftLimits(list, job, view, settings.limits);
   AppendExtentText(list, job, view, settings.imperial);
   for (std::size_t k = 0; k < job.Job.size(); ++k) {

@@ -38,13 +38,12 @@ std::optional<DisplayList> RedrawJob(JobState& job, const PreparationState& prep
 void AppendPlannedPath(DisplayList& list, const CNCpath2& plan, const ViewTransform& view, Rgb colour,
                        std::int32_t feed, std::int32_t rampLengthFull, bool analysisView);
 
-// The rotary guide lines across the whole view, at GuideLines(tube, originX,
-// extentX) (those off the view left out): the origin green dash-dot, three
+// The rotary guide lines across the whole view, at the tube's GuideLines for the
+// job (those off the view left out): the origin green dash-dot, three
 // parallel lines on a profile and two on a pipe; faces and a pipe's
 // circumference one green dash-dot line; corners two thin light blue lines;
 // the ends of corner radii thin light blue dash-dot.
-void AppendGuideLines(DisplayList& list, const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX,
-                      const ViewTransform& view);
+void AppendGuideLines(DisplayList& list, const TubeGeometry& tube, const JobState& job, const ViewTransform& view);
 
 // Outline of a picked contour: grey, width 4.
 DisplayPolyline PickedOutline(const CNCpath& contour, const ViewTransform& view);

@@ -261,7 +261,8 @@ std::optional<RotaryPlacement> RotaryPlacementFor(PlacementButton button, std::i
   return p;
 }
 
-std::vector<GuidePosition> GuideLines(const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX) {
+std::vector<GuidePosition> GuideLines(const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX,
+                                      std::int64_t startX) {
   std::vector<GuidePosition> lines;
   if (tube.pipe) {
     const std::int64_t c = TubePerimeter(tube);
@@ -272,8 +273,10 @@ std::vector<GuidePosition> GuideLines(const TubeGeometry& tube, std::int32_t ori
   const std::int64_t w = tube.width, h = tube.height, r = tube.radius, period = w + h;
   lines.push_back({-originX, GuideLine::Origin});
   const std::int64_t last = std::max<std::int64_t>(extentX, period) + period;
-  for (std::int64_t base = 0; base <= last; base += period) {
-    if (base > 0) lines.push_back({base - originX, GuideLine::Face});
+  // A job centred on the top face begins left of 0: the turn before it too.
+  const std::int64_t first = startX < 0 ? -period * ((-startX + period - 1) / period) : 0;
+  for (std::int64_t base = first; base <= last; base += period) {
+    if (base != 0) lines.push_back({base - originX, GuideLine::Face});
     lines.push_back({base + w / 2 + h / 2 - originX, GuideLine::Face});
     for (const std::int64_t corner : {base + w / 2, base + w / 2 + h}) {
       lines.push_back({corner - originX, GuideLine::Corner});

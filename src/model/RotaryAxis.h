@@ -126,7 +126,9 @@ struct GuidePosition {
   std::int64_t x;
   GuideLine kind;
 };
-std::vector<GuidePosition> GuideLines(const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX);
+// `startX`: where the job begins when left of 0 (the lines go back that far).
+std::vector<GuidePosition> GuideLines(const TubeGeometry& tube, std::int32_t originX, std::int64_t extentX,
+                                      std::int64_t startX = 0);
 
 // The rotary axis as the tube set-up left it.
 struct RotaryState {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "model/RotaryAxis.h"
 
 namespace corvane {
@@ -183,6 +185,22 @@ TEST(RotaryGuides, FacesAndCornersRepeatEveryHalfPerimeter) {
   EXPECT_TRUE(has(7000, GuideLine::Corner));
   EXPECT_TRUE(has(2700, GuideLine::CornerRadius));
   EXPECT_TRUE(has(13000, GuideLine::Corner)) << "repeated every W + H";
+}
+
+// A job centred on the top face begins at −W/2: the corner it begins at is
+// drawn too; a job from 0 gets nothing left of its origin.
+TEST(RotaryGuideLinePositions, ReachBackToAJobLeftOfTheOrigin) {
+  const TubeGeometry tube = LimitTube({false, 0, 6000, 4000, 300});
+  const auto has = [](const std::vector<GuidePosition>& lines, std::int64_t x, GuideLine kind) {
+    return std::any_of(lines.begin(), lines.end(), [&](const GuidePosition& g) { return g.x == x && g.kind == kind; });
+  };
+  const auto centred = GuideLines(tube, 0, 5000, -3000);
+  EXPECT_TRUE(has(centred, -3000, GuideLine::Corner));
+  EXPECT_TRUE(has(centred, -3300, GuideLine::CornerRadius));
+  EXPECT_TRUE(has(centred, -5000, GuideLine::Face));
+  EXPECT_TRUE(has(centred, 0, GuideLine::Origin));
+  const auto fromZero = GuideLines(tube, 0, 5000);
+  EXPECT_TRUE(std::none_of(fromZero.begin(), fromZero.end(), [](const GuidePosition& g) { return g.x < 0; }));
 }
 
 }  // namespace
