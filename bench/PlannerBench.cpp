@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "BenchPlanning.h"
 #include "model/JobNormalise.h"
 #include "model/JobRedraw.h"
 #include "model/PlanCut.h"
@@ -38,16 +39,9 @@ double Time(F&& f) {
 }  // namespace
 
 int main() {
-  AxisScaleInputs in;
-  in.stepIndexX = in.stepIndexY = in.stepIndexZ = 2;
-  in.moveX = in.moveY = in.moveZ = 10.0;
-  const AxisScales scales = ComputeAxisScales(in);
-  const SpeedTables speeds = BuildSpeedTables(scales);
-  PlannerSettings settings;
-  settings.feedMaxXY = 12000;
-  settings.feedMinXY = 500;
-  settings.accelXY = 60;
-  const PlanContext ctx{settings, scales, speeds, nullptr};
+  const BenchPlanning bench = MakeBenchPlanning();
+  const PlannerSettings& settings = bench.settings;
+  const PlanContext ctx{settings, bench.scales, bench.speeds, nullptr};
   std::int32_t lastRamp = settings.accelXY;
 
   std::mt19937 rng(42);
