@@ -62,5 +62,41 @@ TEST_F(ProfilePlanTest, PreviewTreatsAReversalAroundTheTubeAsACorner) {
   for (std::int32_t x : {45, 90, 135}) EXPECT_NE(RecordAt(split.path, {x, 0}), nullptr) << x;
 }
 
+// Where the real path round the tube is longer than the unrolled one
+// (k = real / (unrolled + 2) above 1.1) a record may go k times faster: at
+// most three times on a straight run, and never above the XY maximum.
+TEST_F(ProfilePlanTest, ARecordLongerRoundTheTubeGoesFasterWithinItsCaps) {
+  struct Case {
+    double factor;       // real travel per unrolled unit
+    std::int32_t feedMax;
+    std::int32_t expected;  // the middle record's speed
+  };
+  settings.antiDive = 0;
+  settings.accelXY = 2000;  // ramps short enough to reach every corner speed
+  for (const Case c : {Case{1.0, 20000, 2000}, Case{1.1, 20000, 2000}, Case{1.2, 20000, 2400}, Case{2.0, 20000, 4000},
+                       Case{5.0, 20000, 6000}, Case{2.0, 2500, 2500}}) {
+    settings.feedMaxXY = c.feedMax;
+    profile.horizontal = [f = c.factor](std::int32_t x) { return static_cast<std::int32_t>(std::lround(f * x)); };
+    const PlanResult r = PlanCut(Contour({{0, 0}, {50000, 0}, {100000, 0}, {150000, 0}}), 2000, ProfileContext(),
+                                 PlanStart{}, lastRamp);
+    const PlannedRecord* middle = RecordAt(r.path, {100000, 0});
+    ASSERT_NE(middle, nullptr) << c.factor;
+    EXPECT_EQ(middle->speed, c.expected) << "real travel " << c.factor << " per unit, maximum " << c.feedMax;
+  }
+  // At a corner: up to four times its speed; beyond 85.7° it keeps it.
+  settings.feedMaxXY = 20000;
+  const auto cornerSpeed = [&](double factor, ContourPoint after) {
+    profile.horizontal = [factor](std::int32_t x) { return static_cast<std::int32_t>(std::lround(factor * x)); };
+    const PlanResult r =
+        PlanCut(Contour({{0, 0}, {50000, 0}, after}), 2000, ProfileContext(), PlanStart{}, lastRamp);
+    const PlannedRecord* corner = RecordAt(r.path, {50000, 0});
+    return corner ? corner->speed : -1;
+  };
+  // Headings are taken round the tube too: (60000, 50000) turns 45° when
+  // every unrolled unit is five real ones, as (100000, 50000) does unscaled.
+  EXPECT_EQ(cornerSpeed(5.0, {60000, 50000}), 4 * cornerSpeed(1.0, {100000, 50000}));
+  EXPECT_EQ(cornerSpeed(5.0, {50000, 50000}), cornerSpeed(1.0, {50000, 50000}));
+}
+
 }  // namespace
 }  // namespace corvane
