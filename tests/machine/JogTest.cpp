@@ -5,6 +5,7 @@
 #include "machine/Jog.h"
 #include "machine/Moves.h"
 #include "model/SpeedTables.h"
+#include "machine/JogRig.h"
 #include "support/BoardFixture.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
@@ -52,18 +53,13 @@ TEST(JogTarget, StepsAndContinuousJogsWithAndWithoutSoftLimits) {
   }
 }
 
-struct JogTest : BoardFixture, ::testing::Test {
+struct JogTest : JogRig, ::testing::Test {
   JogTest() {
     system->fields.setText(kConfig, "xFeedhXY", "2540");
     system->fields.setText(kConfig, "xFeedMaxXY", "10000");
     system->fields.setText(kConfig, "xFeedMinXY", "100");
     system->fields.setText(kConfig, "xLimitX", "300");
     system->fields.setText(kConfig, "xLimitY", "600");
-    commands.ui.resetMotionState = [this] { moves.ResetMotionState(); };
-    moves.ui.jogDirection = [this] { return jog.JogDirection; };
-    jog.keys = [this] { return keys; };
-    system->Busy = false;
-    system->loading = false;
     OpenLink();
     commands.SetPosition(10000, 10000, 2000, 0);
     system->StopRequested = false;
@@ -84,9 +80,6 @@ struct JogTest : BoardFixture, ::testing::Test {
     return {{int(std::lround(r.p[0] / system->scales.SX)), int(std::lround(r.p[1] / system->scales.SY))},
             r.p[4]};
   }
-  JogKeys keys;
-  Moves moves{*system, link, commands};
-  Jog jog{*system, link, commands, moves};
 };
 
 TEST_F(JogTest, CtrlJogsAtATenthOfTheHandSpeedAndShiftAtTheMaximum) {

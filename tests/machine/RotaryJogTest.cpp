@@ -7,6 +7,7 @@
 #include "machine/Moves.h"
 #include "machine/RotaryPlacement.h"
 #include "model/RotaryAxis.h"
+#include "machine/JogRig.h"
 #include "support/BoardFixture.h"
 #include "system/TubeSetup.h"
 #include "wire/Commands.h"
@@ -23,7 +24,7 @@ constexpr std::int32_t kStep = 2;
 
 // The rotary jog and placement against the in-process board: a 60 mm pipe or
 // a 60 × 40 R3 profile on the fourth axis, the axis at logical X 0.
-struct RotaryJogTest : BoardFixture, ::testing::Test {
+struct RotaryJogTest : JogRig, ::testing::Test {
   RotaryJogTest() {
     system->fields.setText(kConfig, "xFeedhXY", "2540");
     system->fields.setText(kConfig, "xFeedMaxXY", "6000");
@@ -32,11 +33,6 @@ struct RotaryJogTest : BoardFixture, ::testing::Test {
     system->fields.setText(kMain, "xrB", "60");
     system->fields.setText(kMain, "xrH", "40");
     system->fields.setText(kMain, "xrR", "3");
-    commands.ui.resetMotionState = [this] { moves.ResetMotionState(); };
-    moves.ui.jogDirection = [this] { return jog.JogDirection; };
-    jog.keys = [this] { return keys; };
-    system->Busy = false;
-    system->loading = false;
     OpenLink();
   }
 
@@ -59,9 +55,6 @@ struct RotaryJogTest : BoardFixture, ::testing::Test {
   }
   std::int32_t Eighth() const { return system->scales.ARev / 8; }
 
-  JogKeys keys;
-  Moves moves{*system, link, commands};
-  Jog jog{*system, link, commands, moves};
 };
 
 TEST_F(RotaryJogTest, PipeMixXTurnsTheTubeByOneRevolutionAndLeavesXAndY) {
