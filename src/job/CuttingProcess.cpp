@@ -45,10 +45,7 @@ CuttingProcess::CuttingProcess(System& system, ControllerLink& link, MachineComm
   moves_.ui.profileSurface = [this] { return profileSurface_; };
 }
 
-RotaryMapping CuttingProcess::MappingFor(const Plan& plan) const {
-  const RotaryState& rotary = system_.rotary;
-  return RotaryMapping(rotary.tube, rotary.table, system_.scales.ARev, system_.scales.SA, plan.ox);
-}
+RotaryMapping CuttingProcess::MappingFor(const Plan& plan) const { return RotaryMappingOf(system_, plan.ox); }
 
 std::int32_t CuttingProcess::SurfaceZ() const { return profileSurface_.value_or(system_.job.ProjectOriginZ); }
 

@@ -12,6 +12,7 @@
 #include "store/FieldValues.h"
 #include "system/FieldSettings.h"
 #include "system/System.h"
+#include "system/TubeSetup.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
 
@@ -241,7 +242,7 @@ void Jog::TurnProfile(int sense, std::int32_t speed) {
   const AxisPosition at = job.MachinePosition;
   // Unrolled positions of the machine itself: the project origin plays no part.
   const TubeGeometry& tube = system_.rotary.tube;
-  const RotaryMapping mapping(tube, system_.rotary.table, system_.scales.ARev, system_.scales.SA, 0);
+  const RotaryMapping mapping = RotaryMappingOf(system_, 0);
   const std::int64_t from = mapping.UnrolledX(at.x, at.a, true);
   const std::int64_t to = from + sense * 2 * (std::int64_t{tube.width} + tube.height);
   // The height above the surface the head has now is kept all the way round.

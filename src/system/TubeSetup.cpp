@@ -77,15 +77,15 @@ void AdvanceTubePreview(System& system) {
   rotary.previewAt = perimeter > 0 ? (rotary.previewAt + kPreviewStep) % perimeter : 0;
 }
 
-RotaryMapping RotaryMappingOf(const System& system) {
-  return RotaryMapping(system.rotary.tube, system.rotary.table, system.scales.ARev, system.scales.SA,
-                       system.job.ProjectOriginX);
+RotaryMapping RotaryMappingOf(const System& system, std::int32_t originX) {
+  return RotaryMapping(system.rotary.tube, system.rotary.table, system.scales.ARev, system.scales.SA, originX);
 }
+
+RotaryMapping RotaryMappingOf(const System& system) { return RotaryMappingOf(system, system.job.ProjectOriginX); }
 
 TubePlanning::TubePlanning(const System& system, std::int32_t originX) {
   if (!system.rotary.profile()) return;
-  const RotaryState& rotary = system.rotary;
-  mapping_.emplace(rotary.tube, rotary.table, system.scales.ARev, system.scales.SA, originX);
+  mapping_.emplace(RotaryMappingOf(system, originX));
   planning_ = mapping_->Planning();
 }
 

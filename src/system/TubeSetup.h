@@ -24,9 +24,10 @@ void TubeExit(System& system);
 // One 25 ms tick of the rotating section: 25 units further round the perimeter.
 void AdvanceTubePreview(System& system);
 
-// The unrolled-plane mappings of the tube on the axis, for the current
-// project origin and scales. Refers to the system's table: use it while the
-// tube is unchanged.
+// The unrolled-plane mappings of the tube on the axis, for job positions
+// shifted by `originX` (the project origin when not given) and the current
+// scales. Refers to the system's table: use it while the tube is unchanged.
+RotaryMapping RotaryMappingOf(const System& system, std::int32_t originX);
 RotaryMapping RotaryMappingOf(const System& system);
 
 // The planners' view of a profile on the axis (distances round the tube, a

@@ -29,7 +29,8 @@ TEST(TubeSetup, TheOkButtonsChooseTheTubeAndExitKeepsIt) {
       s.fields.setText(kMain, name, text);
     c.ok(s);
     EXPECT_EQ(s.fields.checked(kMain, "cpipe"), c.pipe);
-    s.rotary = RotaryState{.active = true};  // what a restart starts from
+    s.rotary = RotaryState{};  // what a restart starts from
+    s.rotary.active = true;
     s.rotary.tube.pipe = !c.pipe;
     TubeExit(s);
     EXPECT_EQ(s.rotary.tube.pipe, c.pipe);
