@@ -37,7 +37,9 @@ TEST(TubeSetup, TheOkButtonsChooseTheTubeAndExitKeepsIt) {
     EXPECT_EQ(s.rotary.table.perimeter, c.perimeter);
     EXPECT_EQ(s.job.ProjectOriginZ, c.surfaceZ);
     EXPECT_FALSE(s.rotary.previewRunning);
-    if (c.pipe) EXPECT_GT(s.scales.SA, 0) << "a pipe's A steps per 0.01 mm of its surface";
+    if (c.pipe) {
+      EXPECT_GT(s.scales.SA, 0) << "a pipe's A steps per 0.01 mm of its surface";
+    }
   }
 }
 
