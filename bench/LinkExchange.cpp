@@ -2,7 +2,9 @@
 // pseudo-terminal, beside a raw client on the same terminal in the same run:
 // status A/B alternately, then a stream of XY lines with the queue throttle.
 // Prints exchanges per second, median and 99th-percentile round trip of both,
-// and our rate as a share of the raw one (the target is at least 80 %).
+// our rate as a share of the raw one (the target is at least 80 %), and the
+// system calls and processor time each exchange costs. Ours runs twice: with
+// the board's echo of the request counter taken, and as for a board without it.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,11 +13,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <time.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "BenchSimulator.h"
 #include "link/ControllerLink.h"
 #include "link/PtyDevice.h"
 #include "machine/MachineCommands.h"
@@ -24,7 +29,6 @@
 #include "wire/Commands.h"
 #include "wire/Frame.h"
 
-extern char** environ;
 
 namespace corvane {
 namespace {
@@ -40,11 +44,15 @@ struct Figures {
   std::int64_t totalMicros = 0;
   std::int64_t untimed = 0;  // status polls inside the throttle
   int failures = 0;
+  long calls = 0;          // system calls on the terminal
+  double cpuMicros = 0;    // processor time of this thread
   void add(const Figures& other) {
     roundTrips.insert(roundTrips.end(), other.roundTrips.begin(), other.roundTrips.end());
     totalMicros += other.totalMicros;
     untimed += other.untimed;
     failures += other.failures;
+    calls += other.calls;
+    cpuMicros += other.cpuMicros;
   }
   std::int64_t exchanges() const { return static_cast<std::int64_t>(roundTrips.size()) + untimed; }
   double rate() const { return exchanges() * 1e6 / std::max<std::int64_t>(totalMicros, 1); }
@@ -54,6 +62,12 @@ struct Figures {
   }
 };
 
+double ThreadCpuMicros() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
+}
+
 // A move of one step back and forth at a fast level, so the board's queue
 // drains while the stream runs and the throttle mostly just polls.
 void SetLine(std::array<std::int32_t, 5>& p, int n) {
@@ -61,8 +75,10 @@ void SetLine(std::array<std::int32_t, 5>& p, int n) {
 }
 
 // Our side: the shared records, the exchange, QueueThrottle before each line.
-Figures RunOurs(MachineCommands& commands, ControllerLink& link, Clock& clock, int round) {
+Figures RunOurs(MachineCommands& commands, ControllerLink& link, const PtyDevice& device, Clock& clock, int round) {
   Figures f;
+  const long calls = device.systemCalls().total();
+  const double cpu = ThreadCpuMicros();
   commands.ui.redrawStatusPanel = [&f] { ++f.untimed; };
   const std::int64_t start = clock.nowMicros();
   auto timed = [&](std::uint8_t code) {
@@ -79,6 +95,8 @@ Figures RunOurs(MachineCommands& commands, ControllerLink& link, Clock& clock, i
     timed(wire::cmd::kXyLine);
   }
   f.totalMicros = clock.nowMicros() - start;
+  f.calls = device.systemCalls().total() - calls;
+  f.cpuMicros = ThreadCpuMicros() - cpu;
   return f;
 }
 
@@ -98,11 +116,13 @@ class RawClient {
   bool exchange(std::uint8_t code, const std::array<std::int32_t, 5>& p, wire::ControllerReply& reply) {
     wire::ControllerRequest request{p, code, 1, ++sequence_};
     const auto frame = wire::EncodeRequest(request);
+    ++calls;
     if (::write(fd_, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) return false;
     wire::FrameBytes in{};
     std::size_t got = 0;
     while (got < in.size()) {
       pollfd watch{fd_, POLLIN, 0};
+      calls += 2;
       if (::poll(&watch, 1, 100) <= 0) return false;
       const ssize_t n = ::read(fd_, in.data() + got, in.size() - got);
       if (n <= 0) return false;
@@ -112,6 +132,7 @@ class RawClient {
     reply = wire::DecodeReply(in);
     return true;
   }
+  long calls = 0;
 
  private:
   int fd_;
@@ -120,6 +141,8 @@ class RawClient {
 
 Figures RunRaw(RawClient& raw, Clock& clock, int round) {
   Figures f;
+  const long calls = raw.calls;
+  const double cpu = ThreadCpuMicros();
   wire::ControllerReply reply;
   const std::int64_t start = clock.nowMicros();
   auto timed = [&](std::uint8_t code, const std::array<std::int32_t, 5>& p) {
@@ -143,20 +166,16 @@ Figures RunRaw(RawClient& raw, Clock& clock, int round) {
     fill = reply.queueFill();
   }
   f.totalMicros = clock.nowMicros() - start;
+  f.calls = raw.calls - calls;
+  f.cpuMicros = ThreadCpuMicros() - cpu;
   return f;
 }
 
 void Print(const char* name, Figures& f) {
-  std::printf("%-8s %9lld exchanges  %9.0f /s  median %5lld us  p99 %5lld us  failed %d\n", name,
-              static_cast<long long>(f.exchanges()), f.rate(), static_cast<long long>(f.percentile(0.5)),
-              static_cast<long long>(f.percentile(0.99)), f.failures);
-}
-
-std::string SiblingSimulator() {
-  std::vector<char> self(4096);
-  const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size() - 1);
-  const std::string path(self.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
-  return path.substr(0, path.rfind('/') + 1) + "corvane-sim";
+  const double n = static_cast<double>(std::max<std::int64_t>(f.exchanges(), 1));
+  std::printf("%-14s %8lld exchanges  %7.0f /s  median %5lld us  p99 %5lld us  failed %d  %.2f syscalls and %.1f us CPU per exchange\n",
+              name, static_cast<long long>(f.exchanges()), f.rate(), static_cast<long long>(f.percentile(0.5)),
+              static_cast<long long>(f.percentile(0.99)), f.failures, f.calls / n, f.cpuMicros / n);
 }
 
 }  // namespace
@@ -169,23 +188,12 @@ int main(int argc, char** argv) {
   if (!::mkdtemp(folder)) return 1;
   const std::string terminal = std::string(folder) + "/tty";
   const std::string control = std::string(folder) + "/tty.ctl";
-  std::vector<std::string> args = {simulator, "--no-stdin", "--link", terminal, "--control", control};
-  std::vector<char*> argv2;
-  for (auto& a : args) argv2.push_back(a.data());
-  argv2.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t child = -1;
-  if (posix_spawn(&child, simulator.c_str(), &actions, nullptr, argv2.data(), environ) != 0) {
+  const pid_t child = SpawnSimulator(simulator, terminal, control);
+  if (child < 0) {
     std::fprintf(stderr, "cannot start %s\n", simulator.c_str());
     return 1;
   }
-  posix_spawn_file_actions_destroy(&actions);
-
   SteadyClock clock;
-  for (int i = 0; i < 500 && (::access(terminal.c_str(), F_OK) != 0 || ::access(control.c_str(), F_OK) != 0); ++i)
-    clock.sleepMillis(10);
 
   SilentHost host;
   Paths paths;
@@ -199,7 +207,7 @@ int main(int argc, char** argv) {
   MachineCommands commands(system, link);
   if (unit.OpenByDescription(kControllerDescription) != ftstatus::kOk) {
     std::fprintf(stderr, "cannot open %s\n", terminal.c_str());
-    ::kill(child, SIGTERM);
+    EndSimulator(child);
     return 1;
   }
   unit.ApplyParameters(kControllerLinkParameters);
@@ -208,18 +216,24 @@ int main(int argc, char** argv) {
   link.raisePriorityWhileWaiting = false;  // as the program does for a simulator
   RawClient raw(terminal);
 
-  Figures ours, rawFigures;
+  Figures echoed, plain, rawFigures;
   for (int round = 0; round < kRounds; ++round) {
-    ours.add(RunOurs(commands, link, clock, round));
+    link.state.SequenceEcho = true;
+    echoed.add(RunOurs(commands, link, device, clock, round));
+    link.state.SequenceEcho = false;
+    plain.add(RunOurs(commands, link, device, clock, round));
     rawFigures.add(RunRaw(raw, clock, round));
   }
-  Print("exchange", ours);
+  Print("exchange/echo", echoed);
+  Print("exchange/plain", plain);
   Print("raw", rawFigures);
-  std::printf("exchange rate / raw rate: %.1f %% (target >= 80 %%)\n", 100.0 * ours.rate() / rawFigures.rate());
+  std::printf("exchange rate / raw rate: %.1f %% with the echo, %.1f %% without (target >= 80 %%)\n",
+              100.0 * echoed.rate() / rawFigures.rate(), 100.0 * plain.rate() / rawFigures.rate());
+  const PtyDevice::SystemCalls& c = device.systemCalls();
+  std::printf("our terminal calls: %ld reads (%ld empty), %ld polls, %ld writes\n", c.reads, c.emptyReads, c.polls,
+              c.writes);
   std::printf("retries %d, worst attempt %d\n", link.state.RetryCount, link.state.WorstAttempt);
 
-  ::kill(child, SIGTERM);
-  int status = 0;
-  ::waitpid(child, &status, 0);
+  EndSimulator(child);
   return 0;
 }

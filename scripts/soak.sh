@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # The long reliability runs, with their figures:
-#  - a whole corpus drawing cut over the simulator's pseudo-terminal, once
-#    without and once with injected faults (1 % lost replies, 1 % bad
-#    checksums, 0.5 % late replies, a few refusals): commands, retries by
-#    kind, worst attempt and wall time, and the check that the board carried
-#    out every planned request exactly once;
+#  - a whole corpus drawing, processed with kerf and leads, cut over the
+#    simulator's pseudo-terminal (replies 0.5-3 ms after their requests), once
+#    without and once with injected faults (2 % lost replies, 1 % bad
+#    checksums, 1 % late replies, a few refusals) and the cable pulled once
+#    mid-job and the job resumed: commands, retries by kind, stray replies,
+#    worst attempt and wall time, and the checks that the board carried out
+#    every planned request exactly once, that the torch was never on away
+#    from a contour and that every contour was cut;
+#  - the same drawing in fake time with lost requests added to that mix;
+#  - the board's run-out after the program is killed with SIGKILL mid-cut;
 #  - the kill test of the file saves (settings, presets, job, project) with
 #    SIGKILL at random moments, KILLS rounds (default 1000).
 # usage: scripts/soak.sh [DRAWING] (default: the 69-part plate of the corpus)
-# environment: KILLS, SEED, CORVANE_BUILD_DIR (default build-rel)
+# environment: KILLS, RUNOUT_KILLS (default 5), SEED, CORVANE_BUILD_DIR (default build-rel)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -18,11 +23,16 @@ corpus=$root/../shared/corpus
 drawing=${1:-$corpus/dxf/irnas__Bottom_plate.DXF}
 ./scripts/install-deps.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target test_reliability
+cmake --build "$build" -j2 --target test_reliability bench_RunOut corvane-sim
 status=0
 echo "== soak: $(basename "$drawing"), every contour"
 CORVANE_SOAK_DRAWING=$drawing CORVANE_SOAK_CONTOURS=1000000 CORVANE_SOAK_SEED=${SEED:-7} \
   "$build/bin/test_reliability" --gtest_filter='Soak.*' --gtest_brief=1 || status=1
+echo "== fault mix in fake time, lost requests too: $(basename "$drawing"), every contour"
+CORVANE_SOAK_DRAWING=$drawing CORVANE_SOAK_CONTOURS=1000000 CORVANE_SOAK_SEED=${SEED:-7} \
+  "$build/bin/test_reliability" --gtest_filter='LinkInStep.ALongJob*' --gtest_brief=1 || status=1
+echo "== run-out after kill -9"
+"$build/bin/bench_RunOut" "$drawing" "${RUNOUT_KILLS:-5}" || status=1
 echo "== kill during saves: ${KILLS:-1000} rounds"
 CORVANE_KILL_ROUNDS=${KILLS:-1000} "$build/bin/test_reliability" --gtest_filter='CrashSafety.*' --gtest_brief=1 ||
   status=1

@@ -30,6 +30,12 @@ constexpr int kAllAxes = 7;
 constexpr std::int32_t kArcConfirmed = 200, kArcRestart = 100;
 constexpr std::int32_t kBlowOutHeight = 500;  // 5 mm above the surface
 constexpr double kResumeTolerance = 50;
+// How far the board may stand from the stopped contour and still be on it
+// after running out its queue: the planner leaves out vertices of gentle
+// curves, so a move's end can lie off the drawn line.
+constexpr double kCatchUpTolerance = 200;
+// Within this of the contour's end point the board has reached it.
+constexpr double kAtEndTolerance = 10;
 constexpr Point2 kFarAway{-100000, -100000};
 // How far from its contour the tool may be and still count as on it: the
 // kerf correction puts the torch beside the drawn line.
@@ -289,6 +295,7 @@ void JobRunner::RunContours() {
     JournalContourStart(index);
     CutWithRecovery(index);
     if (system_.StopRequested) return;
+    MarkCut(index);
     commands_.ReadStatusA();
     job.LastCommanded.z = job.MachinePosition.z;
     moves_.MoveZ(job.ProjectOriginZ + FieldLength(system_, kMain, "xFloatH"), maxZ);
@@ -320,7 +327,10 @@ void JobRunner::FinishRun() {
   // confirmed before is where the job stands.
   if (powerLost_ && journal_->last().contour == job.CurrentContour) job.StopPoint = journal_->last().point;
   linkLost_ = stopped && !link_.state.LinkConnected;
-  journal_->End(!stopped ? JournalState::Finished : powerLost_ ? JournalState::PowerLost : JournalState::Stopped);
+  // A run only finishes when every contour from its first on was cut.
+  const std::int32_t uncut = stopped ? 0 : FirstUncut();
+  const bool whole = !stopped && uncut < 0;
+  journal_->End(whole ? JournalState::Finished : powerLost_ ? JournalState::PowerLost : JournalState::Stopped);
   const auto& f = system_.fields;
   GoTo(system_, commands_, moves_, f.text(kConfig, "eENDx"), f.text(kConfig, "eENDy"), f.text(kConfig, "eENDz"));
   commands_.SwitchOutputs(OutputMode::DuringWork, false);
@@ -331,6 +341,11 @@ void JobRunner::FinishRun() {
 
   if (stopped) {
     system_.log.WriteLog("Working stopped");
+    return;
+  }
+  if (!whole) {
+    system_.log.WriteLog("Working stopped: contour " + std::to_string(uncut + 1) + " was not cut");
+    system_.host.setErrorLabel("Contour " + std::to_string(uncut + 1) + " was not cut");
     return;
   }
   system_.log.WriteLog("Finish work OK");
@@ -354,6 +369,12 @@ void JobRunner::Start() {
     system_.Busy = true;
     system_.host.requestRedraw();
     StopPulse();
+  }
+  // A resume carries on the record of what its run has cut; any other start
+  // begins a new one at the current contour.
+  if (!resuming_ || cut_.size() != job.Job.size()) {
+    cut_.assign(job.Job.size(), 0);
+    firstContour_ = std::max(job.CurrentContour, 0);
   }
   if (!job.Job.empty()) {
     if (link_.state.LinkConnected && ui.statusTimer) ui.statusTimer(false);
@@ -391,6 +412,17 @@ void JobRunner::Start() {
   RunContours();
   FinishRun();
   statusHook = screen;
+}
+
+void JobRunner::MarkCut(int index) {
+  if (index >= 0 && static_cast<std::size_t>(index) < cut_.size()) cut_[static_cast<std::size_t>(index)] = 1;
+}
+
+std::int32_t JobRunner::FirstUncut() const {
+  const tCNCPath& job = system_.job.Job;
+  for (std::size_t k = static_cast<std::size_t>(firstContour_); k < job.size(); ++k)
+    if (Cuttable(job[k]) && job[k].size() >= 2 && (k >= cut_.size() || !cut_[k])) return static_cast<std::int32_t>(k);
+  return -1;
 }
 
 void JobRunner::JournalContourStart(int index) {
@@ -524,7 +556,7 @@ void JobRunner::Resume() {
     resumeWhole_ = false;
     resumeSegment_ = 0;
     job.ResumeMode = 0;
-    return Start();
+    return StartResumed();
   }
   if (job.StopPoint == Point2{0, 0}) return;
   // The journal knows the segment: a closed contour ends where it starts.
@@ -547,55 +579,70 @@ void JobRunner::Resume() {
     }
   }
   job.ResumeMode = onContour ? 1 : 0;
-  Start();
+  StartResumed();
   job.ResumeMode = 0;
+}
+
+void JobRunner::StartResumed() {
+  resuming_ = true;
+  Start();
+  resuming_ = false;
 }
 
 // A board that lost its link runs on through what it had queued (the rest of
 // the contour, the torch off and the lift), so it stands further along the
 // job than the program last saw it: resuming at the old stop point would cut
-// that stretch twice. Its position now is looked for from the stop point on,
-// along the stopped contour and then the ones after it; `segment` is where
-// the lookup of the stop point starts. On none of them (between contours) the
-// old stop point stays. False when the board has cut the whole job.
+// that stretch twice. Only the stopped contour can hold it: every contour
+// before it was queued whole, and nothing after it was ever sent. The board
+// is looked for from the stop point's segment on, on the segment nearest to
+// it; standing at the contour's end with the torch off it has finished the
+// contour. Farther from the contour (on the way to it) the old stop point
+// stays. `segment` is where the lookup of the stop point starts. False when
+// the board has cut the whole job.
 bool JobRunner::CatchUpWithBoard(std::size_t& segment) {
   JobState& job = system_.job;
   const std::int32_t contours = static_cast<std::int32_t>(job.Job.size());
   if (job.CurrentContour < 0 || job.CurrentContour >= contours || !commands_.ReadStatusA()) return true;
+  const CNCpath& c = job.Job[static_cast<std::size_t>(job.CurrentContour)];
+  if (!Cuttable(c) || c.size() < 3) return true;
   const Point64 board = BoardInJob(system_, job.MachinePosition, true);
   const Point64 stop{job.StopPoint.x, job.StopPoint.y};
-  for (std::int32_t k = job.CurrentContour; k < contours; ++k) {
-    const CNCpath& c = job.Job[static_cast<std::size_t>(k)];
-    if (!Cuttable(c)) continue;
-    std::size_t from = 2;
-    if (k == job.CurrentContour)
-      while (from < c.size() && !NearSegment(stop, c[from - 1], c[from], kResumeTolerance)) ++from;
-    for (std::size_t j = from; j < c.size(); ++j) {
-      if (!NearSegment(board, c[j - 1], c[j], kResumeTolerance)) continue;
-      const bool atEnd = j + 1 == c.size() && Dist(board, c.back()) <= kResumeTolerance;
-      if (!atEnd) {
-        job.CurrentContour = k;
-        job.StopPoint = SnapOntoSegment(board, c[j - 1], c[j]);
-        segment = j;
-        system_.log.WriteLog("The board went on without the link to contour " + std::to_string(k + 1) +
-                             ": resuming where it stands");
-        return true;
-      }
-      // The contour is done: the next one is cut from its start.
-      std::int32_t next = k + 1;
-      while (next < contours && !Cuttable(job.Job[static_cast<std::size_t>(next)])) ++next;
-      job.CurrentContour = next;
-      if (next == contours) {
-        job.StopPoint = {0, 0};
-        system_.log.WriteLog("The board cut the job to its end without the link");
-        return false;
-      }
-      segment = 0;
-      system_.log.WriteLog("The board went on without the link to the end of contour " + std::to_string(k + 1) +
-                           ": resuming at contour " + std::to_string(next + 1));
-      return true;
+  std::size_t from = 2;
+  while (from < c.size() && !NearSegment(stop, c[from - 1], c[from], kResumeTolerance)) ++from;
+  if (from == c.size()) from = 2;
+  std::size_t nearest = 0;
+  double best = kCatchUpTolerance;
+  for (std::size_t j = from; j < c.size(); ++j) {
+    const double d = Dist(board, SnapOntoSegment(board, c[j - 1], c[j]));
+    if (d < best || (nearest == 0 && d <= best)) {
+      best = d;
+      nearest = j;
     }
   }
+  if (nearest == 0) return true;
+  const int k = job.CurrentContour;
+  // The torch still on means the queue ran out before the contour's end.
+  const bool torchOn = commands_.ReadStatusB() && (link_.state.StatusWord & wire::status::kTorch) != 0;
+  const bool done = nearest + 1 == c.size() && Dist(board, c.back()) <= kAtEndTolerance && !torchOn;
+  if (!done) {
+    job.StopPoint = SnapOntoSegment(board, c[nearest - 1], c[nearest]);
+    segment = nearest;
+    system_.log.WriteLog("The board went on without the link to contour " + std::to_string(k + 1) +
+                         ": resuming where it stands");
+    return true;
+  }
+  MarkCut(k);
+  std::int32_t next = k + 1;
+  while (next < contours && !Cuttable(job.Job[static_cast<std::size_t>(next)])) ++next;
+  job.CurrentContour = next;
+  if (next == contours) {
+    job.StopPoint = {0, 0};
+    system_.log.WriteLog("The board cut the job to its end without the link");
+    return false;
+  }
+  segment = 0;
+  system_.log.WriteLog("The board went on without the link to the end of contour " + std::to_string(k + 1) +
+                       ": resuming at contour " + std::to_string(next + 1));
   return true;
 }
 
@@ -617,6 +664,7 @@ void JobRunner::CutReversed() {
   if (ui.highlightContour) ui.highlightContour(job.CurrentContour, colours::kRed, 2);
   cutting_.CutContour(reversed);
   commands_.WaitIdle();
+  if (!system_.StopRequested) MarkCut(job.CurrentContour);
   ++job.CurrentContour;
   if (system_.StopRequested) commands_.StopMotion();
   commands_.WaitIdle();

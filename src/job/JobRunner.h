@@ -83,6 +83,10 @@ class JobRunner {
   std::int32_t ConfirmedVertex(std::int32_t contour, Point2& at) const;
   void JournalContourStart(int index);
   bool CatchUpWithBoard(std::size_t& segment);
+  void StartResumed();
+  void MarkCut(int index);
+  // The first contour of the run not cut yet, -1 when none.
+  std::int32_t FirstUncut() const;
   bool Refused();
   void BeginRun();
   void RunContours();
@@ -108,6 +112,9 @@ class JobRunner {
   bool linkLost_ = false;  // the last run stopped because the board went away
   std::size_t resumeSegment_ = 0;  // the journal's segment for the next Resume, 0 none
   bool resumeWhole_ = false;       // the journal's contour was not cut yet: Resume starts it
+  bool resuming_ = false;          // Start runs on behalf of Resume
+  std::vector<char> cut_;          // per contour: cut by this run (and the runs it resumed)
+  std::int32_t firstContour_ = 0;  // where the run began
 };
 
 }  // namespace corvane

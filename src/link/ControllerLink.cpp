@@ -13,6 +13,7 @@ namespace {
 constexpr std::uint32_t kLength = wire::kFrameSize;
 constexpr std::uint8_t kSpoilStep = 12;
 constexpr std::uint32_t kMaxDrainBytes = 65536;
+constexpr std::int64_t kSettlePollMicros = 250;
 }  // namespace
 
 ControllerLink::ControllerLink(D2XXUnit& unit, Clock& clock, Host& host, ProgramLog& log,
@@ -24,21 +25,91 @@ ControllerLink::ControllerLink(D2XXUnit& unit, Clock& clock, Host& host, Program
       indicator_(indicator),
       statisticsChanged_(statisticsChanged) {}
 
-void ControllerLink::DrainInto(std::uint8_t* buffer) {
+std::uint32_t ControllerLink::DrainInto(std::uint8_t* buffer) {
   // A board that never stops sending must not hold the program here: what is
   // left after this much fails the next check instead.
   std::uint32_t budget = kMaxDrainBytes;
+  std::uint32_t taken = 0;
   while (unit_.receiveQueueCount > 0 && budget > 0) {
     const std::uint32_t piece = std::min(unit_.receiveQueueCount, kLength);
     budget -= std::min(budget, piece);
-    unit_.Read(buffer, piece);
-    if (unit_.QueryReceiveQueue() != ftstatus::kOk) return;
+    taken += unit_.Read(buffer, piece);
+    if (unit_.QueryReceiveQueue() != ftstatus::kOk) break;
   }
+  return taken;
 }
 
-void ControllerLink::Drain() {
-  DrainInto(replyBytes_.data());
+std::uint32_t ControllerLink::Drain() {
+  const std::uint32_t taken = DrainInto(replyBytes_.data());
   reply = wire::DecodeReply(replyBytes_);
+  return taken;
+}
+
+void ControllerLink::CountStray(std::uint32_t bytes, const std::string& what) {
+  state.StrayReplies += static_cast<std::int32_t>((bytes + kLength - 1) / kLength);
+  statisticsChanged_ = true;
+  log_.WriteLog("Link: " + what);
+}
+
+void ControllerLink::DiscardStale() {
+  const auto kept = static_cast<std::uint32_t>(incoming_.size());
+  incoming_.clear();
+  const std::uint32_t stale = kept + Drain();
+  if (stale > 0)
+    CountStray(stale, std::to_string(stale) + " stray bytes discarded before request " +
+                          std::to_string(request.sequence));
+}
+
+// The line is watched until nothing has come for the settle time; every byte
+// that comes meanwhile is an answer nobody waits for any more.
+void ControllerLink::SettleLine() {
+  settle_ = false;
+  incoming_.clear();
+  const std::int64_t start = clock_.nowMicros();
+  std::int64_t quietSince = start;
+  std::uint32_t stray = 0;
+  // A line that never falls silent is given up on after a while or after a
+  // flood of bytes; the next checks fail on what is left.
+  while (stray < kMaxDrainBytes) {
+    if (unit_.QueryReceiveQueue() != ftstatus::kOk) break;
+    const std::int64_t now = clock_.nowMicros();
+    if (now - start >= kMaxSettleMicros) break;
+    if (unit_.receiveQueueCount > 0) {
+      stray += Drain();
+      quietSince = now;
+      continue;
+    }
+    if (now - quietSince >= kSettleMicros) break;
+    clock_.sleepMicros(kSettlePollMicros);
+  }
+  if (stray > 0)
+    CountStray(stray, std::to_string(stray) + " stray bytes discarded while the line settled before request " +
+                          std::to_string(request.sequence));
+}
+
+// Takes what has come in, at most what the last query counted, and looks for
+// the frame that carries this request's counter. A sound frame of another
+// counter is a stray and the wait goes on; a spoiled frame cannot be told
+// apart and fails the attempt, as any bad reply does.
+ControllerLink::Echoed ControllerLink::TakeEchoedReply() {
+  const std::size_t at = incoming_.size();
+  incoming_.resize(at + unit_.receiveQueueCount);
+  incoming_.resize(at + unit_.Read(incoming_.data() + at, unit_.receiveQueueCount));
+  while (incoming_.size() >= kLength) {
+    wire::FrameBytes frame;
+    std::copy_n(incoming_.begin(), kLength, frame.begin());
+    incoming_.erase(incoming_.begin(), incoming_.begin() + kLength);
+    const bool sound = wire::ChecksumValid(frame);
+    if (sound && frame[wire::kSpareByte] != request.sequence) {
+      CountStray(kLength, "reply to request " + std::to_string(frame[wire::kSpareByte]) +
+                              " discarded while request " + std::to_string(request.sequence) + " waited");
+      continue;
+    }
+    replyBytes_ = frame;
+    reply = wire::DecodeReply(replyBytes_);
+    return sound && reply.error == 0 ? Echoed::Own : Echoed::Failed;
+  }
+  return Echoed::NotYet;
 }
 
 // The time is taken after each queue query, not before it: a device whose
@@ -57,7 +128,12 @@ ControllerLink::Wait ControllerLink::WaitForReply() {
       result = Wait::TimedOut;
       break;
     }
-    if (unit_.receiveQueueCount >= kLength) break;
+    if (unit_.receiveQueueCount < kLength && (!state.SequenceEcho || unit_.receiveQueueCount == 0)) continue;
+    if (!state.SequenceEcho) break;
+    const Echoed echoed = TakeEchoedReply();
+    if (echoed == Echoed::NotYet) continue;
+    result = echoed == Echoed::Own ? Wait::Arrived : Wait::Failed;
+    break;
   }
   priority_.Normal();
   return result;
@@ -106,7 +182,13 @@ bool ControllerLink::Exchange() {
     }
 
     bool good = true;
-    Drain();
+    // A board that does not echo the counter cannot say whose reply a frame
+    // is: after an exchange that needed a retry the line must fall silent
+    // before the next request goes out.
+    if (attempt == 0 && settle_ && !state.SequenceEcho)
+      SettleLine();
+    else
+      DiscardStale();
     requestBytes_ = wire::EncodeRequest(request);
     if (unit_.Write(requestBytes_.data(), kLength) < kLength) good = false;
     // Stale contents must not pass the checks below.
@@ -117,11 +199,19 @@ bool ControllerLink::Exchange() {
 
     const Wait wait = WaitForReply();
     if (wait == Wait::DeviceLost) return false;
-    // A late reply is still read, so that its bytes do not meet the next attempt.
-    if (!ReadReply() || wait == Wait::TimedOut) good = false;
+    if (state.SequenceEcho) {
+      if (wait != Wait::Arrived) good = false;
+    } else if (!ReadReply() || wait == Wait::TimedOut) {
+      // A late reply is still read, so that its bytes do not meet the next attempt.
+      good = false;
+    }
 
     if (good) TakeQueueFill();
     TakeAlarm();
+    // The answers to the attempts before may still be on their way: a later
+    // copy is the same answer to the same request, but the next request must
+    // not meet it.
+    if (attempt > 0) settle_ = true;
     if (good) return true;
 
     if (attempt > 2) {
@@ -144,6 +234,9 @@ bool ControllerLink::Disconnect() {
   host_.requestRefresh();
   state.LimitX = state.LimitY = state.LimitZ = false;
   state.StatusWord = 0;
+  state.SequenceEcho = false;
+  incoming_.clear();
+  settle_ = false;
   return true;
 }
 

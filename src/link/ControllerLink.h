@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "link/ConnectionIndicator.h"
 #include "link/D2XXUnit.h"
@@ -26,6 +28,12 @@ struct LinkState {
   // a disconnect clears them so the status panel shows no inputs.
   std::uint32_t StatusWord = 0;
   bool LimitX = false, LimitY = false, LimitZ = false;
+  // The board answers with its request's sequence counter in reply byte 20,
+  // so a reply is only ever taken by its own request. Learnt at connection.
+  bool SequenceEcho = false;
+  // Replies (in whole frames) that came when no request of theirs was waiting:
+  // late copies and answers to retries, discarded.
+  std::int32_t StrayReplies = 0;
 };
 
 // The synchronous request/reply exchange with the controller: one shared
@@ -36,6 +44,14 @@ class ControllerLink {
   static constexpr int kMaxAttempts = 15;
   static constexpr std::int32_t kWatchedQueueFill = 2320;
   static constexpr std::int32_t kLoggedQueueFill = 2380;
+  // A board that does not echo the counter: after an exchange needed a retry
+  // the line must stay silent this long before the next request goes out, so
+  // that a late copy cannot be taken for its answer. A retry goes out as the
+  // 10 ms window closes and a late answer to it can come some 12 ms after
+  // that, after the copy the retry took: twice the window covers it.
+  static constexpr std::int64_t kSettleMicros = 20000;
+  // A line that never falls silent is given up on after this long.
+  static constexpr std::int64_t kMaxSettleMicros = 200000;
 
   ControllerLink(D2XXUnit& unit, Clock& clock, Host& host, ProgramLog& log,
                  ConnectionIndicator& indicator, bool& statisticsChanged);
@@ -63,17 +79,28 @@ class ControllerLink {
 
   // The raw bytes of the last reply as they came off the wire.
   const wire::FrameBytes& replyFrame() const { return replyBytes_; }
-  // Reads everything queued into the reply bytes, at most a frame at a time.
-  void DrainInto(std::uint8_t* buffer);
+  // Reads everything queued into the buffer, at most a frame at a time; the
+  // number of bytes read.
+  std::uint32_t DrainInto(std::uint8_t* buffer);
 
   D2XXUnit& unit() { return unit_; }
   ConnectionIndicator& indicator() { return indicator_; }
 
  private:
-  enum class Wait { Arrived, TimedOut, DeviceLost };
+  enum class Wait { Arrived, Failed, TimedOut, DeviceLost };
   Wait WaitForReply();
   bool ReadReply();
-  void Drain();
+  // Echoing board: reads frames as they come within the window and keeps the
+  // one that carries the request's counter; others are strays.
+  enum class Echoed { Own, Failed, NotYet };
+  Echoed TakeEchoedReply();
+  std::uint32_t Drain();
+  // Reads what is queued before a request goes out; whatever was there
+  // belongs to no request and is counted and logged.
+  void DiscardStale();
+  // Drains until the line has been silent for the settle time.
+  void SettleLine();
+  void CountStray(std::uint32_t bytes, const std::string& why);
   void TakeAlarm();
   void TakeQueueFill();
 
@@ -86,6 +113,8 @@ class ControllerLink {
   ProcessPriority priority_;
   wire::FrameBytes requestBytes_{};
   wire::FrameBytes replyBytes_{};
+  std::vector<std::uint8_t> incoming_;  // echoing board: bytes read, not yet a whole frame
+  bool settle_ = false;                 // the line must fall silent before the next request
 };
 
 }  // namespace corvane

@@ -21,6 +21,7 @@ namespace corvane {
 namespace {
 
 constexpr int kReplyWaitMillis = 1;
+constexpr int kControlAnswerMillis = 5000;
 
 speed_t SpeedCode(std::uint32_t baudRate) {
   switch (baudRate) {
@@ -45,40 +46,33 @@ bool Reconfigure(int fd, Change change) {
   return tcsetattr(fd, TCSANOW, &settings) == 0;
 }
 
-// One console line to the simulator's control socket; true when its answer
-// ends with the line "ok".
-bool AskControlSocket(const std::string& socketPath, const std::string& line) {
+}  // namespace
+
+std::string AskSimulatorControl(const std::string& socketPath, const std::string& line) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
+  if (fd < 0) return "";
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  if (socketPath.size() >= sizeof(address.sun_path)) {
-    ::close(fd);
-    return false;
-  }
-  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-            ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
   std::string answer;
-  std::string lastLine;
-  char chunk[256];
-  while (ok) {
-    const ssize_t n = ::read(fd, chunk, sizeof(chunk));
-    if (n <= 0) break;
-    answer.append(chunk, static_cast<std::size_t>(n));
-    std::size_t end = 0;
-    while ((end = answer.find('\n')) != std::string::npos) {
-      lastLine = answer.substr(0, end);
-      answer.erase(0, end + 1);
-      if (lastLine == "ok" || lastLine == "error") break;
+  if (socketPath.size() < sizeof(address.sun_path)) {
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    const std::string text = line.empty() || line.back() != '\n' ? line + "\n" : line;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
+      char chunk[4096];
+      // The answer ends with a line "ok" or "error"; a silent simulator is given up on.
+      while (answer.find("ok\n") == std::string::npos && answer.find("error\n") == std::string::npos) {
+        pollfd watch{fd, POLLIN, 0};
+        if (::poll(&watch, 1, kControlAnswerMillis) <= 0) break;
+        const ssize_t n = ::read(fd, chunk, sizeof(chunk));
+        if (n <= 0) break;
+        answer.append(chunk, static_cast<std::size_t>(n));
+      }
     }
-    if (lastLine == "ok" || lastLine == "error") break;
   }
   ::close(fd);
-  return ok && lastLine == "ok";
+  return answer;
 }
-
-}  // namespace
 
 PtyDevice::PtyDevice(std::string path, std::string controlPath)
     : path_(std::move(path)), controlPath_(std::move(controlPath)) {}
@@ -138,6 +132,7 @@ std::uint32_t PtyDevice::write(const std::uint8_t* buffer, std::uint32_t count) 
   std::uint32_t done = 0;
   while (done < count) {
     const ssize_t n = ::write(fd_, buffer + done, count - done);
+    ++calls_.writes;
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<std::uint32_t>(n);
@@ -187,11 +182,13 @@ bool PtyDevice::pull() {
   std::uint8_t chunk[256];
   for (;;) {
     const ssize_t n = ::read(fd_, chunk, sizeof(chunk));
+    ++calls_.reads;
     if (n > 0) {
       received_.insert(received_.end(), chunk, chunk + n);
       if (static_cast<std::size_t>(n) < sizeof(chunk)) return true;
       continue;
     }
+    ++calls_.emptyReads;
     if (n < 0 && errno == EINTR) continue;
     // Non-blocking with a minimum of one byte, an empty terminal answers
     // EAGAIN; a hung-up one answers end of file (0) or EIO.
@@ -201,13 +198,19 @@ bool PtyDevice::pull() {
 
 FtStatus PtyDevice::queueStatus(std::uint32_t& receiveCount) {
   if (fd_ < 0) return ftstatus::kDeviceNotOpened;
-  if (!pull()) return ftstatus::kIoError;
   if (received_.size() < awaiting_) {
-    // A reply is on its way. Like the USB chip's latency period, wait briefly
-    // for it instead of spinning: the simulator shares these few processors
-    // and must get to answer. Arriving bytes end the wait at once.
+    // A reply is on its way. Like the USB chip's latency period, block briefly
+    // in poll for it instead of spinning on empty reads: the simulator shares
+    // these few processors and must get to answer. Arriving bytes (or a
+    // hang-up) end the wait at once.
     pollfd watch{fd_, POLLIN, 0};
-    if (::poll(&watch, 1, kReplyWaitMillis) < 0 || !pull()) return ftstatus::kIoError;
+    ++calls_.polls;
+    const int ready = ::poll(&watch, 1, kReplyWaitMillis);
+    if (ready < 0 && errno != EINTR) return ftstatus::kIoError;
+    if (ready > 0 && !pull()) return ftstatus::kIoError;
+  } else if (received_.empty() && !pull()) {
+    // Nothing expected and nothing held: one read finds stale bytes or a hang-up.
+    return ftstatus::kIoError;
   }
   receiveCount = static_cast<std::uint32_t>(received_.size());
   return ftstatus::kOk;
@@ -222,7 +225,9 @@ FtStatus PtyDevice::setBitMode(std::uint8_t mask, std::uint8_t mode) {
   if (fd_ < 0) return ftstatus::kDeviceNotOpened;
   char line[48];
   std::snprintf(line, sizeof(line), "bitmode 0x%02X 0x%02X\n", mask, mode);
-  return AskControlSocket(controlPath_, line) ? ftstatus::kOk : ftstatus::kIoError;
+  const std::string answer = AskSimulatorControl(controlPath_, line);
+  const bool ok = answer == "ok\n" || (answer.size() > 3 && answer.compare(answer.size() - 4, 4, "\nok\n") == 0);
+  return ok ? ftstatus::kOk : ftstatus::kIoError;
 }
 
 }  // namespace corvane

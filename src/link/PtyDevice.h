@@ -7,6 +7,10 @@
 
 namespace corvane {
 
+// One console line to the simulator's control socket; its whole answer
+// (ending with the line "ok" or "error"), "" when nobody answers.
+std::string AskSimulatorControl(const std::string& socketPath, const std::string& line);
+
 // The board simulator in another process, reached through its pseudo-terminal.
 // Like the libftdi backend it keeps a receive buffer of its own: the queue
 // query reads whatever the terminal holds, so one system call answers it.
@@ -36,6 +40,13 @@ class PtyDevice final : public UsbDevice {
   FtStatus setBitMode(std::uint8_t mask, std::uint8_t mode) override;
 
   const std::string& path() const { return path_; }
+
+  // The system calls made on the terminal, for the link's benchmark.
+  struct SystemCalls {
+    long reads = 0, emptyReads = 0, polls = 0, writes = 0;
+    long total() const { return reads + polls + writes; }
+  };
+  const SystemCalls& systemCalls() const { return calls_; }
   const std::string& controlPath() const { return controlPath_; }
 
  private:
@@ -45,6 +56,7 @@ class PtyDevice final : public UsbDevice {
   int fd_ = -1;
   std::deque<std::uint8_t> received_;
   std::uint32_t awaiting_ = 0;  // reply bytes still expected after the last write
+  SystemCalls calls_;
 };
 
 }  // namespace corvane

@@ -100,8 +100,14 @@ bool Connection::Connect() {
     return false;
   }
 
+  // Two replies in a row that carry their request's counter: the board echoes
+  // it, and from now on a reply is only taken by the request it names.
+  const bool probeEchoed = link_.reply.spare == request.sequence;
   const ConnectionFields settings = fields();
   const bool versionRead = commands_.Send(wire::cmd::kVersion);
+  link_.state.SequenceEcho = probeEchoed && versionRead && link_.reply.spare == request.sequence;
+  system_.log.WriteLog(link_.state.SequenceEcho ? "Link: the board echoes the request counter"
+                                                : "Link: the board does not echo the request counter");
   const std::int32_t major = link_.reply.r[0];
   const std::int32_t minor = link_.reply.r[1];
   const char revision = static_cast<char>(link_.reply.r[2] & 0xFF);

@@ -421,7 +421,8 @@ std::optional<std::vector<std::uint8_t>> Board::handleFrame(std::span<const std:
   const wire::ControllerRequest request = bytes.size() == kFrameSize
                                               ? DecodeRequest(bytes.first<kFrameSize>())
                                               : DecodeOldRequest(bytes.first<kOldFrameSize>());
-  const wire::ControllerReply reply = execute(request);
+  wire::ControllerReply reply = execute(request);
+  if (sequenceEcho_ && bytes.size() == kFrameSize) reply.spare = request.sequence;
   std::vector<std::uint8_t> encoded = EncodeFor(bytes.size(), reply);
   if (reply.error == 0) {
     lastRequest_.assign(bytes.begin(), bytes.end());
@@ -430,8 +431,10 @@ std::optional<std::vector<std::uint8_t>> Board::handleFrame(std::span<const std:
   return encoded;
 }
 
-std::vector<std::uint8_t> Board::encodedRefusal(std::size_t frameSize) const {
-  return EncodeFor(frameSize, refusal());
+std::vector<std::uint8_t> Board::encodedRefusal(std::span<const std::uint8_t> request) const {
+  wire::ControllerReply reply = refusal();
+  if (sequenceEcho_ && request.size() == kFrameSize) reply.spare = request[kSequenceByte];
+  return EncodeFor(request.size(), reply);
 }
 
 wire::ControllerReply Board::refusal() const {

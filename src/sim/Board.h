@@ -54,8 +54,8 @@ class Board {
   // gets no reply; a repeat of the previous request (same bytes, same
   // counter) is answered again without running it twice.
   std::optional<std::vector<std::uint8_t>> handleFrame(std::span<const std::uint8_t> bytes);
-  // The encoded reply of a request the board refuses, in the frame's format.
-  std::vector<std::uint8_t> encodedRefusal(std::size_t frameSize) const;
+  // The encoded reply of a request the board refuses, in the request's format.
+  std::vector<std::uint8_t> encodedRefusal(std::span<const std::uint8_t> request) const;
   // Runs one request and builds its reply (no checksum or retry handling).
   wire::ControllerReply execute(const wire::ControllerRequest& request);
   // The reply of a request the board refuses (error byte set, nothing run).
@@ -87,6 +87,11 @@ class Board {
   std::int32_t connectionSetting() const { return connectionSetting_; }
   Machine& machine() { return machine_; }
   const Machine& machine() const { return machine_; }
+  // Whether a reply carries its request's sequence counter in byte 20 (the
+  // byte the frame leaves to the board); off, the byte stays 0, as on boards
+  // that leave it unused.
+  void setSequenceEcho(bool on) { sequenceEcho_ = on; }
+  bool sequenceEcho() const { return sequenceEcho_; }
 
   // The executed record is kept only when asked for, so a long-running
   // simulator does not grow without end.
@@ -166,6 +171,7 @@ class Board {
   bool powerUpMark_ = true;
   std::optional<std::int32_t> sensedSurface_;
   bool reportSurface_ = false;
+  bool sequenceEcho_ = true;
   std::vector<std::uint8_t> lastRequest_;
   std::vector<std::uint8_t> lastReply_;
   bool recording_ = false;

@@ -1,5 +1,6 @@
 #include "sim/Console.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -68,12 +69,15 @@ arc overload on|off            the plasma source reports an overload (999 V)
 arc in2 on|off                 the source's ARC OK signal is wired to input In2
 rs485 on|off                   the plasma source answers on RS485
 wiring NC-BITS                 inputs wired normally closed (bit 0 X ... bit 7 In2)
-fault KIND PROBABILITY         KIND: lose checksum late error; probability 0..1
+fault KIND PROBABILITY         KIND: lose checksum late error drop; probability 0..1
+                               (drop: the request is lost before the board reads it)
 fault KIND at N                hit the N-th request from now
 fault seed N | clear
 fault boot-silent on|off       the bootloader answers nothing
 fault boot-nack at N           the bootloader refuses the N-th flash write block from now
 fault boot-drop at N           the cable is pulled as the N-th flash write block arrives
+latency MIN-MS [MAX-MS]        each reply comes MIN..MAX ms after its request (0: at once)
+echo on|off                    replies carry their request's counter in byte 20 (default on)
 unplug | plug                  pull or put back the USB cable
 powerup                        power cycle: positions lost, 1234/1234 mark
 oldfirmware on|off             answer only the 20-byte frame of old firmware
@@ -168,13 +172,21 @@ Console::Result Console::execute(const std::string& line) {
   }
   if ((verb == "arc" && w.size() == 3 && (w[1] == "overload" || w[1] == "in2")) ||
       (verb == "rs485" && w.size() == 2) || (verb == "oldfirmware" && w.size() == 2) ||
-      (verb == "log" && w.size() == 2)) {
+      (verb == "log" && w.size() == 2) || (verb == "echo" && w.size() == 2)) {
     const auto on = OnOff(w.back());
     if (!on) return fail("expected on or off, got " + w.back());
     if (verb == "arc") (w[1] == "in2" ? layout.arcOkOnIn2 : layout.arcOverload) = *on;
     if (verb == "rs485") layout.rs485Answering = *on;
     if (verb == "oldfirmware") board_.setOldFirmware(*on);
     if (verb == "log") setFrameLog(*on);
+    if (verb == "echo") board.setSequenceEcho(*on);
+    return Result::Ok;
+  }
+  if (verb == "latency" && (w.size() == 2 || w.size() == 3)) {
+    const auto low = Fraction(w[1]);
+    const auto high = w.size() == 3 ? Fraction(w[2]) : low;
+    if (!low || !high || *low < 0 || *high < *low || *high > 1000) return fail("usage: latency MIN-MS [MAX-MS]");
+    board_.setReplyLatency(std::llround(*low * 1000), std::llround(*high * 1000), board_.faults().requestsSeen() + 1);
     return Result::Ok;
   }
   if (verb == "wiring" && w.size() == 2) {
@@ -212,7 +224,7 @@ Console::Result Console::execute(const std::string& line) {
       return Result::Ok;
     }
     const auto kind = w.size() >= 3 ? FaultFromName(w[1].c_str()) : std::nullopt;
-    if (!kind) return fail("usage: fault lose|checksum|late|error PROBABILITY | at N");
+    if (!kind) return fail("usage: fault lose|checksum|late|error|drop PROBABILITY | at N");
     if (w.size() == 4 && w[2] == "at") {
       const auto n = Number(w[3]);
       if (!n || *n < 1) return fail("bad request count " + w[3]);
@@ -311,7 +323,10 @@ Console::Result Console::printState() {
       std::to_string(thc.calibration) + ", half pierce " + std::to_string(thc.halfPierceTime) +
       ", speed code " + std::to_string(thc.speedCode) + ", connection setting " +
       std::to_string(b.connectionSetting()));
-  say("requests " + std::to_string(board_.faults().requestsSeen()));
+  char latency[96];
+  std::snprintf(latency, sizeof latency, ", latency %.2f..%.2f ms, echo %s", board_.replyLatencyMin() / 1000.0,
+                board_.replyLatencyMax() / 1000.0, b.sequenceEcho() ? "on" : "off");
+  say("requests " + std::to_string(board_.faults().requestsSeen()) + latency);
   return Result::Ok;
 }
 

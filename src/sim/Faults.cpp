@@ -30,7 +30,7 @@ Faults::Set Faults::next() {
 }
 
 namespace {
-constexpr const char* kNames[] = {"lose", "checksum", "late", "error"};
+constexpr const char* kNames[] = {"lose", "checksum", "late", "error", "drop"};
 }
 
 const char* FaultName(Fault fault) { return kNames[static_cast<int>(fault)]; }

@@ -7,8 +7,9 @@
 
 namespace corvane::sim {
 
-// What can go wrong with one reply.
-enum class Fault : std::uint8_t { LoseReply, CorruptChecksum, LateReply, ErrorByte, Count };
+// What can go wrong with one exchange: the reply lost, spoilt, late or a
+// refusal, or the request itself lost on its way (never run, never answered).
+enum class Fault : std::uint8_t { LoseReply, CorruptChecksum, LateReply, ErrorByte, LoseRequest, Count };
 inline constexpr int kFaultKinds = static_cast<int>(Fault::Count);
 // A late reply arrives this long after its request: past the 10 ms window.
 inline constexpr std::int64_t kLateReplyMicros = 12000;

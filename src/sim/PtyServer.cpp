@@ -228,12 +228,12 @@ void PtyServer::run() {
     fds.push_back({listen_, POLLIN, 0});
     fds.push_back({stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0});
     for (const auto& c : clients_) fds.push_back({c.fd, POLLIN, 0});
-    int timeoutMs = 100;
-    if (const auto next = board_.nextEventMicros()) {
-      const std::int64_t wait = *next - elapsedMicros();
-      timeoutMs = static_cast<int>(std::clamp<std::int64_t>((wait + 999) / 1000, 0, 100));
-    }
-    if (::poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR) break;
+    // Replies are due to the microsecond (a latency of 0.5 ms must not become 1 ms).
+    std::int64_t waitMicros = 100000;
+    if (const auto next = board_.nextEventMicros())
+      waitMicros = std::clamp<std::int64_t>(*next - elapsedMicros(), 0, 100000);
+    const timespec timeout{static_cast<time_t>(waitMicros / 1000000), static_cast<long>(waitMicros % 1000000) * 1000};
+    if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0 && errno != EINTR) break;
     if (fds[0].revents & POLLIN) readTerminal();
     if (fds[1].revents & POLLIN) acceptControl();
     if (fds[2].revents & (POLLIN | POLLHUP)) {

@@ -104,12 +104,16 @@ void VirtualBoard::answerFrame() {
   const Faults::Set faults = faults_.next();
   auto hit = [&faults](Fault f) { return faults[static_cast<int>(f)]; };
   std::optional<std::vector<std::uint8_t>> reply;
+  if (hit(Fault::LoseRequest)) {
+    note("fault: request lost on its way, not run");
+    return;
+  }
   if (!wire::ChecksumValid(partial_)) {
     note("request checksum bad: no reply");
     return;
   }
   if (hit(Fault::ErrorByte)) {
-    reply = board_.encodedRefusal(partial_.size());
+    reply = board_.encodedRefusal(partial_);
     note("fault: error byte, request not run");
   } else {
     reply = board_.handleFrame(partial_);
@@ -125,7 +129,23 @@ void VirtualBoard::answerFrame() {
     return;
   }
   if (hit(Fault::LateReply)) note("fault: reply late");
-  send(std::move(*reply), hit(Fault::LateReply) ? now_ + kLateReplyMicros : now_);
+  std::int64_t at = now_ + (hit(Fault::LateReply) ? kLateReplyMicros : answerDelay());
+  // A reply still on its way holds back the ones after it.
+  if (lastReplyAt_ > now_) at = std::max(at, lastReplyAt_ + kReplyOnWireMicros);
+  lastReplyAt_ = at;
+  send(std::move(*reply), at);
+}
+
+std::int64_t VirtualBoard::answerDelay() {
+  if (latencyMax_ <= 0) return 0;
+  std::uniform_int_distribution<std::int64_t> spread(latencyMin_, latencyMax_);
+  return spread(latencyRandom_);
+}
+
+void VirtualBoard::setReplyLatency(std::int64_t minMicros, std::int64_t maxMicros, std::uint64_t seed) {
+  latencyMin_ = std::max<std::int64_t>(minMicros, 0);
+  latencyMax_ = std::max(maxMicros, latencyMin_);
+  latencyRandom_.seed(seed);
 }
 
 std::optional<std::size_t> VirtualBoard::queued() const {
@@ -189,6 +209,7 @@ void VirtualBoard::powerUp() {
   partial_.clear();
   ready_.clear();
   pending_.clear();
+  lastReplyAt_ = 0;
   board_.powerUp();
 }
 

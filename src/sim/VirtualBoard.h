@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ inline constexpr std::int64_t kBootloaderPulseMicros = 200000;
 // A partial frame older than this is dropped when the next byte arrives, so
 // the board finds the frame boundary again after a cut-off request.
 inline constexpr std::int64_t kResyncGapMicros = 2000;
+// A 24-byte frame on the wire at 921 600 baud, 11 bits a byte: one reply can
+// only follow another this much later.
+inline constexpr std::int64_t kReplyOnWireMicros = 287;
 
 // The whole board as the PC's USB-serial chip sees it: a byte stream in and
 // out, the CBUS bit-bang pins that reset it, and a cable that can be pulled.
@@ -63,6 +67,12 @@ class VirtualBoard {
   void armBootDrop(int n);
   void clearBootFaults();
   void setLogSink(LogSink sink) { log_ = std::move(sink); }
+  // How long the board takes to answer: each reply comes a seeded random time
+  // in [min, max] after its request (a late fault adds its own delay instead).
+  // Replies keep their order on the wire, as bytes on a serial line do.
+  void setReplyLatency(std::int64_t minMicros, std::int64_t maxMicros, std::uint64_t seed = 1);
+  std::int64_t replyLatencyMin() const { return latencyMin_; }
+  std::int64_t replyLatencyMax() const { return latencyMax_; }
 
   Board& board() { return board_; }
   const Board& board() const { return board_; }
@@ -82,6 +92,7 @@ class VirtualBoard {
 
   void receiveApplicationByte(std::uint8_t byte);
   void answerFrame();
+  std::int64_t answerDelay();
   void send(std::vector<std::uint8_t> bytes, std::int64_t at);
   void deliverDue();
   void note(const std::string& line) const;
@@ -97,6 +108,9 @@ class VirtualBoard {
   std::int64_t lastByteAt_ = 0;
   std::deque<std::uint8_t> ready_;
   std::vector<Pending> pending_;
+  std::int64_t lastReplyAt_ = 0;  // when the last reply reached the wire's end
+  std::int64_t latencyMin_ = 0, latencyMax_ = 0;
+  std::mt19937_64 latencyRandom_{1};
   std::vector<InputChange> schedule_;
   std::optional<std::int64_t> resetAssertedAt_;
   bool bootSilent_ = false;

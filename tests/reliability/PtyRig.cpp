@@ -68,7 +68,8 @@ PtyRig::PtyRig() : console_(board_, [](const std::string&) {}) {
   // The board's own notes name each fault it injects.
   board_.setLogSink([this](const std::string& line) {
     static const char* const kNotes[sim::kFaultKinds] = {"fault: reply lost", "fault: reply checksum corrupted",
-                                                         "fault: reply late", "fault: error byte"};
+                                                         "fault: reply late", "fault: error byte",
+                                                         "fault: request lost on its way, not run"};
     // Each request is described before the faults that hit its reply.
     if (line.rfind("TX", 0) == 0) requestHit_ = false;
     for (int k = 0; k < sim::kFaultKinds; ++k) {
@@ -140,10 +141,12 @@ bool PtyRig::Connect() {
   return true;
 }
 
-std::vector<wire::ControllerRequest> PtyRig::Planned() const {
+std::vector<wire::ControllerRequest> PtyRig::Planned() const { return PlannedRequests(watch->written); }
+
+std::vector<wire::ControllerRequest> PlannedRequests(const std::vector<std::vector<std::uint8_t>>& written) {
   std::vector<wire::ControllerRequest> out;
   const std::vector<std::uint8_t>* last = nullptr;
-  for (const auto& frame : watch->written) {
+  for (const auto& frame : written) {
     if (frame.size() != wire::kFrameSize) continue;
     if (last && *last == frame) continue;
     last = &frame;

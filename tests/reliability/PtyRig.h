@@ -116,6 +116,9 @@ class PtyRig {
 // board's record. "" when sound, else the first fault in words.
 std::string CheckExactlyOnce(const std::vector<wire::ControllerRequest>& planned,
                              const std::vector<sim::ExecutedEntry>& executed);
+// The requests a program meant to send, from the frames it wrote: a retry
+// repeats its frame, so consecutive identical frames are one request.
+std::vector<wire::ControllerRequest> PlannedRequests(const std::vector<std::vector<std::uint8_t>>& written);
 // How many of the planned requests are queued ones.
 std::size_t QueuedCount(const std::vector<wire::ControllerRequest>& planned);
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +9,7 @@
 
 #include "import/DrawingFile.h"
 #include "model/JobNormalise.h"
+#include "reliability/JobChecks.h"
 #include "reliability/PtyRig.h"
 
 namespace corvane::testing {
@@ -15,29 +18,6 @@ namespace {
 constexpr Window kMain = Window::Main;
 constexpr Window kConfig = Window::Configuration;
 
-// A drawing of the shared corpus read with the program's reader, as the
-// import window would send it: every path of more than one vertex is a contour.
-tCNCPath CorpusJob(System& system, const std::string& file, std::size_t maxContours) {
-  TPaths paths;
-  TDXF dxf;
-  const DrawingLoad load = ReadDrawingFile(file, DrawingFormatFor(file), ImportOptions{}, system.parser,
-                                           system.log, paths, dxf, true);
-  tCNCPath job;
-  if (!load.ok) return job;
-  for (const TPath& path : paths) {
-    if (path.size() < 3 || job.size() >= maxContours) continue;
-    CNCpath contour{{kKindCut, 0}};
-    for (std::size_t i = 1; i < path.size(); ++i)
-      contour.push_back({static_cast<std::int32_t>(path[i].X), static_cast<std::int32_t>(path[i].Y)});
-    job.push_back(std::move(contour));
-  }
-  return job;
-}
-
-std::string EnvOr(const char* name, const std::string& fallback) {
-  const char* value = std::getenv(name);
-  return value && *value ? value : fallback;
-}
 
 struct SoakRun {
   bool finished = false;
@@ -49,19 +29,33 @@ struct SoakRun {
   long requestsHit = 0;
   std::string fault;
   std::size_t queued = 0;
+  long stray = 0;
+  bool resumed = false;
+  std::string torchAway;
+  std::vector<int> uncut;
+  int cutTwice = 0;
 };
 
-// One whole job through the terminal: faults as given, then the planned
-// requests against what the board carried out.
-SoakRun RunSoak(const std::string& drawing, std::size_t maxContours, bool faults, std::uint64_t seed) {
+struct SoakFaults {
+  bool on = false;
+  int unplugAtContour = -1;  // the cable is pulled as this contour is cut, -1 never
+};
+
+// One whole job through the terminal: faults as given (the board answering
+// 0.5-3 ms after each request, as an FTDI chip does), then the planned
+// requests against what the board carried out. With the cable pulled, the
+// job is taken up again as the operator would: wait until the board has run
+// out its queue, plug, connect, Resume.
+SoakRun RunSoak(const std::string& drawing, std::size_t maxContours, const SoakFaults& faults, std::uint64_t seed) {
   SoakRun run;
   PtyRig rig;
-  if (faults) {
+  rig.board().setReplyLatency(500, 3000, seed);
+  if (faults.on) {
     auto& f = rig.board().faults();
     f.setSeed(seed);
-    f.setProbability(sim::Fault::LoseReply, 0.01);
+    f.setProbability(sim::Fault::LoseReply, 0.02);
     f.setProbability(sim::Fault::CorruptChecksum, 0.01);
-    f.setProbability(sim::Fault::LateReply, 0.005);
+    f.setProbability(sim::Fault::LateReply, 0.01);
     // A few refusals, spread over the run.
     for (const int n : {40, 400, 1200, 3000, 7000, 15000}) f.armAt(sim::Fault::ErrorByte, n);
   }
@@ -76,27 +70,69 @@ SoakRun RunSoak(const std::string& drawing, std::size_t maxContours, bool faults
   s.fields.setText(kMain, "xFloatH", "4");
   s.fields.setChecked(kConfig, "cOhmic", false);
   EXPECT_TRUE(rig.Connect());
-  ReplaceJob(s.job, CorpusJob(s, drawing, maxContours));
+  ReplaceJob(s.job, ProcessedDrawing(s, drawing, maxContours));
   EXPECT_FALSE(s.job.Job.empty()) << drawing;
+  if (s.job.Job.empty()) return run;
   // The first contour starts 10 mm from the tool: the run is about cutting, not travel.
   const ContourPoint first = s.job.Job.front()[1];
   s.job.ProjectOriginX = std::max<std::int32_t>(0, s.job.MachinePosition.x + 1000 - first.x);
   s.job.ProjectOriginY = std::max<std::int32_t>(0, s.job.MachinePosition.y + 1000 - first.y);
 
+  // Frames written while the cable was out never reached the board.
+  std::size_t pulledAt = 0, pluggedAt = 0;
+  if (faults.unplugAtContour >= 0)
+    rig.host.onProcessEvents = [&] {
+      const JournalRecord& last = rig.controller->runner.journal().last();
+      if (pulledAt > 0 || last.contour < faults.unplugAtContour || last.vertex < 3) return;
+      rig.Control("unplug");
+      pulledAt = rig.watch->written.size();
+    };
   const auto t0 = std::chrono::steady_clock::now();
   rig.controller->runner.Start();
+  rig.host.onProcessEvents = nullptr;
+  double resumedAt = 0;
+  if (pulledAt > 0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (rig.Control("state").find("queue 0,") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+      ::poll(nullptr, 0, 20);
+    EXPECT_NE(rig.Control("plug").find("ok"), std::string::npos);
+    pluggedAt = rig.watch->written.size();
+    rig.controller->connection.Connect();
+    EXPECT_TRUE(rig.controller->link.state.LinkConnected);
+    rig.controller->connection.ReferencedAxes = 7;
+    rig.clock.skip(2000000);
+    resumedAt = static_cast<double>(rig.BoardMicros());
+    rig.controller->runner.Resume();
+    run.resumed = true;
+  }
   run.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   run.finished = std::find(rig.host.logPane.begin(), rig.host.logPane.end(), "Finish work OK") != rig.host.logPane.end() &&
                  s.job.CurrentContour == static_cast<std::int32_t>(s.job.Job.size());
   run.retries = rig.controller->link.state.RetryCount;
   run.retriesBy = rig.watch->retries;
   run.worstAttempt = rig.controller->link.state.WorstAttempt;
+  run.stray = rig.controller->link.state.StrayReplies;
   rig.StopServer();
 
+  auto& written = rig.watch->written;
+  if (pulledAt > 0) written.erase(written.begin() + static_cast<std::ptrdiff_t>(pulledAt),
+                                  written.begin() + static_cast<std::ptrdiff_t>(pluggedAt));
   const auto planned = rig.Planned();
   run.exchanges = static_cast<long>(planned.size());
   run.queued = QueuedCount(planned);
-  run.fault = CheckExactlyOnce(planned, rig.board().board().executed());
+  const auto& executed = rig.board().board().executed();
+  run.fault = CheckExactlyOnce(planned, executed);
+  run.torchAway = TorchOnAwayFromContours(executed, s.scales, s.job);
+  run.uncut = UncutContours(executed, s.scales, s.job);
+  if (run.resumed) {
+    std::size_t before = 0;
+    while (before < executed.size() && executed[before].startMicros < resumedAt) ++before;
+    const auto earlier = CutsInJob(std::vector<sim::ExecutedEntry>(executed.begin(), executed.begin() + before), 0,
+                                   s.scales, s.job);
+    const auto resumed = CutsInJob(executed, before, s.scales, s.job);
+    for (const CutMove& m : earlier)
+      run.cutTwice += AnyCutAt(resumed, {(m.from.x + m.to.x) / 2, (m.from.y + m.to.y) / 2});
+  }
   run.injected = rig.injected();
   run.requestsHit = rig.requestsHit();
   return run;
@@ -107,26 +143,30 @@ void Print(const char* title, const SoakRun& r) {
               r.finished ? "finished" : "NOT FINISHED", r.exchanges, r.queued, r.wallSeconds, r.worstAttempt);
   std::printf("%-10s injected: lost %ld, checksum %ld, late %ld, error byte %ld (%ld requests hit)\n", "",
               r.injected[0], r.injected[1], r.injected[2], r.injected[3], r.requestsHit);
+  std::printf("%-10s stray replies %ld%s\n", "", r.stray, r.resumed ? ", resumed once after the cable was pulled" : "");
   std::printf("%-10s retries %d:", "", r.retries);
   for (int k = 0; k < kRetryReasons; ++k)
     std::printf("%s %s %ld", k ? "," : "", RetryReasonName(static_cast<RetryReason>(k)), r.retriesBy[static_cast<std::size_t>(k)]);
   std::printf("\n");
 }
 
-// A real drawing cut through the terminal while the board loses, spoils and
-// delays replies and refuses a few requests: the job completes, and the board
-// carried out every request the program meant to send exactly once, in order.
-// CORVANE_SOAK_DRAWING and CORVANE_SOAK_CONTOURS make it the long run of
-// scripts/soak.sh.
+// A real drawing, processed with kerf and leads, cut through the terminal
+// while the board loses, spoils and delays replies and refuses a few
+// requests, with the cable pulled once in the middle and the job resumed:
+// the job completes, the board carried out every request the program meant to
+// send exactly once and in order, the torch was never on away from a
+// contour, every contour was cut and nothing twice but the resumed contour's
+// lead-in. CORVANE_SOAK_DRAWING and CORVANE_SOAK_CONTOURS make it the long
+// run of scripts/soak.sh.
 TEST(Soak, ACorpusJobOverAFaultyLinkRunsEveryRequestExactlyOnce) {
   const std::string drawing =
       EnvOr("CORVANE_SOAK_DRAWING", std::string(CORVANE_CORPUS_DIR) + "/dxf/cinvaram__arm_angle_x4.dxf");
-  const std::size_t contours = std::stoul(EnvOr("CORVANE_SOAK_CONTOURS", "3"));
+  const std::size_t contours = std::stoul(EnvOr("CORVANE_SOAK_CONTOURS", "4"));
   const std::uint64_t seed = std::stoull(EnvOr("CORVANE_SOAK_SEED", "7"));
 
-  const SoakRun clean = RunSoak(drawing, contours, false, seed);
+  const SoakRun clean = RunSoak(drawing, contours, {}, seed);
   Print("no faults", clean);
-  const SoakRun faulty = RunSoak(drawing, contours, true, seed);
+  const SoakRun faulty = RunSoak(drawing, contours, {true, static_cast<int>(contours / 2)}, seed);
   Print("faults", faulty);
   std::printf("soak: wall time with faults %.2f x the run without\n",
               clean.wallSeconds > 0 ? faulty.wallSeconds / clean.wallSeconds : 0.0);
@@ -134,7 +174,11 @@ TEST(Soak, ACorpusJobOverAFaultyLinkRunsEveryRequestExactlyOnce) {
   for (const SoakRun* r : {&clean, &faulty}) {
     EXPECT_TRUE(r->finished);
     EXPECT_EQ(r->fault, "");
+    EXPECT_EQ(r->torchAway, "");
+    EXPECT_EQ(r->uncut, std::vector<int>{});
   }
+  EXPECT_TRUE(faulty.resumed);
+  EXPECT_LE(faulty.cutTwice, 2) << "nothing cut a second time but the lead-in of the resumed contour";
   long injected = 0;
   for (long n : faulty.injected) injected += n;
   EXPECT_GT(injected, 0) << "no fault was injected: the run proves nothing";

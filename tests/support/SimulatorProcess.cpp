@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "link/PtyDevice.h"
+
 namespace corvane::testing {
 namespace {
 
@@ -58,27 +60,7 @@ bool SimulatorProcess::ready() {
 }
 
 std::string AskSimulator(const std::string& controlPath, const std::string& line) {
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, controlPath.c_str(), sizeof address.sun_path - 1);
-  std::string answer;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-    const std::string text = line + "\n";
-    if (::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size())) {
-      char buffer[4096];
-      while (answer.find("ok\n") == std::string::npos &&
-             answer.find("error\n") == std::string::npos) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 5000) <= 0) break;
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) break;
-        answer.append(buffer, static_cast<std::size_t>(n));
-      }
-    }
-  }
-  ::close(fd);
-  return answer;
+  return AskSimulatorControl(controlPath, line);
 }
 
 std::string SimulatorProcess::control(const std::string& line) { return AskSimulator(control_, line); }
