@@ -24,6 +24,11 @@ std::int32_t MachineCommands::ToSteps(double hundredths, double scale) {
 }
 
 bool MachineCommands::Send(std::uint8_t code) {
+  // Whatever sends it (a move, the torch, a dwell, the idle wait's sequence
+  // end), a queued command never finds the board's queue at the throttle fill.
+  const wire::CommandInfo* info = wire::FindCommand(code);
+  if (info && info->dispatch == wire::Dispatch::Queued && link_.state.QueueFill >= kThrottleFill)
+    HoldWhileFull();
   link_.request.command = code;
   const bool wasConnected = link_.state.LinkConnected;
   const bool sent = link_.Exchange();
@@ -169,6 +174,10 @@ void MachineCommands::QueueThrottle() {
   const std::int32_t n = ThrottleCount++;
   if (!bit20() && link_.state.QueueFill < kThrottleFill && (n + 1) % kThrottlePollEvery != 0)
     return;
+  HoldWhileFull();
+}
+
+void MachineCommands::HoldWhileFull() {
   do {
     const std::int32_t m = ThrottleCount++;
     if (!MachineUi::Ask(ui.pathViewSuspended) && ((m + 1) % 3 == 0 || bit20())) PollStatus();

@@ -96,6 +96,9 @@ class MachineCommands {
 
  private:
   bool bit20() const;
+  // Polls (every third pass) and lets the UI run until the queue drains below
+  // the throttle fill, a stop comes or the link is gone.
+  void HoldWhileFull();
   void ApplyStatusA();
   void ApplyStatusB();
   void TakeMaterialHeight(std::int32_t report);
