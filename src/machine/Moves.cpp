@@ -30,6 +30,11 @@ constexpr std::int32_t kBacklashPauseMillis = 300;
 std::int32_t Round(double v) { return static_cast<std::int32_t>(std::lround(v)); }
 double Distance(std::int32_t a, std::int32_t b) { return std::fabs(double(a) - double(b)); }
 
+// How the board ramps between its levels at a ramp setting.
+PlannerRamps BoardRamps(const System& s, std::int32_t ramp) {
+  return PlannerRamps(s.scales, s.speeds, ramp, false);
+}
+
 // A move in motor steps, X, Y, Z and A. The board paces it by its leading
 // axis, the one making the most steps, and brakes over that axis's steps.
 struct StepMove {
@@ -120,7 +125,7 @@ void Moves::MoveXY(std::int32_t x, std::int32_t y, std::int32_t speed, bool ramp
       SendAt(wire::cmd::kStartLevel, low);
       const StepMove steps(last, {x, y, last.z, last.a}, sc);
       const RampedSplit split =
-          SplitRampedMove(steps.lead(), level(speed), low, commands_.LastRamp);
+          SplitRampedMove(steps.lead(), level(speed), low, BoardRamps(system_, commands_.LastRamp));
       if (split.peak > low) {
         const auto at = steps.brakingPoint(split.brakeSteps);
         link_.request.p[0] = at[0];
@@ -174,7 +179,8 @@ void Moves::MoveZ(std::int32_t z, std::int32_t speed) {
   int peak = hi;
   if (lo < hi) {
     const StepMove steps(last, {last.x, last.y, z, last.a}, system_.scales);
-    const RampedSplit split = SplitRampedMove(steps.lead(), hi, lo, commands_.LastRamp);
+    const RampedSplit split =
+        SplitRampedMove(steps.lead(), hi, lo, BoardRamps(system_, commands_.LastRamp));
     peak = split.peak;
     SendAt(wire::cmd::kStartLevel, lo);
     if (peak > lo) {
@@ -206,7 +212,7 @@ void Moves::MoveZAboveMaterial(std::int32_t h) {
   const int hi = SpeedLevel(maxZ, system_.speeds.Z);
   const int lo = SpeedLevel(FieldSpeed(system_, kConfig, "xFeedMinZ"), system_.speeds.Z);
   const RampedSplit split = SplitRampedMove(std::llround(Distance(h, LastContactOffset) * sz), hi,
-                                            lo, commands_.LastRamp);
+                                            lo, BoardRamps(system_, commands_.LastRamp));
   double brake = double(split.brakeSteps);
   if (h < LastContactOffset) brake = -brake;
   if (!ThrottleUnlessStopped()) return;
@@ -292,7 +298,7 @@ void Moves::QueueXYZA(std::int32_t x, std::int32_t y, std::int32_t z, bool rampe
   const int lo = SpeedLevel(FieldSpeed(system_, kConfig, lead.safetySpeed), *lead.table);
   const std::int32_t ramp = FieldInteger(system_, kConfig, lead.ramp);
   const StepMove steps(last, target, sc);
-  const RampedSplit split = SplitRampedMove(steps.lead(), hi, lo, ramp);
+  const RampedSplit split = SplitRampedMove(steps.lead(), hi, lo, BoardRamps(system_, ramp));
   const int peak = split.peak;
   SendRamp(ramp);
   if (lo < peak) {

@@ -43,10 +43,10 @@ int PeakLevel(double distanceSteps, int highLevel, int lowLevel, std::int32_t ac
 }
 
 RampedSplit SplitRampedMove(std::int64_t leadSteps, int highLevel, int lowLevel,
-                            std::int32_t accel) {
-  int peak = PeakLevel(static_cast<double>(leadSteps), highLevel, lowLevel, accel, false);
+                            const PlannerRamps& ramps) {
+  int peak = PeakLevel(static_cast<double>(leadSteps), highLevel, lowLevel, ramps.accel(), false);
   for (; peak > lowLevel; --peak) {
-    const auto brake = static_cast<std::int64_t>(std::ceil(BrakeSteps(peak, lowLevel, accel)));
+    const auto brake = static_cast<std::int64_t>(std::ceil(ramps.BrakeSteps(peak, lowLevel)));
     if (brake < leadSteps) return {peak, brake};
   }
   return {peak, 0};

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "model/JobModel.h"
+#include "model/PlannerRamps.h"
 #include "model/SpeedTables.h"
 
 namespace corvane {
@@ -39,9 +40,12 @@ struct RampedSplit {
 };
 // The split of a move of `leadSteps` steps of its leading axis, in the levels
 // the board is sent for that axis: the peak of PeakLevel, lowered while the
-// board could not walk down from it to `lowLevel` within the move.
+// board could not walk down from it to `lowLevel` within the move. The braking
+// is the board's (`ramps`' BrakeSteps): one ramp period at every level it
+// passes, which RampSteps leaves out below five levels, the ramps short moves
+// end with.
 RampedSplit SplitRampedMove(std::int64_t leadSteps, int highLevel, int lowLevel,
-                            std::int32_t accel);
+                            const PlannerRamps& ramps);
 
 // Ramp distance (0.01 mm) between two pipe speeds, walked in 2 % speed steps.
 std::int32_t SpeedRampLength(std::int32_t high, std::int32_t low, std::int32_t accel);

@@ -73,14 +73,6 @@ std::int32_t RampSteps(int high, int low, std::int32_t accel, bool pipeMode) {
   return static_cast<std::int32_t>(std::lround(sum));
 }
 
-double BrakeSteps(int high, int low, std::int32_t accel) {
-  high = std::min(high, kSpeedLevels - 1);
-  const auto& d = Dividers();
-  double sum = 0;
-  for (int k = std::max(low, 0) + 1; k <= high; ++k) sum += accel * 720.0 / (d[k] + 1.0);
-  return sum;
-}
-
 std::int32_t RampLength(std::int32_t highSpeed, std::int32_t lowSpeed, std::int32_t accel,
                         const SpeedTables& tables, const AxisScales& scales, bool pipeMode) {
   const std::int32_t steps =

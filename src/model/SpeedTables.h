@@ -51,11 +51,6 @@ SpeedTables BuildSpeedTables(const AxisScales& scales);
 int SpeedLevel(std::int32_t speed, const SpeedTable& table);
 // Motor steps covered while changing between two levels; 0 for fewer than 5 levels.
 std::int32_t RampSteps(int high, int low, std::int32_t accel, bool pipeMode);
-// Motor steps of a move's leading axis while the board walks its level down
-// from `high` to `low`: it runs one ramp period (accel × 100 µs) at every level
-// above `low`, however few there are. RampSteps leaves ramps of fewer than five
-// levels out, and those are what short moves end with.
-double BrakeSteps(int high, int low, std::int32_t accel);
 // Ramp distance in 0.01 mm between two XY speeds.
 std::int32_t RampLength(std::int32_t highSpeed, std::int32_t lowSpeed, std::int32_t accel,
                         const SpeedTables& tables, const AxisScales& scales, bool pipeMode);

@@ -308,7 +308,8 @@ TEST_F(MovesTest, FourAxisMovesAreLedByTheLongestAxisXFirst) {
   const auto xyza = tap.requestsWithCommand(cmd::kXyzaMove);
   ASSERT_EQ(xyza.size(), 2u);
   const int hi = levelX(2540), lo = levelX(762);
-  const RampedSplit split = SplitRampedMove(32000, hi, lo, 20);
+  const RampedSplit split =
+      SplitRampedMove(32000, hi, lo, PlannerRamps(system->scales, system->speeds, 20, false));
   EXPECT_EQ(xyza[0].p[4], split.peak);
   EXPECT_GT(split.peak, lo);
   EXPECT_GE(split.brakeSteps, BrakeSteps(split.peak, lo, 20));
