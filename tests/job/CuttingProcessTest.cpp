@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "job/JobFixture.h"
 #include "model/Geometry.h"
@@ -190,6 +192,40 @@ TEST_F(CuttingProcessTest, TheTorchGoesOffWhereTheLeadOutBegins) {
                                   [](const auto& e) { return e.request.command == cmd::kXyLine; });
     EXPECT_NEAR(end->to[0] / sc.SX - system->job.ProjectOriginX, c.contour.back().x, 1);
     EXPECT_NEAR(end->to[1] / sc.SY - system->job.ProjectOriginY, c.contour.back().y, 1);
+  }
+}
+
+// A depth that is no whole number of pass depths: the passes go down by the
+// pass depth and the last one to the depth itself, unless what is left is
+// within 0.05 mm of it.
+TEST_F(CuttingProcessTest, MillingEndsWithAPassToTheDepthWhereThePassesDoNotDivideIt) {
+  tick(kConfig, "cSpec1a");
+  board().board().machine().layout().floatingTravel = 8000;  // a spindle, no floating head to trip
+  struct Case {
+    const char* depth;
+    const char* pass;
+    std::vector<std::int32_t> levels;  // below the surface, 0.01 mm
+  };
+  const Case cases[] = {
+      {"10", "3", {300, 600, 900, 1000}},
+      {"9.1", "3", {300, 600, 900, 910}},
+      {"9.03", "3", {300, 600, 900}},  // 0.03 mm left: no pass for it
+      {"2", "3", {200}},
+  };
+  const std::int32_t surface = system->job.ProjectOriginZ;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.depth) + " mm in passes of " + c.pass);
+    board().board().clearExecuted();
+    set(kMain, "xDepth", c.depth);
+    set(kMain, "xDepthP", c.pass);
+    Cut(Square(0, 0, 5000));
+    std::vector<std::int32_t> passes;
+    for (const auto& e : executedWith(cmd::kXyLine)) {
+      const auto z = static_cast<std::int32_t>(std::lround(e.from[2] / system->scales.SZ));
+      if (z < surface && (passes.empty() || passes.back() != surface - z))
+        passes.push_back(surface - z);
+    }
+    EXPECT_EQ(passes, c.levels);
   }
 }
 
