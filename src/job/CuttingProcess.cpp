@@ -26,6 +26,9 @@ constexpr std::int32_t kNoThc = 100000;  // a threshold no move reaches
 constexpr std::int64_t kPointingSquare = 200;  // 2 mm: small enough to point instead of cut
 constexpr std::int32_t kArcRestart = 100;
 constexpr std::int32_t kMillingLiftSlack = 100, kMillingApproach = 50, kMillingLastPass = 5;
+// 0.01 mm at 1 mm/min takes 0.6 s.
+constexpr double kMicrosPerUnitAtOneMmPerMin = 600000;
+constexpr double kLongestCutMicros = MachineCommands::kRunOutMicros / 2.0;
 
 }  // namespace
 
@@ -257,8 +260,24 @@ void CuttingProcess::TravelAlong(const Plan& plan) {
     if (system_.rotary.active)
       RotaryMove(plan, r);
     else
-      moves_.MoveXY(plan.ox + r.x, plan.oy + r.y, r.speed, false);
+      CutTo(plan.ox + r.x, plan.oy + r.y, r.speed);
     if (system_.StopRequested) break;
+  }
+}
+
+// Should the program die, the board runs out what it holds: the queue is
+// held to MachineCommands::kRunOutMicros while the torch burns, and no single
+// cutting move may last long enough to go past that on its own.
+void CuttingProcess::CutTo(std::int32_t x, std::int32_t y, std::int32_t speed) {
+  const AxisPosition from = system_.job.LastCommanded;
+  const double dx = double(x) - from.x, dy = double(y) - from.y;
+  const double micros = std::hypot(dx, dy) * kMicrosPerUnitAtOneMmPerMin / std::max(speed, 1);
+  const int pieces = std::max(1, static_cast<int>(std::ceil(micros / kLongestCutMicros)));
+  for (int i = 1; i <= pieces; ++i) {
+    const double k = double(i) / pieces;
+    moves_.MoveXY(static_cast<std::int32_t>(std::lround(from.x + dx * k)),
+                  static_cast<std::int32_t>(std::lround(from.y + dy * k)), speed, false);
+    if (system_.StopRequested) return;
   }
 }
 

@@ -62,6 +62,8 @@ class CuttingProcess {
   void Pierce(const Plan& plan);
   void CutPass(const Plan& plan, std::int32_t& passLevel);
   void TravelAlong(const Plan& plan);
+  // One cutting move of the plan, in pieces short enough for the run-out.
+  void CutTo(std::int32_t x, std::int32_t y, std::int32_t speed);
   void TorchOn();
   void TorchOff();
   bool MarkOnly() const;

@@ -14,6 +14,9 @@ namespace {
 constexpr std::int32_t kArcWaitParameter = 2;
 constexpr std::int32_t kOfflineDwellSliceMillis = 95;
 constexpr std::int32_t kIdlePollMillis = 5;
+constexpr std::int32_t kRunOutPollMillis = 5;
+// Board time left in the queue at which anything is sent: a few polls.
+constexpr std::int64_t kRefillMicros = 4 * kRunOutPollMillis * 1000;
 }  // namespace
 
 MachineCommands::MachineCommands(System& system, ControllerLink& link)
@@ -24,9 +27,24 @@ std::int32_t MachineCommands::ToSteps(double hundredths, double scale) {
 }
 
 bool MachineCommands::Send(std::uint8_t code) {
+  // Whatever sends it (a move, the torch, a dwell, the idle wait's sequence
+  // end), a queued command never finds the board's queue at the throttle fill.
+  const wire::CommandInfo* info = wire::FindCommand(code);
+  const bool queued = info && info->dispatch == wire::Dispatch::Queued;
+  const bool stopped = system_.StopRequested;
+  if (queued && queuedTime_.torchOn()) HoldForRunOut(code);
+  if (queued && link_.state.QueueFill >= kThrottleFill) HoldWhileFull();
+  // A stop (the operator's, an alarm, a restarted board) that came while the
+  // command waited for room ends what it belonged to: it is not sent.
+  if (!stopped && system_.StopRequested) return false;
   link_.request.command = code;
   const bool wasConnected = link_.state.LinkConnected;
   const bool sent = link_.Exchange();
+  if (sent) {
+    const std::int64_t now = system_.clock.nowMicros();
+    queuedTime_.Sent(link_.request, queued, now);
+    queuedTime_.Reported(link_.state.QueueFill, now);
+  }
   // A board lost in the middle of a job stops the job where it is: carrying on
   // as a simulation would report a sheet as cut that never was.
   if (wasConnected && !link_.state.LinkConnected && system_.Busy && !system_.StopRequested) {
@@ -169,6 +187,10 @@ void MachineCommands::QueueThrottle() {
   const std::int32_t n = ThrottleCount++;
   if (!bit20() && link_.state.QueueFill < kThrottleFill && (n + 1) % kThrottlePollEvery != 0)
     return;
+  HoldWhileFull();
+}
+
+void MachineCommands::HoldWhileFull() {
   do {
     const std::int32_t m = ThrottleCount++;
     if (!MachineUi::Ask(ui.pathViewSuspended) && ((m + 1) % 3 == 0 || bit20())) PollStatus();
@@ -176,6 +198,27 @@ void MachineCommands::QueueThrottle() {
     // A lost link keeps the last fill it reported, which can no longer drain.
   } while (link_.state.LinkConnected && link_.state.QueueFill >= kThrottleFill &&
            !system_.StopRequested);
+}
+
+void MachineCommands::HoldForRunOut(std::uint8_t code) {
+  wire::ControllerRequest next = link_.request;
+  next.command = code;
+  const std::int64_t adds = queuedTime_.MicrosOf(next);
+  if (adds == 0) return;
+  for (;;) {
+    const std::int64_t left = queuedTime_.LeftMicros(system_.clock.nowMicros());
+    // A command longer than the run-out on its own goes out as the queue is
+    // about to run dry: waiting longer would only stop the torch on the sheet.
+    if (left <= kRefillMicros || left + adds <= kRunOutMicros) return;
+    if (!link_.state.LinkConnected || system_.StopRequested) return;
+    ProcessEvents();
+    system_.clock.sleepMillis(kRunOutPollMillis);
+    // Both reads after the events: what happened meanwhile (a restarted
+    // board's power-up mark, a stop bit) is known before anything is sent.
+    ReadStatusA();
+    ReadStatusB();
+    MachineUi::Call(ui.redrawStatusPanel);
+  }
 }
 
 void MachineCommands::WaitIdle() {

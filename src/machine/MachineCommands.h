@@ -6,6 +6,7 @@
 #include "machine/MachineFields.h"
 #include "machine/MachineStatus.h"
 #include "machine/MachineUi.h"
+#include "machine/QueuedBoardTime.h"
 
 namespace corvane {
 
@@ -39,6 +40,9 @@ class MachineCommands {
  public:
   static constexpr int kThrottlePollEvery = 26;
   static constexpr std::int32_t kThrottleFill = 2300;
+  // While the torch burns the board holds no more than this much work in its
+  // queue, so a program that dies leaves the torch running no longer.
+  static constexpr std::int64_t kRunOutMicros = 1000000;
 
   MachineCommands(System& system, ControllerLink& link);
 
@@ -96,6 +100,12 @@ class MachineCommands {
 
  private:
   bool bit20() const;
+  // Polls (every third pass) and lets the UI run until the queue drains below
+  // the throttle fill, a stop comes or the link is gone.
+  void HoldWhileFull();
+  // Holds a command that takes board time while the torch burns and the queue
+  // would hold more than kRunOutMicros with it.
+  void HoldForRunOut(std::uint8_t code);
   void ApplyStatusA();
   void ApplyStatusB();
   void TakeMaterialHeight(std::int32_t report);
@@ -104,6 +114,7 @@ class MachineCommands {
   void ProcessEvents();
   System& system_;
   ControllerLink& link_;
+  QueuedBoardTime queuedTime_;
 };
 
 }  // namespace corvane

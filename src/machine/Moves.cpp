@@ -1,6 +1,7 @@
 #include "machine/Moves.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -28,6 +29,38 @@ constexpr std::int32_t kBacklashPauseMillis = 300;
 
 std::int32_t Round(double v) { return static_cast<std::int32_t>(std::lround(v)); }
 double Distance(std::int32_t a, std::int32_t b) { return std::fabs(double(a) - double(b)); }
+
+// How the board ramps between its levels at a ramp setting.
+PlannerRamps BoardRamps(const System& s, std::int32_t ramp) {
+  return PlannerRamps(s.scales, s.speeds, ramp, false);
+}
+
+// A move in motor steps, X, Y, Z and A. The board paces it by its leading
+// axis, the one making the most steps, and brakes over that axis's steps.
+struct StepMove {
+  std::array<std::int32_t, 4> from, to;
+
+  StepMove(const AxisPosition& a, const AxisPosition& b, const AxisScales& sc)
+      : from{MachineCommands::ToSteps(a.x, sc.SX), MachineCommands::ToSteps(a.y, sc.SY),
+             MachineCommands::ToSteps(a.z, sc.SZ), a.a},
+        to{MachineCommands::ToSteps(b.x, sc.SX), MachineCommands::ToSteps(b.y, sc.SY),
+           MachineCommands::ToSteps(b.z, sc.SZ), b.a} {}
+
+  std::int64_t lead() const {
+    std::int64_t steps = 0;
+    for (std::size_t i = 0; i < from.size(); ++i)
+      steps = std::max<std::int64_t>(steps, std::llabs(std::int64_t{to[i]} - from[i]));
+    return steps;
+  }
+  // Where the leading axis has `brake` steps left.
+  std::array<std::int32_t, 4> brakingPoint(std::int64_t brake) const {
+    const double k = double(lead() - brake) / double(lead());
+    std::array<std::int32_t, 4> at{};
+    for (std::size_t i = 0; i < from.size(); ++i)
+      at[i] = static_cast<std::int32_t>(std::llround(from[i] + (double(to[i]) - from[i]) * k));
+    return at;
+  }
+};
 
 }  // namespace
 
@@ -81,21 +114,24 @@ void Moves::MoveXY(std::int32_t x, std::int32_t y, std::int32_t speed, bool ramp
   if (ramped && system_.Busy) ThcLatched = false;
 
   const std::int32_t safe = FieldSpeed(system_, kConfig, "xFeedMinXY");
-  const int hi = SpeedLevel(speed, tables.X), lo = SpeedLevel(safe, tables.X);
+  const int lo = SpeedLevel(safe, tables.X);
   if (!ThrottleUnlessStopped()) return;
   const auto level = [&](std::int32_t v) { return MoveLevel(last, x, y, v, sc, tables); };
 
   if (ramped && Connected()) {
     if (safe < speed) {
-      SendAt(wire::cmd::kStartLevel, level(safe));
-      const double d = std::round(std::hypot(Distance(last.x, x), Distance(last.y, y)));
-      const double s = std::min(sc.SX, sc.SY);
-      const int peak = PeakLevel(std::round(d * s), hi, lo, commands_.LastRamp, false);
-      const double brake = std::round(RampSteps(peak, lo, commands_.LastRamp, false) / s);
-      const double k = 1 - brake / (d + 1);
-      link_.request.p[0] = MachineCommands::ToSteps(last.x + std::round(double(x) - last.x) * k, sc.SX);
-      link_.request.p[1] = MachineCommands::ToSteps(last.y + (double(y) - last.y) * k, sc.SY);
-      SendAt(wire::cmd::kXyLine, level(tables.X[static_cast<std::size_t>(peak)]));
+      // Braked in the levels sent, which the board applies to the axis making more steps.
+      const int low = level(safe);
+      SendAt(wire::cmd::kStartLevel, low);
+      const StepMove steps(last, {x, y, last.z, last.a}, sc);
+      const RampedSplit split =
+          SplitRampedMove(steps.lead(), level(speed), low, BoardRamps(system_, commands_.LastRamp));
+      if (split.peak > low) {
+        const auto at = steps.brakingPoint(split.brakeSteps);
+        link_.request.p[0] = at[0];
+        link_.request.p[1] = at[1];
+        SendAt(wire::cmd::kXyLine, split.peak);
+      }
       speed = std::min(speed, safe);
     } else {
       SendAt(wire::cmd::kStartLevel, level(speed));
@@ -142,13 +178,15 @@ void Moves::MoveZ(std::int32_t z, std::int32_t speed) {
 
   int peak = hi;
   if (lo < hi) {
-    const double d = Distance(last.z, z);
-    peak = PeakLevel(std::round(d * sz), hi, lo, commands_.LastRamp, false);
-    const double brake = std::round(RampSteps(peak, lo, commands_.LastRamp, false) / sz);
+    const StepMove steps(last, {last.x, last.y, z, last.a}, system_.scales);
+    const RampedSplit split =
+        SplitRampedMove(steps.lead(), hi, lo, BoardRamps(system_, commands_.LastRamp));
+    peak = split.peak;
     SendAt(wire::cmd::kStartLevel, lo);
-    const double k = d > 0 ? 1 - brake / d : 0.01;
-    link_.request.p[2] = MachineCommands::ToSteps((double(z) - last.z) * k + last.z, sz);
-    SendAt(wire::cmd::kZMove, peak);
+    if (peak > lo) {
+      link_.request.p[2] = steps.brakingPoint(split.brakeSteps)[2];
+      SendAt(wire::cmd::kZMove, peak);
+    }
   } else {
     SendAt(wire::cmd::kStartLevel, hi);
   }
@@ -173,16 +211,18 @@ void Moves::MoveZAboveMaterial(std::int32_t h) {
   SendRamp(FieldInteger(system_, kConfig, "eAccZ"));
   const int hi = SpeedLevel(maxZ, system_.speeds.Z);
   const int lo = SpeedLevel(FieldSpeed(system_, kConfig, "xFeedMinZ"), system_.speeds.Z);
-  const int peak = PeakLevel(std::round(Distance(h, LastContactOffset) * sz), hi, lo,
-                             commands_.LastRamp, false);
-  double brake = RampSteps(peak, lo, commands_.LastRamp, false);
+  const RampedSplit split = SplitRampedMove(std::llround(Distance(h, LastContactOffset) * sz), hi,
+                                            lo, BoardRamps(system_, commands_.LastRamp));
+  double brake = double(split.brakeSteps);
   if (h < LastContactOffset) brake = -brake;
   if (!ThrottleUnlessStopped()) return;
 
   if (Connected()) {
     SendAt(wire::cmd::kStartLevel, lo);
-    link_.request.p[2] = Round(h * sz - brake);
-    SendAt(wire::cmd::kZAboveMaterial, peak);
+    if (split.peak > lo) {
+      link_.request.p[2] = Round(h * sz - brake);
+      SendAt(wire::cmd::kZAboveMaterial, split.peak);
+    }
   }
   SendRamp(commands_.LastRamp);
   link_.request.p[2] = Round(h * sz);
@@ -197,24 +237,21 @@ void Moves::MoveZAboveMaterial(std::int32_t h) {
 
 namespace {
 
-// The axis that travels furthest sets the speeds and the braking of a
-// four-axis move: its fields, its table and its scale.
+// The axis that travels furthest sets the speeds of a four-axis move: its
+// fields and its table. The braking follows the board, which paces the move
+// by the axis making the most steps.
 struct LeadingAxis {
   const char* safetySpeed;
   const char* maxSpeed;
   const char* ramp;
   const SpeedTable* table;
-  double scale;
-  double distance;
 };
 
 LeadingAxis ChooseLeader(const System& s, double dX, double dY, double dZ, double dA) {
-  const AxisScales& sc = s.scales;
-  if (dX >= dY && dX >= dZ && dX >= dA)
-    return {"xFeedMinXY", "xFeedMaxXY", "eAccXY", &s.speeds.X, sc.SX, dX};
-  if (dY >= dZ && dY >= dA) return {"xFeedMinXY", "xFeedMaxXY", "eAccXY", &s.speeds.X, sc.SY, dY};
-  if (dZ < dA) return {"xFeedMinA", "xFeedMaxA", "eAccA", &s.speeds.A, sc.SA, dA};
-  return {"xFeedMinZ", "xFeedMaxZ", "eAccZ", &s.speeds.Z, sc.SZ, dZ};
+  if (dX >= dY && dX >= dZ && dX >= dA) return {"xFeedMinXY", "xFeedMaxXY", "eAccXY", &s.speeds.X};
+  if (dY >= dZ && dY >= dA) return {"xFeedMinXY", "xFeedMaxXY", "eAccXY", &s.speeds.X};
+  if (dZ < dA) return {"xFeedMinA", "xFeedMaxA", "eAccA", &s.speeds.A};
+  return {"xFeedMinZ", "xFeedMaxZ", "eAccZ", &s.speeds.Z};
 }
 
 }  // namespace
@@ -260,18 +297,14 @@ void Moves::QueueXYZA(std::int32_t x, std::int32_t y, std::int32_t z, bool rampe
   const int hi = SpeedLevel(std::min(speed, FieldSpeed(system_, kConfig, lead.maxSpeed)), *lead.table);
   const int lo = SpeedLevel(FieldSpeed(system_, kConfig, lead.safetySpeed), *lead.table);
   const std::int32_t ramp = FieldInteger(system_, kConfig, lead.ramp);
-  const int peak = PeakLevel(std::round(lead.distance * lead.scale), hi, lo, ramp, false);
-  const double brake = std::round(RampSteps(peak, lo, ramp, false) / lead.scale);
-  const double k = 1 - brake / (lead.distance + 1);
+  const StepMove steps(last, target, sc);
+  const RampedSplit split = SplitRampedMove(steps.lead(), hi, lo, BoardRamps(system_, ramp));
+  const int peak = split.peak;
   SendRamp(ramp);
   if (lo < peak) {
     SendAt(wire::cmd::kStartLevel, lo);
-    const AxisPosition start = last;
-    const auto at = [k](std::int32_t from, std::int32_t to) { return from + (double(to) - from) * k; };
-    link_.request.p[0] = MachineCommands::ToSteps(at(start.x, x), sc.SX);
-    link_.request.p[1] = MachineCommands::ToSteps(at(start.y, y), sc.SY);
-    link_.request.p[2] = MachineCommands::ToSteps(at(start.z, z), sc.SZ);
-    link_.request.p[3] = Round(at(start.a, a));
+    const auto at = steps.brakingPoint(split.brakeSteps);
+    for (std::size_t i = 0; i < at.size(); ++i) link_.request.p[i] = at[i];
     if (SendAt(wire::cmd::kXyzaMove, peak))
       last = target;
     else

@@ -42,6 +42,16 @@ int PeakLevel(double distanceSteps, int highLevel, int lowLevel, std::int32_t ac
   return highLevel;
 }
 
+RampedSplit SplitRampedMove(std::int64_t leadSteps, int highLevel, int lowLevel,
+                            const PlannerRamps& ramps) {
+  int peak = PeakLevel(static_cast<double>(leadSteps), highLevel, lowLevel, ramps.accel(), false);
+  for (; peak > lowLevel; --peak) {
+    const auto brake = static_cast<std::int64_t>(std::ceil(ramps.BrakeSteps(peak, lowLevel)));
+    if (brake < leadSteps) return {peak, brake};
+  }
+  return {peak, 0};
+}
+
 // One 2 % speed step up; below 25 mm/min rounding alone would never move the speed.
 static std::int64_t NextSpeedUp(std::int64_t v) { return std::max<std::int64_t>(v + 1, std::llround(static_cast<double>(v) * 1.02)); }
 // One 2 % speed step down, always by at least 1.

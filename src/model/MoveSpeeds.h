@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "model/JobModel.h"
+#include "model/PlannerRamps.h"
 #include "model/SpeedTables.h"
 
 namespace corvane {
@@ -29,6 +30,22 @@ int ShareLevel(std::int32_t speed, double share, const SpeedTables& speeds);
 
 // Highest level a move of `distanceSteps` can reach when half of it must hold the ramp down to `lowLevel`.
 int PeakLevel(double distanceSteps, int highLevel, int lowLevel, std::int32_t accel, bool pipeMode);
+
+// A ramped move sent as two commands: the first at `peak` up to where
+// `brakeSteps` of the leading axis are left, the second at the safety level.
+// `peak` not above the safety level: the move goes out whole at it.
+struct RampedSplit {
+  int peak = 0;
+  std::int64_t brakeSteps = 0;
+};
+// The split of a move of `leadSteps` steps of its leading axis, in the levels
+// the board is sent for that axis: the peak of PeakLevel, lowered while the
+// board could not walk down from it to `lowLevel` within the move. The braking
+// is the board's (`ramps`' BrakeSteps): one ramp period at every level it
+// passes, which RampSteps leaves out below five levels, the ramps short moves
+// end with.
+RampedSplit SplitRampedMove(std::int64_t leadSteps, int highLevel, int lowLevel,
+                            const PlannerRamps& ramps);
 
 // Ramp distance (0.01 mm) between two pipe speeds, walked in 2 % speed steps.
 std::int32_t SpeedRampLength(std::int32_t high, std::int32_t low, std::int32_t accel);

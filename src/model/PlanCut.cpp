@@ -310,7 +310,9 @@ std::optional<std::size_t> MarkTailZone(CNCpath2& plan, std::int32_t zone, doubl
       moved = d;
     }
   }
-  for (std::size_t i = d; i < plan.size(); ++i) plan[i].angle = marker;
+  // A record carries the marker when the line ending at it lies in the zone:
+  // the cut runs on until the zone's start, the new record where it splits a line.
+  for (std::size_t i = moved ? d + 1 : d; i < plan.size(); ++i) plan[i].angle = marker;
   return moved;
 }
 

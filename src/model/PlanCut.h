@@ -21,8 +21,9 @@ std::int32_t AntiDiveLength(const PlannerSettings& s);
 // Length of the lead-out zone in which the torch is already off; 0 without a second lead-out.
 std::int32_t LeadOutLength(const PlannerSettings& s);
 
-// Marks the tail of a plan that is `zone` long with `marker`, moving the record where
-// the zone begins onto its exact start (a copy of the old record follows it). Returns
+// Marks the tail of a plan that is `zone` long with `marker`: every record whose line
+// ends inside it. Where the zone begins inside a line, the record ending that line is
+// moved onto the zone's exact start, unmarked, and a marked copy of it follows. Returns
 // the index of that zone start when one was placed.
 std::optional<std::size_t> MarkTailZone(CNCpath2& plan, std::int32_t zone, double marker,
                                         const PlanContext& ctx);

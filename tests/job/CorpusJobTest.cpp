@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "import/DrawingFile.h"
+#include "job/CorpusDrawing.h"
 #include "job/JobFixture.h"
 #include "model/Geometry.h"
 #include "model/JobNormalise.h"
@@ -13,25 +13,6 @@ namespace {
 namespace cmd = wire::cmd;
 constexpr Window kMain = Window::Main;
 constexpr Window kConfig = Window::Configuration;
-
-// A drawing by someone else, read with the program's reader: every path of
-// more than one vertex becomes a cutting contour.
-tCNCPath ReadJob(System& system, const std::string& file) {
-  TPaths paths;
-  TDXF dxf;
-  const DrawingLoad load = ReadDrawingFile(file, DrawingFormatFor(file), ImportOptions{}, system.parser,
-                                           system.log, paths, dxf, true);
-  EXPECT_TRUE(load.ok) << load.error;
-  tCNCPath job;
-  for (const TPath& path : paths) {
-    if (path.size() < 3) continue;
-    CNCpath contour{{kKindCut, 0}};
-    for (std::size_t i = 1; i < path.size(); ++i)
-      contour.push_back({static_cast<std::int32_t>(path[i].X), static_cast<std::int32_t>(path[i].Y)});
-    job.push_back(std::move(contour));
-  }
-  return job;
-}
 
 // One contour's part of the board's record, split at the torch switching off.
 struct ContourRecord {
@@ -72,7 +53,7 @@ TEST_P(CorpusJob, ARealDrawingIsCutOnThePlannedPath) {
   fx.set(kConfig, "xFeedMaxXY", "8000");
   fx.set(kMain, "xFeed", "3000");
   fx.tick(kConfig, "cOhmic");
-  ReplaceJob(fx.system->job, ReadJob(*fx.system, file));
+  ReplaceJob(fx.system->job, ReadCorpusJob(*fx.system, file));
   const tCNCPath& job = fx.system->job.Job;
   ASSERT_GE(job.size(), 2u);
   fx.system->job.ProjectOriginX = 5000;

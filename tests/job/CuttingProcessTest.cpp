@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "job/JobFixture.h"
+#include "model/Geometry.h"
 #include "model/MoveSpeeds.h"
 
 namespace corvane::testing {
@@ -132,6 +135,98 @@ TEST_F(CuttingProcessTest, MillingCutsInPassesDownToTheDepth) {
   }
   EXPECT_EQ(passes, (std::vector<std::int32_t>{surface - 254, surface - 508, surface - 762, surface - 1016}));
   EXPECT_TRUE(executedWith(cmd::kProbe).empty()) << "milling never senses";
+}
+
+// The point `length` before the end of a contour, walking back along it.
+Point64 BeforeTheEnd(const CNCpath& c, double length) {
+  for (std::size_t i = c.size() - 1; i >= 2; --i) {
+    const double segment = Dist(c[i - 1], c[i]);
+    if (segment >= length) {
+      const double t = length / segment;
+      return {std::llround(c[i].x + (c[i - 1].x - c[i].x) * t),
+              std::llround(c[i].y + (c[i - 1].y - c[i].y) * t)};
+    }
+    length -= segment;
+  }
+  return {c[1].x, c[1].y};
+}
+
+// With a lead-out along the contour the torch goes off where the lead-out
+// begins, its length before the end, whether the zone starts inside the last
+// segment (which the planner splits there) or at a vertex: all before it is
+// cut with the torch on, the lead-out travelled with it off.
+TEST_F(CuttingProcessTest, TheTorchGoesOffWhereTheLeadOutBegins) {
+  constexpr Window kImport = Window::Import;
+  tick(kImport, "cLeadOut");
+  tick(kImport, "cLeadOut2");
+  set(kImport, "eInOut", "1");
+  const double leadOut = 10 * 100.0 / 1 / 2;  // track bar 10: 5 mm
+  struct Case {
+    const char* what;
+    CNCpath contour;
+  };
+  const Case cases[] = {
+      {"zone inside the last segment", Square(0, 0, 5000)},
+      {"zone at a vertex",
+       {{kKindCut, 0}, {0, 0}, {5000, 0}, {5000, 5000}, {0, 5000}, {10, 500}, {0, 0}}},
+  };
+  const auto& sc = system->scales;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    board().board().clearExecuted();
+    Cut(c.contour);
+    const auto& run = executed();
+    const auto off = std::find_if(
+        run.begin(), run.end(), [](const auto& e) { return e.request.command == cmd::kTorchOff; });
+    ASSERT_NE(off, run.end());
+    const Point64 zone = BeforeTheEnd(c.contour, leadOut);
+    const double x = off->to[0] / sc.SX - system->job.ProjectOriginX,
+                 y = off->to[1] / sc.SY - system->job.ProjectOriginY;
+    EXPECT_NEAR(x, zone.x, 25) << "the torch went off away from the lead-out's start";
+    EXPECT_NEAR(y, zone.y, 25) << "the torch went off away from the lead-out's start";
+    const auto travelled = std::count_if(off, run.end(), [](const auto& e) {
+      return e.request.command == cmd::kXyLine && !e.torchOn && !(e.from == e.to);
+    });
+    EXPECT_GE(travelled, 1) << "the lead-out is travelled with the torch off";
+    const auto end = std::find_if(run.rbegin(), run.rend(),
+                                  [](const auto& e) { return e.request.command == cmd::kXyLine; });
+    EXPECT_NEAR(end->to[0] / sc.SX - system->job.ProjectOriginX, c.contour.back().x, 1);
+    EXPECT_NEAR(end->to[1] / sc.SY - system->job.ProjectOriginY, c.contour.back().y, 1);
+  }
+}
+
+// A depth that is no whole number of pass depths: the passes go down by the
+// pass depth and the last one to the depth itself, unless what is left is
+// within 0.05 mm of it.
+TEST_F(CuttingProcessTest, MillingEndsWithAPassToTheDepthWhereThePassesDoNotDivideIt) {
+  tick(kConfig, "cSpec1a");
+  board().board().machine().layout().floatingTravel = 8000;  // a spindle, no floating head to trip
+  struct Case {
+    const char* depth;
+    const char* pass;
+    std::vector<std::int32_t> levels;  // below the surface, 0.01 mm
+  };
+  const Case cases[] = {
+      {"10", "3", {300, 600, 900, 1000}},
+      {"9.1", "3", {300, 600, 900, 910}},
+      {"9.03", "3", {300, 600, 900}},  // 0.03 mm left: no pass for it
+      {"2", "3", {200}},
+  };
+  const std::int32_t surface = system->job.ProjectOriginZ;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.depth) + " mm in passes of " + c.pass);
+    board().board().clearExecuted();
+    set(kMain, "xDepth", c.depth);
+    set(kMain, "xDepthP", c.pass);
+    Cut(Square(0, 0, 5000));
+    std::vector<std::int32_t> passes;
+    for (const auto& e : executedWith(cmd::kXyLine)) {
+      const auto z = static_cast<std::int32_t>(std::lround(e.from[2] / system->scales.SZ));
+      if (z < surface && (passes.empty() || passes.back() != surface - z))
+        passes.push_back(surface - z);
+    }
+    EXPECT_EQ(passes, c.levels);
+  }
 }
 
 TEST_F(CuttingProcessTest, OxygenPreheatsAtItsHeightBeforeFiring) {

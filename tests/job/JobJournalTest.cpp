@@ -242,7 +242,8 @@ namespace corvane::testing {
 namespace {
 
 // The cable pulled in the middle of the second of three contours: the job
-// stops with its stop point while the board runs out its queue (the rest of
+// stops with its stop point while the board runs out its queue (at most the
+// run-out the queue is held to while the torch burns, short of the end of
 // that contour). After the cable is back, a new connection and Resume, the
 // cuts before and after together are the whole job, and the resumed run cuts
 // nothing a second time but the lead-in of the contour it resumes.
@@ -261,7 +262,7 @@ TEST_F(JobJournalRun, ALinkLostMidContourResumesAfterReconnectingWithoutGapOrSec
   clock.advance(2000000);
   const std::size_t before = executed().size();
   controller->runner.Resume();
-  EXPECT_TRUE(logged("The board went on without the link to the end of contour 2: resuming at contour 3"));
+  EXPECT_TRUE(logged("The board went on without the link to contour 2: resuming where it stands"));
   EXPECT_TRUE(logged("Finish work OK"));
 
   const auto all = cutsFrom(0), resumed = cutsFrom(before);

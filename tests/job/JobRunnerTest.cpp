@@ -204,6 +204,48 @@ TEST_F(JobRunnerTest, StartsAreRefusedWithAReason) {
   }
 }
 
+// The pre-flight check takes every vertex where the tool will stand: X
+// against the X limit, Y against the Y limit (a table longer than it is
+// wide), and a marker contour shifted by the marker head's offset.
+TEST_F(JobRunnerTest, PreflightChecksEachAxisAgainstItsOwnLimitWhereTheToolStands) {
+  tick(kConfig, "cLimits");
+  system->store.SoftLimitX = 100000;  // 1 m
+  system->store.SoftLimitY = 200000;  // 2 m
+  system->job.ProjectOriginX = 2000;
+  system->job.ProjectOriginY = 3000;
+  struct Case {
+    const char* what;
+    CNCpath contour;
+    const char* markerX;
+    const char* markerY;
+    int leaving;  // -1: stays on the table; else the vertex (machine X, Y) it leaves at
+    std::int32_t x, y;
+  };
+  const Case cases[] = {
+      {"Y beyond X's limit, within its own", Square(0, 140000, 5000), "0", "0", -1, 0, 0},
+      {"Y beyond its own limit", Square(0, 195000, 5000), "0", "0", 0, 7000, 203000},
+      {"X beyond its own limit, within Y's", Square(95000, 0, 5000), "0", "0", 0, 102000, 3000},
+      {"cut at X 0", Square(-2000, 0, 5000), "30", "0", -1, 0, 0},
+      {"a marker 30 mm to the right leaves at X 0", Square(-2000, 0, 5000, kKindMarker), "30", "0",
+       0, -3000, 3000},
+      {"a marker 40 mm up leaves at Y 0", Square(0, -3000, 5000, kKindMarker), "0", "40", 0, 2000,
+       -4000},
+      {"a marker 20 mm to the left comes back", Square(-4000, 0, 5000, kKindMarker), "-20", "0", -1,
+       0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    system->job.Job = {c.contour};
+    set(kConfig, "xSpec11", c.markerX);
+    set(kConfig, "xSpec12", c.markerY);
+    const PreflightReport r = runner().Preflight();
+    EXPECT_EQ(r.leavingContour, c.leaving);
+    if (c.leaving < 0) continue;
+    EXPECT_EQ(r.leavingX, c.x);
+    EXPECT_EQ(r.leavingY, c.y);
+  }
+}
+
 TEST_F(JobRunnerTest, DisabledContoursAndADryRunNeverFireTheTorch) {
   Connect();
   for (auto& c : system->job.Job) c[0].x = kKindDisabled;

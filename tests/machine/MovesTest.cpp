@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "machine/Moves.h"
 #include "model/MoveSpeeds.h"
@@ -89,6 +92,92 @@ TEST_F(MovesTest, ARampedXyMoveBrakesWhereTheBoardStillReachesTheSafetySpeed) {
   EXPECT_LE(run[1].levelAtEnd, levelX(762) + 1) << "the board arrives faster than the safety speed";
   EXPECT_EQ(system->job.LastCommanded.x, 10000);
   EXPECT_TRUE(StreamFaults().empty()) << DescribeStream(stream);
+}
+
+// Every ramped move, short or long, at any ramp and on axes of unequal
+// scales, must reach its stop no faster than the safety level it was sized
+// for: the board brakes only where the program split the move, and walks down
+// one level per ramp period however few levels are left. Each case goes out
+// and back, so the tool never leaves the table.
+TEST_F(MovesTest, RampedMovesArriveAtTheirStopNoFasterThanTheSafetyLevel) {
+  enum class Kind { XY, FourAxis, Z };
+  struct Scales {
+    const char* what;
+    double moveX, moveY;
+  };
+  const Scales scales[] = {
+      {"equal", 5.0, 5.0}, {"Y twice as fine", 5.0, 2.5}, {"X twice as fine", 2.5, 5.0}};
+  const std::int32_t ramps[] = {5, 20, 60};
+  const std::int32_t lengths[] = {13, 40, 150, 600, 2500, 20000};  // 0.01 mm
+  const std::pair<int, int> directions[] = {{1, 0}, {0, 1}, {1, 1}, {2, 1}, {1, 3}};
+  // Long enough to reach the full speed at every ramp.
+  constexpr std::int32_t kLong = 20000, kLongZ = 1500;
+  system->fields.setText(kConfig, "xFeedMaxXY", "6000");
+  Connect();
+  std::vector<std::string> faults;
+  int checkedMoves = 0;
+  // Runs one move and judges its last command as the board carried it out.
+  const auto check = [&](Kind kind, const std::string& what, std::int32_t x, std::int32_t y,
+                         std::int32_t z, bool isLong) {
+    board.board().clearExecuted();
+    if (kind == Kind::XY) moves.MoveXY(x, y, 6000, true);
+    if (kind == Kind::FourAxis) moves.MoveXYZA(x, y, z, true, 6000, 0);
+    if (kind == Kind::Z) moves.MoveZ(z, 2540);
+    Drain();
+    const auto run = executedMoves();
+    ++checkedMoves;
+    if (run.empty()) return faults.push_back(what + ": nothing ran");
+    const sim::ExecutedEntry& last = run.back();
+    const auto& sc = system->scales;
+    const sim::Steps4 target{MachineCommands::ToSteps(x, sc.SX), MachineCommands::ToSteps(y, sc.SY),
+                             MachineCommands::ToSteps(z, sc.SZ), 0};
+    if (!last.completed || last.to != target)
+      faults.push_back(what + ": did not end on its target");
+    if (last.levelAtEnd > last.targetLevel)
+      faults.push_back(what + ": arrived at level " + std::to_string(last.levelAtEnd) +
+                       ", sized for " + std::to_string(last.targetLevel));
+    // Braking safely by never speeding up would pass the rule above.
+    const bool fullSpeed = run.size() == 2 && run[0].levelAtEnd == run[0].targetLevel &&
+                           run[0].targetLevel > last.targetLevel;
+    if (isLong && !fullSpeed) faults.push_back(what + ": a long move never ran at its speed");
+  };
+  for (const Scales& s : scales) {
+    AxisScaleInputs in;
+    in.moveX = s.moveX;
+    in.moveY = s.moveY;
+    in.moveZ = 2.0;
+    in.pipeDiameter = 10000;
+    system->scales = ComputeAxisScales(in);
+    system->speeds = BuildSpeedTables(system->scales);
+    commands.SetPosition(0, 0, kZ0, 0);
+    for (const std::int32_t ramp : ramps) {
+      system->fields.setText(kConfig, "eAccXY", std::to_string(ramp));
+      system->fields.setText(kConfig, "eAccZ", std::to_string(ramp));
+      for (const std::int32_t length : lengths) {
+        for (const auto& [dx, dy] : directions) {
+          const double norm = std::hypot(dx, dy);
+          const auto x = static_cast<std::int32_t>(std::lround(length * dx / norm));
+          const auto y = static_cast<std::int32_t>(std::lround(length * dy / norm));
+          for (const Kind kind : {Kind::XY, Kind::FourAxis}) {
+            const std::string what = std::string(kind == Kind::XY ? "XY" : "XYZA") + " " + s.what +
+                                     ", ramp " + std::to_string(ramp) + ", " + std::to_string(x) +
+                                     "," + std::to_string(y);
+            check(kind, what + " out", x, y, kZ0, length >= kLong);
+            check(kind, what + " back", 0, 0, kZ0, length >= kLong);
+          }
+        }
+        if (length > 1500) continue;  // Z has 16 mm of travel above the material
+        const std::string what =
+            std::string("Z ramp ") + std::to_string(ramp) + ", " + std::to_string(length);
+        check(Kind::Z, what + " up", 0, 0, kZ0 + length, length >= kLongZ);
+        check(Kind::Z, what + " down", 0, 0, kZ0, length >= kLongZ);
+      }
+    }
+  }
+  EXPECT_GT(checkedMoves, 500);
+  std::string listed;
+  for (const std::string& f : faults) listed += f + "\n";
+  EXPECT_TRUE(faults.empty()) << faults.size() << " of " << checkedMoves << " moves:\n" << listed;
 }
 
 TEST_F(MovesTest, SlowAndUnrampedMovesGoOutAsOneCommand) {
@@ -204,7 +293,8 @@ TEST_F(MovesTest, HeightAboveTheSensedSurfaceUsesTheSurfaceCommandOnlyAfterSensi
 }
 
 TEST_F(MovesTest, FourAxisMovesAreLedByTheLongestAxisXFirst) {
-  // Different X and Y scales tell which axis led the braking point.
+  // Equal X and Y distances: X's speeds lead, while the braking is counted on
+  // Y, whose finer scale makes it the axis the board paces the move by.
   AxisScaleInputs in;
   in.moveX = 5.0;
   in.moveY = 2.5;
@@ -218,10 +308,13 @@ TEST_F(MovesTest, FourAxisMovesAreLedByTheLongestAxisXFirst) {
   const auto xyza = tap.requestsWithCommand(cmd::kXyzaMove);
   ASSERT_EQ(xyza.size(), 2u);
   const int hi = levelX(2540), lo = levelX(762);
-  const int peak = PeakLevel(std::round(10000 * system->scales.SX), hi, lo, 20, false);
-  const double k = 1 - std::round(RampSteps(peak, lo, 20, false) / system->scales.SX) / 10001.0;
-  EXPECT_EQ(xyza[0].p[4], peak);
-  EXPECT_EQ(xyza[0].p[0], std::lround(10000 * k * system->scales.SX));
+  const RampedSplit split =
+      SplitRampedMove(32000, hi, lo, PlannerRamps(system->scales, system->speeds, 20, false));
+  EXPECT_EQ(xyza[0].p[4], split.peak);
+  EXPECT_GT(split.peak, lo);
+  EXPECT_GE(split.brakeSteps, BrakeSteps(split.peak, lo, 20));
+  EXPECT_EQ(xyza[0].p[1], 32000 - split.brakeSteps);
+  EXPECT_EQ(xyza[0].p[0], (32000 - split.brakeSteps) / 2);
   EXPECT_EQ(xyza[1].p[4], lo);
   EXPECT_EQ(tap.requestsWithCommand(cmd::kMotionReset).size(), 2u) << "one from set-position, one from the move";
   Drain();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "machine/Moves.h"
 #include "support/BoardFixture.h"
@@ -21,9 +22,11 @@ struct StreamTest : BoardFixture, ::testing::Test {
     system->StopRequested = false;
     RecordStream();
   }
+  // Straight over the link, past every rule of the command set.
   bool Send(std::uint8_t code, std::int32_t p0 = 0, std::int32_t p1 = 0, std::int32_t p4 = 0) {
     link.request.p = {p0, p1, 0, 0, p4};
-    return commands.Send(code);
+    link.request.command = code;
+    return link.Exchange();
   }
   bool Reported(const std::string& part) const {
     const auto faults = StreamFaults(rules);
@@ -62,6 +65,44 @@ TEST_F(StreamTest, AThrottledStreamNeverQueuesAtTheLimit) {
   for (const auto& e : stream) highest = std::max(highest, e.fillOnArrival);
   EXPECT_GE(highest, 2250) << "the throttle was not reached";
   EXPECT_EQ(StreamFaults(rules), std::vector<std::string>{});
+}
+
+// With the queue at the throttle fill, every builder waits for room before
+// each command it queues: a move's ramp, start level and two parts, the
+// torch and its output, a dwell, the idle wait's sequence end and dwells.
+TEST_F(StreamTest, EveryBuilderWaitsForRoomBeforeEachQueuedCommand) {
+  commands.commandFields = [] {
+    CommandFields f;
+    f.out1 = OutputMode::PlasmaOnOff;
+    return f;
+  };
+  system->fields.setText(Window::Configuration, "eAccXY", "20");
+  struct Case {
+    const char* what;
+    std::function<void()> run;
+  };
+  std::int32_t x = 0;
+  const Case cases[] = {
+      {"ramped XY move", [&] { moves.MoveXY(x += 5000, 0, 3000, true); }},
+      {"Z move", [&] { moves.MoveZ(system->job.LastCommanded.z + 1000, 2000); }},
+      {"ramped four-axis move", [&] { moves.QueueXYZA(x += 5000, 0, 500, true, 3000, 0); }},
+      {"torch on", [&] { commands.TorchOn(); }},
+      {"torch off", [&] { commands.TorchOff(); }},
+      {"dwell", [&] { commands.Dwell(20); }},
+      {"idle wait", [&] { commands.WaitIdle(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    stream.clear();
+    while (link.state.QueueFill < MachineCommands::kThrottleFill)
+      ASSERT_TRUE(Send(cmd::kDwell, 100));
+    c.run();
+    EXPECT_EQ(StreamFaults(rules), std::vector<std::string>{});
+    Send(cmd::kMotionReset);
+    moves.ResetMotionState();
+    system->job.LastCommanded = {x, 0, 500, 0};
+    commands.SetPosition(x, 0, 500, 0);
+  }
 }
 
 // The operator's stop, pressed while the program waits on a full queue,

@@ -123,7 +123,8 @@ TEST(PlanCutProperties, RandomContoursKeepSpeedsRampsAndVertices) {
       // the speed before as it stands on the new line, which after a turn may be higher.
       // A zone start only cuts a line in two without changing the target speed (but for
       // the level the braking check may take off the rest), so the rise may use the line
-      // up to the record the zone start was cut from.
+      // up to the record the zone start was cut from. The zone start itself is the
+      // unmarked point before the zone's first marked record, off the contour's vertices.
       const bool raisedToF = rec.speed * 1.07 >= f && !IsVertex(c, rec);
       const int slack = raisedToF ? 5 + 2 * 4 : 5;
       double room = LeadSteps(r.path[i - 1], rec);
@@ -131,8 +132,10 @@ TEST(PlanCutProperties, RandomContoursKeepSpeedsRampsAndVertices) {
         return next.speed <= rec.speed &&
                SpeedLevel(next.speed, fx.speeds.X) + 1 >= SpeedLevel(rec.speed, fx.speeds.X);
       };
-      for (std::size_t j = i; j + 1 < r.path.size() && IsZone(r.path[j]) && IsZone(r.path[j + 1]) &&
-                              sameTarget(r.path[j + 1]);
+      const auto zoneLine = [&](std::size_t j) {
+        return (IsZone(r.path[j]) || !IsVertex(c, r.path[j])) && IsZone(r.path[j + 1]);
+      };
+      for (std::size_t j = i; j + 1 < r.path.size() && zoneLine(j) && sameTarget(r.path[j + 1]);
            ++j)
         room += LeadSteps(r.path[j], r.path[j + 1]);
       const int carried = i == 1 ? 0 : lineLevel(i - 1, r.path[i - 1].speed);

@@ -149,16 +149,21 @@ TEST_F(PlanCutTest, ZonesStartAtTheirLengthFromTheEnd) {
 
   const PlanResult r = Plan(Contour({{0, 0}, {6000, 0}, {6000, 4000}}), 3000);
   EXPECT_EQ(r.leadOutLength, leadOut);
+  // A marked record ends a line inside its zone: the zone starts where the
+  // first marked line does, the record before it.
   const std::size_t dive = FirstMarked(r.path, kMarkerAntiDive);
   const std::size_t lead = FirstMarked(r.path, kMarkerLeadOut);
+  ASSERT_GT(dive, 0u);
   ASSERT_LT(dive, lead);
   ASSERT_LT(lead, r.path.size());
-  EXPECT_NEAR(TailLength(r.path, dive), antiDive, 2);
-  EXPECT_NEAR(TailLength(r.path, lead), leadOut, 2);
+  EXPECT_NEAR(TailLength(r.path, dive - 1), antiDive, 2);
+  EXPECT_NEAR(TailLength(r.path, lead - 1), leadOut, 2);
+  EXPECT_NE(r.path[dive - 1].angle, kMarkerAntiDive)
+      << "the line to the zone's start is outside it";
   for (std::size_t i = dive; i < lead; ++i) EXPECT_EQ(r.path[i].angle, kMarkerAntiDive);
   for (std::size_t i = lead; i < r.path.size(); ++i) EXPECT_EQ(r.path[i].angle, kMarkerLeadOut);
   // The zone starts are points of the contour: on its second segment here.
-  EXPECT_EQ(r.path[dive].x, 6000);
+  EXPECT_EQ(r.path[dive - 1].x, 6000);
   EXPECT_EQ(r.path.back().x, 6000);
   EXPECT_EQ(r.path.back().y, 4000);
 }
