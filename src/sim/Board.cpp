@@ -73,6 +73,7 @@ void Board::run(double dt) {
       continue;
     }
     const double used = advanceActive(dt);
+    stepUsed_ = 0;
     time_ += used;
     dt -= used;
     if (active_ && dt <= kEpsilon) break;
@@ -287,6 +288,7 @@ double Board::advanceActive(double dt) {
     }
     if (until >= a.remainingMicros) {
       const double used = a.remainingMicros;
+      stepUsed_ = used;
       abortMotion(alarm::kArcOk);
       return used;
     }
@@ -295,6 +297,7 @@ double Board::advanceActive(double dt) {
   }
   const double used = std::min(dt, a.remainingMicros);
   a.remainingMicros -= used;
+  stepUsed_ = used;
   if (a.remainingMicros <= kEpsilon) endActive(true);
   return used;
 }
@@ -313,10 +316,12 @@ double Board::advanceMove(double dt) {
     if (a.stopping && level_ <= a.targetLevel) {
       a.stopAt = a.progress;
       a.trigger = Trigger::None;
+      stepUsed_ = used;
       finishMove();
       return used;
     }
     if (a.progress >= a.stopAt - kEpsilon) {
+      stepUsed_ = used;
       finishMove();
       return used;
     }
@@ -570,7 +575,8 @@ void Board::endActive(bool completed) {
   active_.reset();
   if (!openEntry_) return;
   ExecutedEntry& e = executed_[*openEntry_];
-  e.endMicros = time_;
+  // An entry that ends inside a time step ends where in the step it did.
+  e.endMicros = time_ + stepUsed_;
   e.to = position();
   e.levelAtEnd = level_;
   e.completed = completed;

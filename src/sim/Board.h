@@ -149,6 +149,7 @@ class Board {
 
   Machine machine_;
   double time_ = 0;
+  double stepUsed_ = 0;  // time of the running step already spent, while an entry ends
   std::deque<wire::ControllerRequest> queue_;
   std::optional<Active> active_;
   int level_ = 0;

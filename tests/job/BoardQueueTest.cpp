@@ -52,7 +52,7 @@ constexpr std::int64_t kStepMicros = 1000;
 // burns (between a torch-on and its torch-off), as seen by every frame the
 // program writes.
 struct IdleWatch {
-  explicit IdleWatch(JobFixture& fx) : fx(fx) {}
+  explicit IdleWatch(JobFixture& fixture) : fx(fixture) {}
   void OnFrame() {
     const sim::Board& b = fx.board().board();
     if (b.torchOn() && b.queueFill() == 0) ++idle;
