@@ -365,6 +365,17 @@ void CuttingProcess::CutContour(const CNCpath& contour) {
   commands_.SwitchOutputs(OutputMode::ZAxisDown, false);
   commands_.SwitchOutputs(OutputMode::ScriberMarker, false);
   profileSurface_.reset();
+  // On a profile the contour may end on another face than it began: the
+  // head is lifted from the face it ended on.
+  endSurface_.reset();
+  if (system_.rotary.profile() && (plan.point || !job.PlannedPath.empty()))
+    endSurface_ = MappingFor(plan).TableAt(plan.point ? plan.target.x : job.PlannedPath.back().x).z;
+}
+
+std::int32_t CuttingProcess::LiftAfterContour() const {
+  const std::int32_t floatH = FieldLength(system_, kMain, "xFloatH");
+  if (system_.rotary.profile()) return endSurface_.value_or(system_.rotary.table.maxHeight) + floatH;
+  return system_.job.ProjectOriginZ + floatH;
 }
 
 }  // namespace corvane

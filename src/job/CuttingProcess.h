@@ -40,6 +40,9 @@ class CuttingProcess {
   bool DryRun = false;        // Shift at Start: never fire the torch
 
   void CutContour(const CNCpath& contour);
+  // The floating height the head goes up to after a contour: over the flat
+  // job's material, or on a profile over the face the contour ended on.
+  std::int32_t LiftAfterContour() const;
   void DetectMaterial();
   bool SenseDue();
 
@@ -73,6 +76,7 @@ class CuttingProcess {
   MachineCommands& commands_;
   Moves& moves_;
   std::optional<std::int32_t> profileSurface_;  // the face height under the running profile contour
+  std::optional<std::int32_t> endSurface_;      // the face height where the last profile contour ended
 };
 
 }  // namespace corvane

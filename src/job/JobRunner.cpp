@@ -298,7 +298,7 @@ void JobRunner::RunContours() {
     MarkCut(index);
     commands_.ReadStatusA();
     job.LastCommanded.z = job.MachinePosition.z;
-    moves_.MoveZ(job.ProjectOriginZ + FieldLength(system_, kMain, "xFloatH"), maxZ);
+    moves_.MoveZ(cutting_.LiftAfterContour(), maxZ);
     if (ui.highlightContour) ui.highlightContour(index, colours::kGreen, 1);
     job.ResumeMode = 0;
   }
@@ -493,6 +493,13 @@ std::optional<JobRunner::ResumeOffer> JobRunner::PendingResume() const {
 bool JobRunner::OfferResume() {
   const std::optional<ResumeOffer> pending = PendingResume();
   if (!pending) return false;
+  // The job in use when the run ended is the journal's copy, at the place it
+  // was cut (the profile's job file only holds what the last clean close
+  // left): it is shown while the question waits and kept whatever the answer.
+  if (pending->loadCopy) {
+    if (!ReadJobFile(system_, system_.paths.storeFolder() + kJournalJobCopy)) return false;
+    system_.host.requestRedraw();
+  }
   const std::string question = ResumeQuestion(pending->record);
   system_.log.WriteLog(question);
   if (system_.host.ask(question, Buttons::YesNo) != Answer::Yes) {
@@ -500,7 +507,6 @@ bool JobRunner::OfferResume() {
     system_.log.WriteLog("Resume declined: journal cleared");
     return false;
   }
-  if (pending->loadCopy && !ReadJobFile(system_, system_.paths.storeFolder() + kJournalJobCopy)) return false;
   PrepareResume(pending->record);
   return true;
 }
@@ -512,13 +518,16 @@ void JobRunner::PrepareResume(const JournalRecord& record) {
     return;
   if (link_.state.LinkConnected) {
     commands_.TorchOff();
+    // The wait ends with a status read: where the board's head stands now.
     commands_.WaitIdle();
-    const std::int32_t floatZ = job.ProjectOriginZ + FieldLength(system_, kMain, "xFloatH");
-    if (job.MachinePosition.z < floatZ) {
-      job.LastCommanded = CommandedFromBoard(system_, job.MachinePosition);
-      moves_.MoveZ(floatZ, FieldSpeed(system_, kConfig, "xFeedMaxZ"));
-      commands_.WaitIdle();
-    }
+    job.LastCommanded = CommandedFromBoard(system_, job.MachinePosition);
+    // After a crash the material's height the settings hold may be another
+    // job's: the head goes up by the floating height from where it stands,
+    // and at least to the floating height over the material as known.
+    const std::int32_t up = std::max(cutting_.LiftAfterContour(),
+                                     job.MachinePosition.z + FieldLength(system_, kMain, "xFloatH"));
+    moves_.MoveZ(up, FieldSpeed(system_, kConfig, "xFeedMaxZ"));
+    commands_.WaitIdle();
   }
   job.CurrentContour = record.contour;
   job.StopPoint = record.point;

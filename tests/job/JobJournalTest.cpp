@@ -10,6 +10,7 @@
 #include "job/JobFixture.h"
 #include "job/CutCoverage.h"
 #include "job/JobJournal.h"
+#include "store/FieldValues.h"
 #include "model/Geometry.h"
 #include "store/SettingsStore.h"
 #include "wire/Codes.h"
@@ -201,6 +202,52 @@ TEST_F(JobJournalRun, AfterAKillTheNextStartResumesAtTheLastConfirmedPoint) {
   EXPECT_FALSE(AnyCutAt(cuts, {(first[2].x + first[3].x) / 2, (first[2].y + first[3].y) / 2}))
       << "the first contour is not cut again";
   EXPECT_FALSE(controller->runner.PendingResume().has_value()) << "a finished job is not offered again";
+}
+
+// kill -9 in the middle of a contour after the job was placed anew: the next
+// start finds in the settings the material height and the place of the last
+// clean close. The question shows the job where it was cut, Yes lifts the head
+// on the board by the floating height over the material it cut, and No keeps
+// the job at that place.
+TEST_F(JobJournalRun, AfterAKillTheJobIsShownWhereItWasCutAndYesLiftsTheHeadOnTheBoard) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    RunUntil([] { ::raise(SIGKILL); });
+    ::_exit(3);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  const JobState inUse = system->job;
+  // The board as the killed program left it: the head at the cutting height over the material.
+  system->StopRequested = false;
+  controller->moves.MoveZ(inUse.ProjectOriginZ + 150, FieldSpeed(*system, kConfig, "xFeedMaxZ"));
+  controller->commands.WaitIdle();
+  ASSERT_NEAR(board().board().position()[2], (inUse.ProjectOriginZ + 150) * system->scales.SZ, 2);
+  const auto& layout = board().board().machine().layout();
+  const double surfaceSteps = layout.materialSurface.value_or(0);
+  const double floatSteps = FieldLength(*system, kMain, "xFloatH") * system->scales.SZ;
+
+  for (const Answer answer : {Answer::Yes, Answer::No}) {
+    SCOPED_TRACE(answer == Answer::Yes ? "Yes" : "No");
+    // What the last clean close left: the job 80 mm to the right, the
+    // material lower than the one being cut by more than the floating height.
+    system->job.ProjectOriginX = inUse.ProjectOriginX + 8000;
+    system->job.ProjectOriginZ = inUse.ProjectOriginZ - FieldLength(*system, kMain, "xFloatH") - 1500;
+    std::int32_t shownAt = 0;
+    host.onAsk = [&](const std::string&) { shownAt = system->job.ProjectOriginX; };
+    host.answers = {answer};
+    EXPECT_EQ(controller->runner.OfferResume(), answer == Answer::Yes);
+    EXPECT_EQ(shownAt, inUse.ProjectOriginX) << "shown where it was cut while the question waits";
+    EXPECT_EQ(system->job.ProjectOriginX, inUse.ProjectOriginX);
+    EXPECT_EQ(system->job.Job, inUse.Job);
+    if (answer == Answer::Yes) {
+      EXPECT_FALSE(board().board().torchOn());
+      EXPECT_GE(board().board().position()[2], surfaceSteps + floatSteps - 2)
+          << "the head at the floating height over the material or above";
+    }
+  }
 }
 
 // The board restarts in the middle of a contour (its power-up mark): the job

@@ -240,6 +240,44 @@ TEST_F(RotaryJobTest, AProfileJobFollowsTheFacesAndCornersAndTakesTheShortWayRou
   }
 }
 
+// A tube taller than the flat job's origin Z: after every contour the head
+// goes up from where it cut, to the floating height over the face it ended
+// on, never down towards the flat material's origin (into the tube).
+TEST_F(RotaryJobTest, AfterEveryContourOnATallProfileTheHeadRisesFromTheFaceItCut) {
+  set(kMain, "xrB", "76,2");
+  set(kMain, "xrH", "76,2");
+  MountTube(false);
+  system->job.ProjectOriginZ = 2000;
+  // No finish position: the last lift is not followed by the move there.
+  for (const char* field : {"eENDx", "eENDy", "eENDz"}) set(kConfig, field, "");
+  const double floatH = 500, cutH = 150;
+  // One contour on the top face, one across a corner onto the side face.
+  system->job.Job = {Square(1000, 1000, 2000), Square(6000, 1000, 3000)};
+  runner().Start();
+  ASSERT_TRUE(logged("Finish work OK"));
+
+  const auto& s = system->scales;
+  // Each lift: the first run of Z moves after a torch-off, up to the next entry of another kind.
+  std::vector<std::pair<double, double>> lifts;
+  enum { Idle, Waiting, Lifting } state = Idle;
+  for (const auto& e : executed()) {
+    if (e.request.command == cmd::kTorchOff) {
+      state = Waiting;
+      lifts.emplace_back(e.to[2] / s.SZ, e.to[2] / s.SZ);
+      continue;
+    }
+    const bool zMove = e.request.command == cmd::kZMove;
+    if (state == Lifting && !zMove) state = Idle;
+    if (state == Idle || !zMove) continue;
+    state = Lifting;
+    lifts.back().second = e.to[2] / s.SZ;
+  }
+  ASSERT_EQ(lifts.size(), 2u);
+  for (const auto& [from, to] : lifts)
+    // The torch cut at the cutting height over the face: the lift adds the rest up to the floating height.
+    EXPECT_NEAR(to - from, floatH - cutH, kTolerance) << "lift from " << from << " to " << to;
+}
+
 // The path view's preview plans a profile's contour round the tube, as the
 // cut does: the corner it crosses gets its vertices.
 TEST_F(RotaryJobTest, ThePreviewPlansAProfileContourRoundTheTube) {

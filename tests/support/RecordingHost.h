@@ -23,6 +23,7 @@ class RecordingHost : public Host {
   void showError(const std::string& text) override { errors.push_back(text); }
   Answer ask(const std::string& text, Buttons) override {
     questions.push_back(text);
+    if (onAsk) onAsk(text);
     if (answers.empty()) return Answer::No;
     const Answer next = answers.front();
     answers.pop_front();
@@ -60,6 +61,8 @@ class RecordingHost : public Host {
 
   int eventsProcessed = 0;
   std::function<void()> onProcessEvents;
+  // Sees every question as it is put, before it is answered.
+  std::function<void(const std::string& question)> onAsk;
   std::string errorLabel;
   std::vector<std::string> errorLabels;  // every text the label showed, in order
   std::vector<std::string> messages, errors, questions, prompts, sounds, logPane;
