@@ -143,14 +143,16 @@ bool JobRunner::Refused() {
   const JobState& job = system_.job;
   const bool xOut = !system_.rotary.active && (job.ProjectOriginX < 0 ||
                                                job.ProjectOriginX + job.JobExtentX > system_.store.SoftLimitX);
+  // On the rotary axis X runs round the tube: only Y is checked, and said so.
+  const std::string limits = system_.rotary.active ? "SOFT LIMIT Y !!!" : "SOFT LIMITS !!!";
   if (system_.fields.checked(kConfig, "cLimits") &&
       (xOut || job.ProjectOriginY < 0 || job.ProjectOriginY + job.JobExtentY > system_.store.SoftLimitY)) {
-    system_.host.showMessage("SOFT LIMITS !!!");
+    system_.host.showMessage(limits);
     return true;
   }
   const PreflightReport check = Preflight();
   if (check.leavingContour >= 0) {
-    system_.host.showMessage("SOFT LIMITS !!! Contour " + std::to_string(check.leavingContour + 1) +
+    system_.host.showMessage(limits + " Contour " + std::to_string(check.leavingContour + 1) +
                              " leaves the table at X " + std::to_string(check.leavingX / 100) + " Y " +
                              std::to_string(check.leavingY / 100) + " mm");
     return true;

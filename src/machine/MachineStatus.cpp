@@ -105,11 +105,14 @@ void MachineCommands::ApplyStatusA() {
   const std::int64_t elapsed = now - status.lastSample.micros;
   // Two reads in the same instant carry no speed; the next read measures across both.
   if (elapsed > 0) {
-    const double travel = std::hypot((double(r[0]) - status.lastSample.x) / scales.SX,
-                                     (double(r[1]) - status.lastSample.y) / scales.SY);
+    // On the rotary axis the tube's turn is travel too: a pipe is cut with Y and A alone.
+    const double turned = system_.rotary.active && scales.SA > 0 ? (double(r[3]) - status.lastSample.a) / scales.SA : 0;
+    const double travel = std::hypot(std::hypot((double(r[0]) - status.lastSample.x) / scales.SX,
+                                                (double(r[1]) - status.lastSample.y) / scales.SY),
+                                     turned);
     const bool moving = travel > kStandingTravel && (jogging || system_.Busy);
     status.ActualSpeed = moving ? SnapToSetSpeed(EstimateSpeed(travel, elapsed), setSpeeds()) : 0;
-    status.lastSample = {r[0], r[1], now};
+    status.lastSample = {r[0], r[1], r[3], now};
   }
 
   AxisPosition& position = system_.job.MachinePosition;

@@ -37,7 +37,7 @@ struct ArcFields {
 
 // Where and when the previous status A found the tool, for the speed estimate.
 struct SpeedSample {
-  std::int32_t x = 0, y = 0;  // steps
+  std::int32_t x = 0, y = 0, a = 0;  // steps
   std::int64_t micros = 0;    // the counter (the clock in microseconds)
 };
 

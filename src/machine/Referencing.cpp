@@ -86,8 +86,15 @@ void Referencing::ReferenceXorY(bool y) {
     // Offline the axis stands on its switch: no back-off to leave.
     const std::int32_t b = homing && connected() ? kBackOff : 0;
     const std::int32_t max = FieldLength(system_, kConfig, y ? "xLimitY" : "xLimitX");
-    const std::int32_t assign = reversed ? max + b : -b;
-    const std::int32_t away = reversed ? max : 0;
+    std::int32_t assign = reversed ? max + b : -b;
+    std::int32_t away = reversed ? max : 0;
+    if (!y && system_.rotary.active) {
+      // On the rotary axis X is counted from the tube's axis, which stands the
+      // reference offset away from the switch.
+      const std::int32_t o = FieldLength(system_, kConfig, "xSpec10");
+      assign = reversed ? o + b : -b - o;
+      away = reversed ? o : -o;
+    }
     AxisPosition at = system_.job.MachinePosition;
     (y ? at.y : at.x) = assign;
     commands_.SetPosition(at.x, at.y, at.z, at.a);

@@ -808,7 +808,8 @@ void MainWindow::traceOutline() {
 // corner, or back as it was.
 void MainWindow::toggleAngle() {
   auto* button = findChild<QToolButton*>("bAngle");
-  if (system_.Busy || system_.fields.checked(Window::Main, "cpipe")) {
+  // A tube has no sheet edge to align to, pipe or profile.
+  if (system_.Busy || system_.rotary.active) {
     button->setChecked(system_.prep.AngleActive);
     return;
   }

@@ -185,6 +185,14 @@ TEST_F(JobRunnerTest, StartsAreRefusedWithAReason) {
          return !host.messages.empty() &&
                 host.messages.back().starts_with("SOFT LIMITS !!! Contour 3 leaves the table");
        }},
+      {"on the rotary axis only Y can leave the table",
+       [&] {
+         tick(kConfig, "cLimits");
+         system->rotary.active = true;
+         system->store.SoftLimitX = 100;
+         system->store.SoftLimitY = 1000;
+       },
+       [&] { return !host.messages.empty() && host.messages.back() == "SOFT LIMIT Y !!!"; }},
       {"external alarm latched", [&] { runner().AlarmLatched = true; }, [] { return true; }},
   };
   for (const Case& c : cases) {
@@ -200,6 +208,7 @@ TEST_F(JobRunnerTest, StartsAreRefusedWithAReason) {
     controller->commands.ReadStatusB();
     tick(kConfig, "cLimits", false);
     runner().AlarmLatched = false;
+    system->rotary.active = false;
     system->job.Job = jobBefore;
   }
 }

@@ -75,6 +75,34 @@ TEST_F(ReferencingTest, HomeSwitchesAssignTheSwitchAndBackOffToTheAxisEnd) {
   EXPECT_TRUE(StreamFaults().empty()) << DescribeStream(stream);
 }
 
+// On the rotary axis X is counted from the tube's axis: the switch lies the
+// reference offset (xSpec10) beyond it, on the side the homing goes to.
+TEST_F(ReferencingTest, OnTheRotaryAxisXIsReferencedWithTheReferenceOffset) {
+  struct Case {
+    bool homing, reversed;
+    std::int32_t assigned, arrives;  // 0.01 mm
+  };
+  const Case cases[] = {
+      {false, false, -20320, -20320},
+      {false, true, 20320, 20320},
+      {true, false, -20320 - 500, -20320},
+      {true, true, 20320 + 500, 20320},
+  };
+  system->fields.setText(kConfig, "xSpec10", "203.2");
+  system->rotary.active = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.homing ? "switches" : "no switches") + (c.reversed ? ", reversed" : ""));
+    Homing(c.homing);
+    system->fields.setChecked(kConfig, "cHomingX", c.reversed);
+    referencing.ReferenceX();
+    commands.WaitIdle();
+    const auto assigned = tap.requestsWithCommand(cmd::kSetPosition);
+    ASSERT_FALSE(assigned.empty());
+    EXPECT_EQ(assigned.back().p[0], MachineCommands::ToSteps(c.assigned, system->scales.SX));
+    EXPECT_EQ(system->job.MachinePosition.x, c.arrives);
+  }
+}
+
 TEST_F(ReferencingTest, AllAxesInTheConfiguredOrderThenTheLabelClearsAndCRefIsSet) {
   Homing(true);
   for (int sequence : {1, 2}) {

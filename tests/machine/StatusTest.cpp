@@ -182,6 +182,30 @@ TEST_F(StatusTest, SpeedEstimateSnapsToTheFirstNearSetSpeed) {
   system->Busy = false;
 }
 
+// A pipe is cut by turning it under the torch: the tube's turn counts as
+// travel, so the speed reads the cut's speed (and the feed keys work).
+TEST_F(StatusTest, OnThePipeTheTurnOfTheTubeCountsInTheSpeed) {
+  system->rotary.active = true;
+  system->StopRequested = false;
+  commands.SetPosition(0, 0, 0, 0);
+  const double sa = system->scales.SA;
+  link.request.p = {0, 0, 0, static_cast<std::int32_t>(100000 * sa), SpeedLevel(2540, system->speeds.X)};
+  ASSERT_TRUE(commands.Send(cmd::kYaMove));
+  system->Busy = true;
+  clock.advance(200'000);
+  commands.ReadStatusA();
+  const auto a0 = board.board().position()[sim::kA];
+  const auto t0 = clock.nowMicros();
+  clock.advance(40'000);
+  commands.ReadStatusA();
+  const auto a1 = board.board().position()[sim::kA];
+  ASSERT_GT(a1, a0) << "the tube turned";
+  const double raw = (a1 - a0) / sa * 0.605 / ((clock.nowMicros() - t0) / 1e6);
+  EXPECT_NEAR(commands.status.ActualSpeed, raw, raw * 0.05 + 1);
+  EXPECT_GT(commands.status.ActualSpeed, 10) << "the keypad's feed keys need a moving tool";
+  system->Busy = false;
+}
+
 // Holding the button makes one start; a second press while the job runs makes
 // one stop, however long each is held.
 TEST_F(StatusTest, ExternalStartStopButtonActsOncePerPress) {

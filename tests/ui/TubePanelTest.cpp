@@ -64,6 +64,34 @@ Tops TopsOf(const QImage& image) {
   return tops;
 }
 
+// A right click on a placement button turns the angle mode on for a flat
+// sheet, and never on a tube, pipe or profile.
+TEST(TubePanel, ARightClickOnAPlacementButtonAlignsOnlyAFlatSheet) {
+  testing::VirtualBoardWindow w;
+  ASSERT_TRUE(w.created);
+  ASSERT_TRUE(w.showAndWait());
+  auto* button = w.window.findChild<QToolButton*>("sPlaceC");
+  ASSERT_NE(button, nullptr);
+  struct Case {
+    const char* what;
+    bool rotary, pipe, aligned;
+  };
+  for (const Case& c : {Case{"pipe", true, true, false}, Case{"profile", true, false, false},
+                        Case{"flat sheet", false, false, true}}) {
+    SCOPED_TRACE(c.what);
+    w.system->rotary.active = c.rotary;
+    w.system->rotary.tube.pipe = c.pipe;
+    // A sheet edge measured from the lower left corner, the pointer 100 mm along it.
+    w.system->prep.AngleActive = false;
+    w.system->prep.Corner = ReferenceCorner::LowerLeft;
+    w.system->job.ProjectOriginX = w.system->job.ProjectOriginY = 0;
+    w.system->job.MachinePosition.x = 10000;
+    w.system->job.MachinePosition.y = 500;
+    emit button->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_EQ(w.system->prep.AngleActive, c.aligned);
+  }
+}
+
 TEST(TubePanel, ProfileOkLimitsTheTubeAndTurnsTheSectionUntilExit) {
   TubePanel u;
   u.type("xrB", "4");
