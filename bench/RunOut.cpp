@@ -83,6 +83,7 @@ BoardState ReadState(const std::string& control) {
   f.setText(Window::Main, "eTime", "0");
   f.setChecked(Window::Configuration, "cOhmic", false);
 
+  for (const char* box : {"cOffsetActive", "cLeadIn", "cLeadOut"}) f.setChecked(Window::Import, box, true);
   ImportSession session(system.log);
   if (!session.Preview(drawing, ReadImportReadOptions(f, system.advanced, system.parser), system.parser)) ::_exit(2);
   const ImportProcessOptions options = ReadImportProcessOptions(f, system.advanced, system.parser);

@@ -12,7 +12,9 @@
 #  - the board's run-out after the program is killed with SIGKILL mid-cut;
 #  - the kill test of the file saves (settings, presets, job, project) with
 #    SIGKILL at random moments, KILLS rounds (default 1000).
-# usage: scripts/soak.sh [DRAWING] (default: the 69-part plate of the corpus)
+# usage: scripts/soak.sh [DRAWING] [LONG_DRAWING]
+#   DRAWING: the terminal soak (default: the 226-contour box of the corpus)
+#   LONG_DRAWING: the fake-time fault mix (default: the 1378-contour plasma sheet)
 # environment: KILLS, RUNOUT_KILLS (default 5), SEED, CORVANE_BUILD_DIR (default build-rel)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,7 +22,8 @@ root=$(pwd)
 build=${CORVANE_BUILD_DIR:-build-rel}
 corpus=$root/../shared/corpus
 [ -d "$corpus" ] || corpus=/work/shared/corpus
-drawing=${1:-$corpus/dxf/irnas__Bottom_plate.DXF}
+drawing=${1:-$corpus/dxf/irnas__trolley_mockup_laser_cut_box.dxf}
+long=${2:-$corpus/dxf/irnas__Plasma.DXF}
 ./scripts/install-deps.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 --target test_reliability bench_RunOut corvane-sim
@@ -28,11 +31,11 @@ status=0
 echo "== soak: $(basename "$drawing"), every contour"
 CORVANE_SOAK_DRAWING=$drawing CORVANE_SOAK_CONTOURS=1000000 CORVANE_SOAK_SEED=${SEED:-7} \
   "$build/bin/test_reliability" --gtest_filter='Soak.*' --gtest_brief=1 || status=1
-echo "== fault mix in fake time, lost requests too: $(basename "$drawing"), every contour"
-CORVANE_SOAK_DRAWING=$drawing CORVANE_SOAK_CONTOURS=1000000 CORVANE_SOAK_SEED=${SEED:-7} \
+echo "== fault mix in fake time, lost requests too: $(basename "$long"), every contour"
+CORVANE_SOAK_DRAWING=$long CORVANE_SOAK_CONTOURS=1000000 CORVANE_SOAK_SEED=${SEED:-7} \
   "$build/bin/test_reliability" --gtest_filter='LinkInStep.ALongJob*' --gtest_brief=1 || status=1
 echo "== run-out after kill -9"
-"$build/bin/bench_RunOut" "$drawing" "${RUNOUT_KILLS:-5}" || status=1
+"$build/bin/bench_RunOut" "$corpus/dxf/irnas__Bottom_plate.DXF" "${RUNOUT_KILLS:-5}" || status=1
 echo "== kill during saves: ${KILLS:-1000} rounds"
 CORVANE_KILL_ROUNDS=${KILLS:-1000} "$build/bin/test_reliability" --gtest_filter='CrashSafety.*' --gtest_brief=1 ||
   status=1

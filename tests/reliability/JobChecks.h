@@ -23,10 +23,11 @@ inline std::string EnvOr(const char* name, const std::string& fallback) {
 }
 
 // A drawing by someone else as the import window sends it: read, cleaned,
-// offset for the kerf, given its leads and sorted, with the window's settings
-// as they stand. At most `maxContours` cutting contours are kept (with their
+// offset for the kerf, given its lead-ins and lead-outs and sorted, with the
+// window's other settings as they stand. At most `maxContours` cutting contours are kept (with their
 // order), so a short run takes the drawing's first parts.
 inline tCNCPath ProcessedDrawing(System& s, const std::string& file, std::size_t maxContours) {
+  for (const char* box : {"cOffsetActive", "cLeadIn", "cLeadOut"}) s.fields.setChecked(Window::Import, box, true);
   ImportSession session(s.log);
   if (!session.Preview(file, ReadImportReadOptions(s.fields, s.advanced, s.parser), s.parser)) return {};
   const ImportProcessOptions options = ReadImportProcessOptions(s.fields, s.advanced, s.parser);
