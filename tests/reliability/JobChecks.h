@@ -12,6 +12,7 @@
 #include "model/JobModel.h"
 #include "sim/Board.h"
 #include "system/System.h"
+#include "wire/Commands.h"
 
 namespace corvane::testing {
 
@@ -96,6 +97,21 @@ inline std::string TorchOnAwayFromContours(const std::vector<sim::ExecutedEntry>
     }
   }
   return away == 0 ? "" : first + " (" + std::to_string(away) + " moves in all)";
+}
+
+// Moments the board stood idle with the torch burning: a queued entry that
+// began more than `gapMicros` after the one before it ended, the torch on
+// in between. Any such moment is a stutter in the cut (and a burnt spot).
+inline int IdleWithTorchOn(const std::vector<sim::ExecutedEntry>& executed, double gapMicros = 1000) {
+  int idle = 0;
+  const sim::ExecutedEntry* last = nullptr;
+  for (const auto& e : executed) {
+    const wire::CommandInfo* info = wire::FindCommand(e.request.command);
+    if (!info || info->dispatch != wire::Dispatch::Queued) continue;
+    if (last && last->torchOn && e.startMicros - last->endMicros > gapMicros) ++idle;
+    last = &e;
+  }
+  return idle;
 }
 
 // Contours of the job the board's cuts do not cover from start to end:

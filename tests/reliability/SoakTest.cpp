@@ -34,6 +34,8 @@ struct SoakRun {
   std::string torchAway;
   std::vector<int> uncut;
   int cutTwice = 0;
+  double cutTwiceMm = 0;
+  int idleWithTorch = 0;
 };
 
 struct SoakFaults {
@@ -125,6 +127,7 @@ SoakRun RunSoak(const std::string& drawing, std::size_t maxContours, const SoakF
   run.fault = CheckExactlyOnce(planned, executed);
   run.torchAway = TorchOnAwayFromContours(executed, s.scales, s.job);
   run.uncut = UncutContours(executed, s.scales, s.job);
+  run.idleWithTorch = IdleWithTorchOn(executed);
   if (run.resumed) {
     std::size_t before = 0;
     while (before < executed.size() && executed[before].startMicros < resumedAt) ++before;
@@ -132,7 +135,10 @@ SoakRun RunSoak(const std::string& drawing, std::size_t maxContours, const SoakF
                                    s.scales, s.job);
     const auto resumed = CutsInJob(executed, before, s.scales, s.job);
     for (const CutMove& m : earlier)
-      run.cutTwice += AnyCutAt(resumed, {(m.from.x + m.to.x) / 2, (m.from.y + m.to.y) / 2});
+      if (AnyCutAt(resumed, {(m.from.x + m.to.x) / 2, (m.from.y + m.to.y) / 2})) {
+        ++run.cutTwice;
+        run.cutTwiceMm += Dist(m.from, m.to) / 100.0;
+      }
   }
   run.injected = rig.injected();
   run.requestsHit = rig.requestsHit();
@@ -144,7 +150,8 @@ void Print(const char* title, const SoakRun& r) {
               r.finished ? "finished" : "NOT FINISHED", r.exchanges, r.queued, r.wallSeconds, r.worstAttempt);
   std::printf("%-10s injected: lost %ld, checksum %ld, late %ld, error byte %ld (%ld requests hit)\n", "",
               r.injected[0], r.injected[1], r.injected[2], r.injected[3], r.requestsHit);
-  std::printf("%-10s stray replies %ld%s\n", "", r.stray, r.resumed ? ", resumed once after the cable was pulled" : "");
+  std::printf("%-10s stray replies %ld, board idle with the torch on %d times%s\n", "", r.stray, r.idleWithTorch,
+              r.resumed ? ", resumed once after the cable was pulled" : "");
   std::printf("%-10s retries %d:", "", r.retries);
   for (int k = 0; k < kRetryReasons; ++k)
     std::printf("%s %s %ld", k ? "," : "", RetryReasonName(static_cast<RetryReason>(k)), r.retriesBy[static_cast<std::size_t>(k)]);
@@ -178,8 +185,10 @@ TEST(Soak, ACorpusJobOverAFaultyLinkRunsEveryRequestExactlyOnce) {
     EXPECT_EQ(r->torchAway, "");
     EXPECT_EQ(r->uncut, std::vector<int>{});
   }
+  EXPECT_EQ(clean.idleWithTorch, 0) << "the bounded queue starved the board";
   EXPECT_TRUE(faulty.resumed);
-  EXPECT_LE(faulty.cutTwice, 2) << "nothing cut a second time but the lead-in of the resumed contour";
+  std::printf("soak: cut a second time after the resume: %d moves, %.2f mm\n", faulty.cutTwice, faulty.cutTwiceMm);
+  EXPECT_LE(faulty.cutTwiceMm, 3.0) << "nothing cut a second time but the lead-in of the resumed contour";
   long injected = 0;
   for (long n : faulty.injected) injected += n;
   EXPECT_GT(injected, 0) << "no fault was injected: the run proves nothing";
