@@ -211,13 +211,16 @@ void MachineCommands::HoldForRunOut(std::uint8_t code) {
     // about to run dry: waiting longer would only stop the torch on the sheet.
     if (left <= kRefillMicros || left + adds <= kRunOutMicros) return;
     if (!link_.state.LinkConnected || system_.StopRequested) return;
-    ProcessEvents();
     system_.clock.sleepMillis(kRunOutPollMillis);
-    // Both reads after the events: what happened meanwhile (a restarted
-    // board's power-up mark, a stop bit) is known before anything is sent.
+    // A key that came while waiting (Esc) is taken before the next exchange.
+    ProcessEvents();
+    if (system_.StopRequested) return;
+    // Both reads before anything is sent: what happened meanwhile (a
+    // restarted board's power-up mark, a stop bit) is known by then.
     ReadStatusA();
     ReadStatusB();
     MachineUi::Call(ui.redrawStatusPanel);
+    ProcessEvents();
   }
 }
 
