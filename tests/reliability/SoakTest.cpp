@@ -8,6 +8,7 @@
 #include <string>
 
 #include "import/DrawingFile.h"
+#include "wire/Commands.h"
 #include "model/JobNormalise.h"
 #include "reliability/JobChecks.h"
 #include "reliability/PtyRig.h"
@@ -129,11 +130,21 @@ SoakRun RunSoak(const std::string& drawing, std::size_t maxContours, const SoakF
   run.uncut = UncutContours(executed, s.scales, s.job);
   run.idleWithTorch = IdleWithTorchOn(executed);
   if (run.resumed) {
+    // The stopped contour's cuts before the cable went (from its torch-on on)
+    // against the resumed run's first contour (up to its torch-off): other
+    // parts that share an edge with it are not a second pass.
     std::size_t before = 0;
     while (before < executed.size() && executed[before].startMicros < resumedAt) ++before;
-    const auto earlier = CutsInJob(std::vector<sim::ExecutedEntry>(executed.begin(), executed.begin() + before), 0,
-                                   s.scales, s.job);
-    const auto resumed = CutsInJob(executed, before, s.scales, s.job);
+    std::size_t lit = before;
+    while (lit > 0 && executed[lit - 1].request.command != wire::cmd::kTorchOn) --lit;
+    std::size_t off = before;
+    while (off < executed.size() && executed[off].request.command != wire::cmd::kTorchOff) ++off;
+    const auto earlier = CutsInJob({executed.begin() + static_cast<std::ptrdiff_t>(lit > 0 ? lit - 1 : 0),
+                                    executed.begin() + static_cast<std::ptrdiff_t>(before)},
+                                   0, s.scales, s.job);
+    const auto resumed = CutsInJob({executed.begin() + static_cast<std::ptrdiff_t>(before),
+                                    executed.begin() + static_cast<std::ptrdiff_t>(off)},
+                                   0, s.scales, s.job);
     for (const CutMove& m : earlier)
       if (AnyCutAt(resumed, {(m.from.x + m.to.x) / 2, (m.from.y + m.to.y) / 2})) {
         ++run.cutTwice;
