@@ -86,7 +86,7 @@ TEST(JobStart, NoStartRunsWhileTheIn2AlarmHolds) {
     u.system->fields.selectChoice(Window::Configuration, "cIn2", kIn2Alarm);
     u.system->job.CurrentContour = 0;
     u.input(sim::Input::In2, true, wire::status::kIn2);
-    QTRY_VERIFY_WITH_TIMEOUT(u.window.in2AlarmLatched(), 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return u.window.in2AlarmLatched(); }, 2000));
     u.clock.advance(2000000);
     const std::size_t from = u.frames();
     EXPECT_FALSE(u.starts(path.start));
@@ -160,7 +160,7 @@ TEST(ZoomBarFocus, APresetChoiceOrAStopGivesTheKeysBack) {
       ASSERT_TRUE(SavePreset(*u.system, "Thin"));
       u.window.findChild<ui::PresetBox*>("PresetBox")->reload();
       u.window.activateWindow();
-      QTRY_VERIFY(u.window.isActiveWindow());
+      ASSERT_TRUE(QTest::qWaitFor([&] { return u.window.isActiveWindow(); }));
       u.system->job.CurrentContour = 1;
       u.system->job.ProjectOriginX = 4321;
       moment.run(u);

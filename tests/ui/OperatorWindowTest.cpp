@@ -54,14 +54,14 @@ TEST(OperatorKeys, HoldingAnArrowStartsOneJogAndItsReleaseOneStop) {
         Key(u.main, QEvent::KeyPress, Qt::Key_Left, {}, {}, c.marked, at);
         pressed = true;
       });
-      QTRY_VERIFY(pressed);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return pressed; }));
     }
     // A second press without a release (a lost key-up elsewhere) is swallowed too.
     Key(u.main, QEvent::KeyPress, Qt::Key_Left);
     EXPECT_EQ(u.window.jog()->JogDirection, jog::kXMinus);
     EXPECT_EQ(Count(u.codesSince(from), cmd::kStop), 0);
     Key(u.main, QEvent::KeyRelease, Qt::Key_Left);
-    QTRY_COMPARE(u.window.jog()->JogDirection, jog::kNone);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return u.window.jog()->JogDirection == jog::kNone; }));
     const auto codes = u.codesSince(from);
     EXPECT_EQ(Count(codes, cmd::kManualStart), 1);
     EXPECT_GE(Count(codes, cmd::kXyLine), 1);
@@ -79,7 +79,7 @@ TEST(OperatorKeys, AnArrowPressedAgainAtOnceIsANewJog) {
   Key(u.main, QEvent::KeyPress, Qt::Key_Right);
   EXPECT_EQ(u.window.jog()->JogDirection, jog::kXPlus);
   Key(u.main, QEvent::KeyRelease, Qt::Key_Right);
-  QTRY_COMPARE(u.window.jog()->JogDirection, jog::kNone);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return u.window.jog()->JogDirection == jog::kNone; }));
   const auto codes = u.codesSince(from);
   EXPECT_EQ(Count(codes, cmd::kManualStart), 2);
   EXPECT_EQ(Count(codes, cmd::kStop), 2);
@@ -356,7 +356,7 @@ TEST(OperatorKeys, AKeyTappedFasterThanTheJogStartsStillStops) {
                return code == cmd::kXyLine || code == cmd::kZMove;
              });
     };
-    QTRY_VERIFY2(stoppedLast(), "no motion after the last stop");
+    EXPECT_TRUE(QTest::qWaitFor(stoppedLast)) << "no motion after the last stop, key " << key;
     EXPECT_EQ(u.window.jog()->JogDirection, jog::kNone) << key;
     u.controller->commands.WaitIdle();
   }
@@ -368,6 +368,12 @@ TEST(OperatorKeys, AKeyTappedFasterThanTheJogStartsStillStops) {
 namespace corvane {
 namespace {
 
+bool OverlayShows(const ConnectedWindow& u, const std::string& text) {
+  for (const auto& item : u.window.pathView()->overlay().items)
+    if (const auto* t = std::get_if<DisplayText>(&item); t && t->text == text) return true;
+  return false;
+}
+
 // In2 wired as an alarm input: raising it stops the machine once and shows
 // the alarm text until a key is pressed.
 TEST(StatusOverlay, TheIn2AlarmStopsOnceAndStaysUntilAKey) {
@@ -377,14 +383,10 @@ TEST(StatusOverlay, TheIn2AlarmStopsOnceAndStaysUntilAKey) {
   u.system->fields.selectChoice(Window::Configuration, "cIn2", 4);
   const std::size_t from = u.frames();
   u.board().setInput(sim::Input::In2, true);
-  QTRY_VERIFY_WITH_TIMEOUT(u.window.in2AlarmLatched(), 2000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return u.window.in2AlarmLatched(); }, 2000));
   QTest::qWait(100);
   EXPECT_EQ(Count(u.codesSince(from), cmd::kStop), 1);
-  const auto shows = [&](const std::string& text) {
-    for (const auto& item : u.window.pathView()->overlay().items)
-      if (const auto* t = std::get_if<DisplayText>(&item); t && t->text == text) return true;
-    return false;
-  };
+  const auto shows = [&](const std::string& text) { return OverlayShows(u, text); };
   EXPECT_TRUE(shows("DOOR OPEN"));
   u.board().setInput(sim::Input::In2, false);
   QTest::qWait(100);  // the refresh reads the input clear again
@@ -458,11 +460,11 @@ TEST(OperatorKeys, CtrlAndShiftShowWhatAStartWouldDo) {
   Key(u.main, QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
   EXPECT_EQ(start->text(), "REVERSE");
   Key(u.main, QEvent::KeyRelease, Qt::Key_Control);
-  QTRY_COMPARE(start->text(), QString("START"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return start->text() == "START"; }));
   Key(u.main, QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
   EXPECT_TRUE(sim->isVisible());
   Key(u.main, QEvent::KeyRelease, Qt::Key_Shift);
-  QTRY_VERIFY(!sim->isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !sim->isVisible(); }));
 }
 
 }  // namespace
