@@ -993,6 +993,7 @@ void MainWindow::refreshOverlay() {
   s.notConnectedText = system_.messages[12];
   s.in2AlarmText = system_.fields.text(Window::Configuration, "eAlarm");
   s.in2AlarmLatched = in2AlarmLatched();
+  s.softLimitsOff = !system_.fields.checked(Window::Configuration, "cLimits");
   s.pointer = drawingPanel_->pointerInJob();
   s.arcVoltage = c.commands.status.ArcVoltage;
   s.in2ArcOk = c.commands.commandFields().in2ArcOk;

@@ -397,6 +397,15 @@ TEST(StatusOverlay, TheIn2AlarmStopsOnceAndStaysUntilAKey) {
   EXPECT_FALSE(shows("DOOR OPEN"));
 }
 
+// The configuration's soft limits decide the overlay's notice at the next refresh.
+TEST(StatusOverlay, SoftLimitsOffShowUntilTheyAreTicked) {
+  ConnectedWindow u;
+  ASSERT_TRUE(u.ok);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return OverlayShows(u, "Soft limits off"); }));
+  u.system->fields.setChecked(Window::Configuration, "cLimits", true);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !OverlayShows(u, "Soft limits off"); }));
+}
+
 }  // namespace
 }  // namespace corvane
 
