@@ -1181,7 +1181,7 @@ QString MainWindow::projectFolder() const {
 }
 
 void MainWindow::openProject() {
-  if (system_.Busy) return;
+  if (system_.RefusedWhileBusy()) return;
   const QString path = QFileDialog::getOpenFileName(this, "Open Project", projectFolder(),
                                                     "Projects (*.cvp2 *.cvp *.CVP2 *.CVP)");
   if (path.isEmpty()) return;

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
 #include <functional>
 
 #include "store/Presets.h"
+#include "ui/ImportWindow.h"
 #include "ui/PresetBox.h"
+#include "ui/ProfileButtons.h"
 #include "ui/WindowFixture.h"
 #include "wire/Codes.h"
 #include "wire/Commands.h"
@@ -23,8 +27,8 @@ using testing::Press;
 namespace cmd = wire::cmd;
 
 // The window with its fields wired to the controller (the external inputs
-// follow the configuration) and an operator who stops every job at once:
-// `jobs` counts the jobs that began.
+// follow the configuration) and an operator who stops every job at once,
+// after `duringJob` when set: `jobs` counts the jobs that began.
 struct StartWindow : ConnectedWindow {
   StartWindow() {
     BindControllerFields(*system, *controller);
@@ -32,7 +36,10 @@ struct StartWindow : ConnectedWindow {
       if (!system->Busy || stopping) return;
       stopping = true;
       ++jobs;
-      QCoreApplication::postEvent(main, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+      QTimer::singleShot(0, [this] {
+        if (duringJob) duringJob(*this);
+        QCoreApplication::postEvent(main, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+      });
     });
     clock.advance(2000000);  // past the start lock of the program's start
   }
@@ -49,6 +56,7 @@ struct StartWindow : ConnectedWindow {
     board().setInput(which, on);
     EXPECT_TRUE(QTest::qWaitFor([&] { return ((controller->link.state.StatusWord & bit) != 0) == on; }, 2000));
   }
+  std::function<void(StartWindow&)> duringJob;
   int jobs = 0;
   bool stopping = true;
 };
@@ -169,6 +177,62 @@ TEST(ZoomBarFocus, APresetChoiceOrAStopGivesTheKeysBack) {
       key.press(u);
       EXPECT_TRUE(key.acted(u, from));
     }
+}
+
+// While a job runs, the commands that would replace it are refused in the
+// error label, without a dialog (one would hold the running job): the job
+// stays and runs on to its stop.
+TEST(JobStart, NothingOpensOrReplacesTheRunningJob) {
+  struct Commands {
+    explicit Commands(StartWindow& u) : import(*u.system) {
+      ui::AddProfileButtons(grid, 0, *u.system, u.window);
+    }
+    ui::ImportWindow import;
+    QWidget panel;
+    QGridLayout grid{&panel};
+  };
+  const struct {
+    const char* command;
+    std::function<void(StartWindow&, Commands&)> run;
+  } cases[] = {
+      {"Open Project",
+       [](StartWindow& u, Commands&) { u.window.findChild<QPushButton*>("OpenProject")->click(); }},
+      {"Import", [](StartWindow&, Commands& c) { c.import.Open(); }},
+      {"Load Config", [](StartWindow&, Commands& c) { c.panel.findChild<QPushButton*>("LoadConfig")->click(); }},
+      {"send to job", [](StartWindow&, Commands& c) { c.import.SendToJob(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    StartWindow u;
+    ASSERT_TRUE(u.ok);
+    Commands commands(u);
+    ASSERT_TRUE(commands.import.PreviewFile(
+        QString::fromStdString(u.system->paths.programFolder + "example/CorvaneCNC.plt")));
+    commands.import.findChild<QPushButton*>("LoadButton")->click();
+    ASSERT_FALSE(commands.import.session().cutting.empty());
+    const tCNCPath job = u.system->job.Job;
+    // A dialog that opens after all is noted and closed: the test fails instead of waiting.
+    QStringList dialogs;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+      if (QWidget* modal = QApplication::activeModalWidget()) {
+        dialogs << modal->metaObject()->className();
+        modal->close();
+      }
+    });
+    closer.start(20);
+    QString shown;
+    u.duringJob = [&](StartWindow& w) {
+      c.run(w, commands);
+      shown = w.window.errorText();
+      EXPECT_EQ(w.system->job.Job, job);
+    };
+    EXPECT_TRUE(u.starts([](StartWindow& w) { Press(w.main, Qt::Key_F5); }));
+    EXPECT_EQ(shown.toStdString(), System::kBusyRefusal);
+    EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join(", ").toStdString();
+    EXPECT_FALSE(commands.import.isVisible());
+    EXPECT_EQ(u.system->job.Job, job);
+  }
 }
 
 }  // namespace
