@@ -9,6 +9,7 @@
 namespace corvane {
 
 bool SendImportToJob(System& system, const ImportSession& session, const ImportProcessOptions& options) {
+  if (system.RefusedWhileBusy()) return false;
   auto job = session.JobContours(options);
   if (!job) {
     system.host.showError("The drawing is too large for a job: the job is kept");

@@ -240,6 +240,9 @@ void Referencing::ProgramPark(int n) {
 void Referencing::GoToPark(int n) {
   if (n < 1 || n > 4) return;
   const FieldStore& f = system_.fields;
+  // Every jog release and referencing leaves the stop flag set; only a stop
+  // during this move may end it.
+  system_.StopRequested = false;
   GoTo(system_, commands_, moves_, f.text(kConfig, ParkField(n, 'x')),
        f.text(kConfig, ParkField(n, 'y')), f.text(kConfig, ParkField(n, 'z')));
 }

@@ -14,6 +14,7 @@ constexpr std::uint32_t kInputMask = 0xFF;
 constexpr std::uint32_t kOut1 = 0x40000, kOut2 = 0x80000;
 constexpr const char kInputLetters[] = "XYZSMC12";
 constexpr Rgb kWhite = colours::kWhite;
+constexpr const char kSoftLimitsOffText[] = "Soft limits off";
 
 // Texts are placed by their top left corner; the list wants the baseline.
 DisplayText Text(int x, int top, std::string text, Rgb colour, int size) {
@@ -94,6 +95,9 @@ DisplayList StatusOverlay(const StatusPanelState& s) {
                               lit ? colours::kOrange : colours::kGrey, 6));
     list.items.push_back(Text(s.width - 188, 18, OutputsText(s.statusWord), colours::kGrey, 6));
   }
+  // Without home switches "X Y Z" makes any spot zero: the operator must see
+  // that nothing keeps the tool on the table.
+  if (s.softLimitsOff) list.items.push_back(Text(s.width - 188, 33, kSoftLimitsOffText, colours::kOrange, 8));
   return list;
 }
 

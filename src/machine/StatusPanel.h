@@ -19,6 +19,7 @@ struct StatusPanelState {
   std::string notConnectedText = "NOT CONNECTED";
   bool in2AlarmLatched = false;
   std::string in2AlarmText = "ALARM";  // eAlarm
+  bool softLimitsOff = false;          // cLimits clear: jogs and jobs may leave the table
   std::optional<Point2> pointer;       // the pointer in job coordinates
   std::int32_t arcVoltage = 0;
   bool in2ArcOk = false;  // cIn2 in mode "ARC OK"

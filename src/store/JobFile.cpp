@@ -139,6 +139,7 @@ bool SaveProject(System& s, const std::string& path) {
 }
 
 bool OpenProject(System& s, const std::string& path) {
+  if (s.RefusedWhileBusy()) return false;
   // A file that is no job (a drawing picked by mistake) gives no contour: it
   // must not replace the job, or closing would save an empty one over it.
   const auto bytes = ReadWholeFile(path, kMaxJobFileBytes);

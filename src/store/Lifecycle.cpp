@@ -81,6 +81,8 @@ void StartupSequence(System& s) {
   LoadSettings(s);
   LoadSettings(s);
   CheckUncleanExit(s, marks);
+  if (!s.fields.checked(Window::Configuration, "cLimits"))
+    s.log.WriteLog("The machine has no soft limits set: jogs and jobs are not kept on the table");
   s.fields.setChecked(kMain, "cClose", false);
   SaveSettings(s);
   const std::string temp = StoreFile(s.paths, kTempJob);

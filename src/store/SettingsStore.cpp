@@ -194,6 +194,7 @@ FileResult SaveDefaults(System& s) {
 }
 
 Restart RestoreDefaults(System& s) {
+  if (s.RefusedWhileBusy()) return Restart::No;
   if (!Confirmed(s, "Are You Sure ?")) return Restart::No;
   const std::string defaults = StoreFile(s.paths, kDefaultsFile);
   const std::string settings = StoreFile(s.paths, kSettingsFile);
@@ -213,6 +214,7 @@ std::vector<BackupFile> ShowBackups(const System& s) {
 }
 
 Restart RestoreBackup(System& s, const std::string& backupName) {
+  if (s.RefusedWhileBusy()) return Restart::No;
   const bool listed = std::find(std::begin(kBackupNames), std::end(kBackupNames), backupName) !=
                       std::end(kBackupNames);
   const std::string backup = StoreFile(s.paths, backupName);

@@ -350,6 +350,7 @@ StoreExtraction ExtractConfigArchive(const std::string& archivePath, const Paths
 }
 
 bool LoadConfigArchive(System& s, const std::string& archivePath) {
+  if (s.RefusedWhileBusy()) return false;
   s.loading = true;
   const StoreExtraction extracted = ExtractConfigArchive(archivePath, s.paths);
   if (!extracted) {

@@ -41,6 +41,13 @@ std::string System::caption() const { return WindowCaption(paths.profileName); }
 
 void System::LogClose() { log.WriteLog("CloseApp"); }
 
+bool System::RefusedWhileBusy() {
+  if (!Busy) return false;
+  host.setErrorLabel(kBusyRefusal);
+  log.WriteLog(kBusyRefusal);
+  return true;
+}
+
 bool DataRootWritable(const std::string& dataRoot) {
   std::error_code error;
   fs::create_directories(dataRoot, error);

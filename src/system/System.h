@@ -65,6 +65,13 @@ class System {
 
   // Closing: the last line of every run.
   void LogClose();
+
+  // What replaces or edits the job (a project, an import, a configuration or
+  // backup of the settings) asks this first: under a running machine the
+  // runner still holds contours of the old job. True while Busy, said in the
+  // error label and the log: a dialog box would hold the running job.
+  bool RefusedWhileBusy();
+  static constexpr const char* kBusyRefusal = "The machine is busy: stop the job first";
 };
 
 // Write test of the data root: create, close and delete "Corvane.tst".

@@ -570,6 +570,8 @@ ImportProcessOptions ImportWindow::Options() const {
 }
 
 void ImportWindow::Open() {
+  // Nothing it sends could replace a job that runs: it does not open then.
+  if (system_.RefusedWhileBusy()) return;
   system_.store.JobSentFromImport = false;
   // The very first show reads DXF drawings in their own units.
   if (!system_.fields.checked(Window::Import, "cUn")) {

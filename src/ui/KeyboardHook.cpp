@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -18,6 +19,7 @@ bool KeyboardHook::eventFilter(QObject* watched, QEvent* event) {
   if (type == QEvent::WindowDeactivate && watched == &main_) {
     const QSet<int> held = down_;
     down_.clear();
+    pendingUp_.clear();
     for (int key : held)
       if (keyLost) keyLost(key);
     return false;
@@ -28,6 +30,14 @@ bool KeyboardHook::eventFilter(QObject* watched, QEvent* event) {
   auto* window = qobject_cast<QWindow*>(watched);
   if (!window) return false;
   auto* key = static_cast<QKeyEvent*>(event);
+  const int code = key->key();
+  // A press of a key whose key-up waits: stamped with the key-up's moment it
+  // is the platform's repeat, and the key stays down; a later one is a new
+  // press, so the key goes up first.
+  if (type == QEvent::KeyPress && pendingUp_.contains(code)) {
+    if (key->timestamp() == pendingUp_.take(code).timestamp) return true;
+    release(code);
+  }
   const bool ours = QApplication::activeModalWidget() == nullptr &&
                     QApplication::activePopupWidget() == nullptr &&
                     window == main_.windowHandle();
@@ -35,17 +45,26 @@ bool KeyboardHook::eventFilter(QObject* watched, QEvent* event) {
       !(ours && down_.contains(Qt::Key_Escape)) && escape)
     escape();
   if (!ours) return false;
-  const int code = key->key();
   if (type == QEvent::KeyPress) {
     if (key->isAutoRepeat() || down_.contains(code)) return true;
     down_.insert(code);
     if (code == Qt::Key_Alt) return true;
     return keyDown && keyDown(code, key->modifiers());
   }
-  if (key->isAutoRepeat()) return true;
-  if (!down_.remove(code)) return true;
-  if (keyUp) keyUp(code);
+  if (key->isAutoRepeat() || !down_.contains(code)) return true;
+  const int serial = ++serial_;
+  pendingUp_.insert(code, {key->timestamp(), serial});
+  QTimer::singleShot(kRepeatWaitMs, this, [this, code, serial] {
+    const auto pending = pendingUp_.constFind(code);
+    if (pending == pendingUp_.cend() || pending->serial != serial) return;
+    pendingUp_.erase(pending);
+    release(code);
+  });
   return false;
+}
+
+void KeyboardHook::release(int key) {
+  if (down_.remove(key) && keyUp) keyUp(key);
 }
 
 }  // namespace corvane::ui

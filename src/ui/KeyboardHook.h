@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <functional>
@@ -31,12 +32,28 @@ class KeyboardHook final : public QObject {
 
   bool isDown(int key) const { return down_.contains(key); }
 
+  // A key-up waits this long for a press of the same key at the same moment:
+  // such a pair is the platform's auto-repeat, which a loaded system hands
+  // over without its repeat mark.
+  static constexpr int kRepeatWaitMs = 40;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The held key goes up now: its key-up handler runs.
+  void release(int key);
+  // A key-up not yet handed on: its timestamp, which a repeat's press
+  // shares, and which deferral it is.
+  struct PendingUp {
+    quint64 timestamp = 0;
+    int serial = 0;
+  };
+
   QWidget& main_;
   QSet<int> down_;
+  QHash<int, PendingUp> pendingUp_;
+  int serial_ = 0;
 };
 
 }  // namespace corvane::ui

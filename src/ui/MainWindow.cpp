@@ -188,6 +188,8 @@ void MainWindow::buildPanels() {
   parameterPanel_->setFrameShape(QFrame::StyledPanel);
   auto* column = new QVBoxLayout(parameterPanel_);
   presetBox_ = new PresetBox(system_, parameterPanel_);
+  // A chosen preset leaves the box: Space, Enter and the other keys act again.
+  connect(presetBox_, &QComboBox::textActivated, this, &MainWindow::focusZoomBar);
   column->addWidget(presetBox_);
   column->addWidget(CreateFieldPanel(system_.fields, Window::Main, parameterPanel_,
                                      kPositionFields + kTubeFields),
@@ -701,6 +703,14 @@ void MainWindow::bindJob() {
   // The job's own status reads keep the overlay current while the refresh rests.
   c.commands.ui.redrawStatusPanel = [this] { refreshOverlay(); };
   c.commands.ui.startJob = [this] { runJob(JobStart::Start); };
+  // A stop locks the start for TStop's second, on the clock the runner's own
+  // lock after a job end uses.
+  c.commands.ui.startStopLock = [this] {
+    QTimer* lock = timers_.value("TStop");
+    startLockUntil_ = system_.clock.nowMicros() + std::int64_t{lock->interval()} * 1000;
+    lock->start();
+  };
+  c.commands.ui.focusZoomBar = [this] { focusZoomBar(); };
   drawingPanel_->setSpeedSource([this] { return controller_ ? controller_->commands.status.ActualSpeed : 0; });
   c.runner.ui.shiftHeld = [] { return (QApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0; };
   c.runner.ui.statusTimer = [this](bool running) {
@@ -825,7 +835,8 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
   if (!controller_ || !jog_) return false;
   Controller& c = *controller_;
   c.link.state.StatusCode = 0;
-  in2AlarmLatched_ = false;
+  // A key acknowledges the In2 alarm once its input has gone.
+  if (!in2AlarmInput()) c.runner.AlarmLatched = false;
   const bool ctrl = modifiers & Qt::ControlModifier;
   const bool busy = system_.Busy;
   QWidget* focus = QApplication::focusWidget();
@@ -982,7 +993,8 @@ void MainWindow::refreshOverlay() {
   s.blinkRed = blinkRed_;
   s.notConnectedText = system_.messages[12];
   s.in2AlarmText = system_.fields.text(Window::Configuration, "eAlarm");
-  s.in2AlarmLatched = in2AlarmLatched_;
+  s.in2AlarmLatched = in2AlarmLatched();
+  s.softLimitsOff = !system_.fields.checked(Window::Configuration, "cLimits");
   s.pointer = drawingPanel_->pointerInJob();
   s.arcVoltage = c.commands.status.ArcVoltage;
   s.in2ArcOk = c.commands.commandFields().in2ArcOk;
@@ -1006,7 +1018,12 @@ void MainWindow::analyseJob() {
 
 void MainWindow::runJob(JobStart how) {
   if (!controller_ || system_.Busy) return;
+  // The input may have risen since the last refresh. The reversed cut passes
+  // none of the runner's refusals, so the alarm and the lock are checked here
+  // for every kind of start.
+  latchIn2Alarm();
   JobRunner& runner = controller_->runner;
+  if (runner.AlarmLatched || system_.clock.nowMicros() < startLockUntil_) return;
   if (how == JobStart::Start) runner.Start();
   if (how == JobStart::Resume) runner.Resume();
   if (how == JobStart::Reversed) runner.CutReversed();
@@ -1122,16 +1139,28 @@ void MainWindow::onTimer1() {
   controller_->commands.RefreshStatus();
   // A lost board shows at once: the exchange disconnects and the label turns red.
   if (wasConnected != controller_->link.state.LinkConnected) showConnectionState();
-  // In2 in mode "Alarm": its input stops everything once and the text stays
-  // until a key is pressed.
-  constexpr int kIn2Alarm = 4;
-  if (!in2AlarmLatched_ && system_.fields.choiceIndex(Window::Configuration, "cIn2") == kIn2Alarm &&
-      (controller_->link.state.StatusWord & wire::status::kIn2)) {
-    in2AlarmLatched_ = true;
-    controller_->commands.StopMotion();
-  }
+  latchIn2Alarm();
   refreshOverlay();
   if (!closed_) timer->start(20);
+}
+
+bool MainWindow::in2AlarmInput() const {
+  constexpr int kIn2Alarm = 4;
+  return controller_ && system_.fields.choiceIndex(Window::Configuration, "cIn2") == kIn2Alarm &&
+         (controller_->link.state.StatusWord & wire::status::kIn2);
+}
+
+bool MainWindow::in2AlarmLatched() const { return controller_ && controller_->runner.AlarmLatched; }
+
+// The text stays and starts are refused until a key after the input has gone.
+void MainWindow::latchIn2Alarm() {
+  if (in2AlarmLatched() || !in2AlarmInput()) return;
+  controller_->runner.AlarmLatched = true;
+  controller_->commands.StopMotion();
+}
+
+void MainWindow::focusZoomBar() {
+  if (isActiveWindow()) zoomBar_->setFocus();
 }
 
 void MainWindow::onTimer2() {
@@ -1153,7 +1182,7 @@ QString MainWindow::projectFolder() const {
 }
 
 void MainWindow::openProject() {
-  if (system_.Busy) return;
+  if (system_.RefusedWhileBusy()) return;
   const QString path = QFileDialog::getOpenFileName(this, "Open Project", projectFolder(),
                                                     "Projects (*.cvp2 *.cvp *.CVP2 *.CVP)");
   if (path.isEmpty()) return;

@@ -68,7 +68,8 @@ class MainWindow final : public QWidget {
   Jog* jog() const { return jog_.get(); }
   Referencing* referencing() const { return referencing_.get(); }
   QString errorText() const;
-  bool in2AlarmLatched() const { return in2AlarmLatched_; }
+  // The In2 alarm holds: every start is refused.
+  bool in2AlarmLatched() const;
   // One entry of the path view's popup, on the point picked last.
   void runPopupEntry(PopupEntry entry);
   // The status overlay and the side view from the last status reads.
@@ -109,6 +110,12 @@ class MainWindow final : public QWidget {
   enum class JobStart { Start, Resume, Reversed };
   void bindJob();
   void runJob(JobStart how);
+  // In2 in mode "Alarm" with its input active.
+  bool in2AlarmInput() const;
+  // The rising alarm input stops everything once and latches.
+  void latchIn2Alarm();
+  // The keyboard back to the zoom bar, where no key is a field's.
+  void focusZoomBar();
   // "Analise": the job planned and coloured by speed with its estimate.
   void analyseJob();
   void openProject();
@@ -173,8 +180,8 @@ class MainWindow final : public QWidget {
   QToolButton* stopButton_ = nullptr;
   QLabel* simMark_ = nullptr;
   bool blinkRed_ = true;
-  // The In2 alarm input stopped the machine; a key press clears it.
-  bool in2AlarmLatched_ = false;
+  // The end of the start lock a stop begins, on the program's clock.
+  std::int64_t startLockUntil_ = 0;
   // The job origin before the last press on the path view (Ctrl+Z).
   Point2 rememberedOrigin_;
   bool firstShowDone_ = false;

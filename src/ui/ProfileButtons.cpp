@@ -37,6 +37,7 @@ void AddProfileButtons(QGridLayout& grid, int row, System& system, QWidget& main
     CreateSupportPackage(system, DesktopFolder());
   });
   add("LoadConfig", "Load Config", 3, [&system, parent] {
+    if (system.RefusedWhileBusy()) return;
     const QString chosen = QFileDialog::getOpenFileName(parent, "Load Config", {}, "*.zip");
     if (!chosen.isEmpty()) LoadConfigArchive(system, chosen.toStdString());
   });

@@ -113,12 +113,18 @@ void SplashScreen::onTimer() {
   }
   firstTick_ = false;
   timer_.setInterval(1500);
+  runWriteTest();
+}
+
+bool SplashScreen::runWriteTest() {
+  if (testState_ != TestState::Pending) return testState_ == TestState::Passed;
   if (corvane::DataRootWritable(dataRoot_.toStdString())) {
     testState_ = TestState::Passed;
-    return;
+    return true;
   }
   timer_.stop();
   failPermission();
+  return false;
 }
 
 void SplashScreen::failPermission() {
@@ -167,8 +173,10 @@ void SplashScreen::savePicture() {
   QDesktopServices::openUrl(QUrl::fromLocalFile(programFolder_));
 }
 
+// The program start waits for the write test's result, and the slide stops
+// the timer that would run it: a click before the first tick runs it first.
 void SplashScreen::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && testState_ != TestState::Failed) slideOut();
+  if (event->button() == Qt::LeftButton && runWriteTest()) slideOut();
 }
 
 void SplashScreen::mouseReleaseEvent(QMouseEvent* event) {

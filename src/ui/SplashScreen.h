@@ -37,6 +37,8 @@ class SplashScreen final : public QWidget {
 
  private:
   void onTimer();
+  // The data root's write test, once: true when it passed.
+  bool runWriteTest();
   void applyShape();
   void slide(int stepPixels, int steps);
   void savePicture();

@@ -86,5 +86,17 @@ TEST(StatusPanel, TheOverlayShowsTheLinkTheAlarmAndThePointer) {
       << "the alarm takes the pointer's place";
 }
 
+// Soft limits off show for as long as they are off, connected or not.
+TEST(StatusPanel, SoftLimitsOffStayInTheOverlay) {
+  for (const bool connected : {false, true})
+    for (const bool off : {false, true}) {
+      StatusPanelState s;
+      s.width = 800;
+      s.connected = connected;
+      s.softLimitsOff = off;
+      EXPECT_EQ(Has(Texts(StatusOverlay(s)), "Soft limits off"), off) << connected;
+    }
+}
+
 }  // namespace
 }  // namespace corvane

@@ -67,6 +67,21 @@ TEST(Lifecycle, ACleanCloseKeepsSettingsPresetsAndJobExactly) {
   EXPECT_EQ(ReadFileText(f.store("store.fms")), expected);
 }
 
+// Soft limits off (the default) are said once at every start.
+TEST(Lifecycle, AStartWithoutSoftLimitsSaysSoInTheLog) {
+  const std::string line = "The machine has no soft limits set: jogs and jobs are not kept on the table";
+  testing::StoreFixture f;
+  {
+    ProgramRun run(f);
+    EXPECT_EQ(testing::CountLines(f.host, line), 1);
+    run.system.fields.setChecked(Window::Configuration, "cLimits", true);
+    ShutdownSequence(run.system, std::nullopt);
+  }
+  const size_t before = f.host.logPane.size();
+  ProgramRun again(f);
+  EXPECT_EQ(testing::CountLines(f.host, line, before), 0);
+}
+
 TEST(Lifecycle, OneCrashKeepsTheJobTwoInARowRestoreTheExample) {
   testing::StoreFixture f;
   {

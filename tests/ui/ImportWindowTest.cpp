@@ -239,10 +239,7 @@ TEST(MainWindowExport, CtrlEShowsAndHidesTheExportButton) {
   EXPECT_TRUE(button->isHidden());
   QWindow* main = u.window.windowHandle();
   for (const bool shown : {true, false}) {
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier);
-    QCoreApplication::sendEvent(main, &press);
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_E, Qt::ControlModifier);
-    QCoreApplication::sendEvent(main, &release);
+    testing::Press(main, Qt::Key_E, Qt::ControlModifier);
     EXPECT_EQ(!button->isHidden(), shown);
   }
 }

@@ -115,6 +115,27 @@ TEST(Splash, WriteTestPassesOnAWritableRootAndFailsBelowAFile) {
   EXPECT_TRUE(bad.findChild<QLabel*>("ErrorLabel")->text() == "Permission problem !!!");
 }
 
+// A click in the splash's first half second, before its write test: the
+// program waits for the test's result, so the test runs at the click and
+// the splash goes (or, on a root that cannot be written, shows why and closes).
+TEST(Splash, AnEarlyClickStillGivesTheWriteTestItsResult) {
+  testing::QtApp();
+  testing::TempDir folder;
+  testing::WriteFileText(folder.file("plain"), "x");
+  const struct {
+    std::string root;
+    ui::SplashScreen::TestState result;
+  } cases[] = {{folder.path() + "root", ui::SplashScreen::TestState::Passed},
+               {folder.file("plain") + "/root", ui::SplashScreen::TestState::Failed}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.root);
+    ui::SplashScreen splash(QString::fromStdString(folder.path()), QString::fromStdString(c.root));
+    splash.show();
+    QTest::mouseClick(&splash, Qt::LeftButton, {}, QPoint(400, 200));
+    EXPECT_EQ(splash.testState(), c.result);
+    EXPECT_FALSE(splash.isVisible());
+  }
+}
 
 TEST(FieldPanel, WidgetsAndTheFieldStoreStayInStep) {
   OpenWindow u;

@@ -23,55 +23,66 @@
 namespace corvane {
 namespace {
 
+using testing::ConnectedWindow;
+using testing::Count;
+using testing::Key;
 using testing::OpenWindow;
+using testing::Press;
 using testing::TappedBoardWindow;
 namespace cmd = wire::cmd;
 
-// A key event as the platform delivers it: to the window first, which hands
-// it to its focus widget.
-void Key(QWindow* window, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = {},
-         const QString& text = {}, bool autoRepeat = false) {
-  QKeyEvent event(type, key, modifiers, text, autoRepeat);
-  QCoreApplication::sendEvent(window, &event);
-}
-void Press(QWindow* window, int key, Qt::KeyboardModifiers modifiers = {}, const QString& text = {}) {
-  Key(window, QEvent::KeyPress, key, modifiers, text);
-  Key(window, QEvent::KeyRelease, key, modifiers, text);
-}
-long Count(const std::vector<std::uint8_t>& codes, std::uint8_t code) {
-  return std::count(codes.begin(), codes.end(), code);
-}
-
-struct ConnectedWindow : TappedBoardWindow {
-  ConnectedWindow() {
-    ok = created && showAndWait() && controller->link.state.LinkConnected;
-    main = window.windowHandle();
-    QTest::qWait(50);
-  }
-  bool ok = false;
-  QWindow* main = nullptr;
-};
-
-// Holding an arrow key: the platform repeats the press; the machine gets one
-// jog start and, on the key-up, one stop.
+// Holding an arrow key: the platform repeats the press with a key-up and
+// press pair of one moment, marked as a repeat or, on a loaded system,
+// unmarked, and then its press may come late. The machine gets one jog start
+// and, on the real key-up, one stop.
 TEST(OperatorKeys, HoldingAnArrowStartsOneJogAndItsReleaseOneStop) {
+  const struct {
+    const char* repeat;
+    bool marked;
+    int pressLateMs;
+  } cases[] = {{"marked", true, 0}, {"unmarked", false, 0}, {"unmarked, its press 20 ms late", false, 20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.repeat);
+    ConnectedWindow u;
+    ASSERT_TRUE(u.ok);
+    const std::size_t from = u.frames();
+    Key(u.main, QEvent::KeyPress, Qt::Key_Left);
+    for (quint64 at = 600000; at < 600000 + 5 * 33; at += 33) {
+      Key(u.main, QEvent::KeyRelease, Qt::Key_Left, {}, {}, c.marked, at);
+      bool pressed = false;
+      QTimer::singleShot(c.pressLateMs, [&] {
+        Key(u.main, QEvent::KeyPress, Qt::Key_Left, {}, {}, c.marked, at);
+        pressed = true;
+      });
+      ASSERT_TRUE(QTest::qWaitFor([&] { return pressed; }));
+    }
+    // A second press without a release (a lost key-up elsewhere) is swallowed too.
+    Key(u.main, QEvent::KeyPress, Qt::Key_Left);
+    EXPECT_EQ(u.window.jog()->JogDirection, jog::kXMinus);
+    EXPECT_EQ(Count(u.codesSince(from), cmd::kStop), 0);
+    Key(u.main, QEvent::KeyRelease, Qt::Key_Left);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return u.window.jog()->JogDirection == jog::kNone; }));
+    const auto codes = u.codesSince(from);
+    EXPECT_EQ(Count(codes, cmd::kManualStart), 1);
+    EXPECT_GE(Count(codes, cmd::kXyLine), 1);
+    EXPECT_EQ(Count(codes, cmd::kStop), 1);
+  }
+}
+
+// Let go and pressed again by hand, however quickly: a stop and a new jog.
+TEST(OperatorKeys, AnArrowPressedAgainAtOnceIsANewJog) {
   ConnectedWindow u;
   ASSERT_TRUE(u.ok);
   const std::size_t from = u.frames();
-  Key(u.main, QEvent::KeyPress, Qt::Key_Left);
-  for (int i = 0; i < 5; ++i) {
-    Key(u.main, QEvent::KeyRelease, Qt::Key_Left, {}, {}, true);
-    Key(u.main, QEvent::KeyPress, Qt::Key_Left, {}, {}, true);
-  }
-  // A second press without a release (a lost key-up elsewhere) is swallowed too.
-  Key(u.main, QEvent::KeyPress, Qt::Key_Left);
-  EXPECT_EQ(u.window.jog()->JogDirection, jog::kXMinus);
-  Key(u.main, QEvent::KeyRelease, Qt::Key_Left);
+  Key(u.main, QEvent::KeyPress, Qt::Key_Right);
+  Key(u.main, QEvent::KeyRelease, Qt::Key_Right);
+  Key(u.main, QEvent::KeyPress, Qt::Key_Right);
+  EXPECT_EQ(u.window.jog()->JogDirection, jog::kXPlus);
+  Key(u.main, QEvent::KeyRelease, Qt::Key_Right);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return u.window.jog()->JogDirection == jog::kNone; }));
   const auto codes = u.codesSince(from);
-  EXPECT_EQ(Count(codes, cmd::kManualStart), 1);
-  EXPECT_GE(Count(codes, cmd::kXyLine), 1);
-  EXPECT_EQ(Count(codes, cmd::kStop), 1);
-  EXPECT_EQ(u.window.jog()->JogDirection, jog::kNone);
+  EXPECT_EQ(Count(codes, cmd::kManualStart), 2);
+  EXPECT_EQ(Count(codes, cmd::kStop), 2);
 }
 
 // A key pressed while a modal dialog is open never moves the machine, also
@@ -338,13 +349,15 @@ TEST(OperatorKeys, AKeyTappedFasterThanTheJogStartsStillStops) {
     const std::size_t from = u.frames();
     QCoreApplication::postEvent(u.main, new QKeyEvent(QEvent::KeyPress, key, {}));
     QCoreApplication::postEvent(u.main, new QKeyEvent(QEvent::KeyRelease, key, {}));
-    QTest::qWait(50);
-    const auto codes = u.codesSince(from);
-    const auto lastStop = std::find(codes.rbegin(), codes.rend(), cmd::kStop);
-    ASSERT_NE(lastStop, codes.rend()) << key;
-    for (auto it = codes.rbegin(); it != lastStop; ++it)
-      EXPECT_TRUE(*it != cmd::kXyLine && *it != cmd::kZMove) << "motion after the stop, key " << key;
-    EXPECT_EQ(u.window.jog()->JogDirection, jog::kNone);
+    const auto stoppedLast = [&] {
+      const auto codes = u.codesSince(from);
+      const auto lastStop = std::find(codes.rbegin(), codes.rend(), cmd::kStop);
+      return lastStop != codes.rend() && std::none_of(codes.rbegin(), lastStop, [](std::uint8_t code) {
+               return code == cmd::kXyLine || code == cmd::kZMove;
+             });
+    };
+    EXPECT_TRUE(QTest::qWaitFor(stoppedLast)) << "no motion after the last stop, key " << key;
+    EXPECT_EQ(u.window.jog()->JogDirection, jog::kNone) << key;
     u.controller->commands.WaitIdle();
   }
 }
@@ -355,6 +368,12 @@ TEST(OperatorKeys, AKeyTappedFasterThanTheJogStartsStillStops) {
 namespace corvane {
 namespace {
 
+bool OverlayShows(const ConnectedWindow& u, const std::string& text) {
+  for (const auto& item : u.window.pathView()->overlay().items)
+    if (const auto* t = std::get_if<DisplayText>(&item); t && t->text == text) return true;
+  return false;
+}
+
 // In2 wired as an alarm input: raising it stops the machine once and shows
 // the alarm text until a key is pressed.
 TEST(StatusOverlay, TheIn2AlarmStopsOnceAndStaysUntilAKey) {
@@ -364,14 +383,10 @@ TEST(StatusOverlay, TheIn2AlarmStopsOnceAndStaysUntilAKey) {
   u.system->fields.selectChoice(Window::Configuration, "cIn2", 4);
   const std::size_t from = u.frames();
   u.board().setInput(sim::Input::In2, true);
-  QTRY_VERIFY_WITH_TIMEOUT(u.window.in2AlarmLatched(), 2000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return u.window.in2AlarmLatched(); }, 2000));
   QTest::qWait(100);
   EXPECT_EQ(Count(u.codesSince(from), cmd::kStop), 1);
-  const auto shows = [&](const std::string& text) {
-    for (const auto& item : u.window.pathView()->overlay().items)
-      if (const auto* t = std::get_if<DisplayText>(&item); t && t->text == text) return true;
-    return false;
-  };
+  const auto shows = [&](const std::string& text) { return OverlayShows(u, text); };
   EXPECT_TRUE(shows("DOOR OPEN"));
   u.board().setInput(sim::Input::In2, false);
   QTest::qWait(100);  // the refresh reads the input clear again
@@ -380,6 +395,15 @@ TEST(StatusOverlay, TheIn2AlarmStopsOnceAndStaysUntilAKey) {
   QTest::qWait(60);
   EXPECT_FALSE(u.window.in2AlarmLatched());
   EXPECT_FALSE(shows("DOOR OPEN"));
+}
+
+// The configuration's soft limits decide the overlay's notice at the next refresh.
+TEST(StatusOverlay, SoftLimitsOffShowUntilTheyAreTicked) {
+  ConnectedWindow u;
+  ASSERT_TRUE(u.ok);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return OverlayShows(u, "Soft limits off"); }));
+  u.system->fields.setChecked(Window::Configuration, "cLimits", true);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !OverlayShows(u, "Soft limits off"); }));
 }
 
 }  // namespace
@@ -445,11 +469,11 @@ TEST(OperatorKeys, CtrlAndShiftShowWhatAStartWouldDo) {
   Key(u.main, QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
   EXPECT_EQ(start->text(), "REVERSE");
   Key(u.main, QEvent::KeyRelease, Qt::Key_Control);
-  EXPECT_EQ(start->text(), "START");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return start->text() == "START"; }));
   Key(u.main, QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
   EXPECT_TRUE(sim->isVisible());
   Key(u.main, QEvent::KeyRelease, Qt::Key_Shift);
-  EXPECT_FALSE(sim->isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !sim->isVisible(); }));
 }
 
 }  // namespace

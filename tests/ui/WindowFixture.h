@@ -1,5 +1,9 @@
 #pragma once
+#include <QKeyEvent>
 #include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+#include <algorithm>
 #include <memory>
 
 #include "support/BoardFixture.h"
@@ -95,6 +99,37 @@ struct TappedBoardWindow : OpenWindow {
   std::vector<StreamEvent> stream;
   WireTap* tap = nullptr;
   std::unique_ptr<Controller> controller;
+};
+
+// A key event as the platform delivers it: to the window first, which hands
+// it to its focus widget. Each event is stamped 100 ms after the last, as a
+// hand types; a non-zero `timestamp` stamps it so (the platform's repeat
+// gives its key-up and the following press one moment).
+inline void Key(QWindow* window, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers = {},
+                const QString& text = {}, bool autoRepeat = false, quint64 timestamp = 0) {
+  static quint64 typed = 0;
+  typed = timestamp ? timestamp : typed + 100;
+  QKeyEvent event(type, key, modifiers, text, autoRepeat);
+  event.setTimestamp(typed);
+  QCoreApplication::sendEvent(window, &event);
+}
+inline void Press(QWindow* window, int key, Qt::KeyboardModifiers modifiers = {}, const QString& text = {}) {
+  Key(window, QEvent::KeyPress, key, modifiers, text);
+  Key(window, QEvent::KeyRelease, key, modifiers, text);
+}
+inline long Count(const std::vector<std::uint8_t>& codes, std::uint8_t code) {
+  return std::count(codes.begin(), codes.end(), code);
+}
+
+// A shown TappedBoardWindow connected to its board.
+struct ConnectedWindow : TappedBoardWindow {
+  ConnectedWindow() {
+    ok = created && showAndWait() && controller->link.state.LinkConnected;
+    main = window.windowHandle();
+    QTest::qWait(50);
+  }
+  bool ok = false;
+  QWindow* main = nullptr;
 };
 
 }  // namespace corvane::testing
