@@ -7,6 +7,7 @@ packages=(
   libftdi1-dev libpolyclipping-dev libzip-dev libpugixml-dev libsdl2-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth openbox xdotool stm32flash
+  x11-xserver-utils python3  # the acceptance days: xset for key repeat, the board's console client
   libqt6opengl6-dev libgl1-mesa-dri  # corvane-3d: Qt's OpenGL module; OpenGL in software without a graphics driver
   dpkg-dev file  # the Debian package: cpack finds its dependencies with these
 )
