@@ -519,6 +519,9 @@ void JobRunner::PrepareResume(const JournalRecord& record) {
       job.Job[static_cast<std::size_t>(record.contour)].size() < 2)
     return;
   if (link_.state.LinkConnected) {
+    // The operator's Yes is a command of its own: the stop the connection
+    // left behind must not swallow the lift.
+    system_.StopRequested = false;
     commands_.TorchOff();
     // The wait ends with a status read: where the board's head stands now.
     commands_.WaitIdle();

@@ -41,9 +41,16 @@ bool KeyboardHook::eventFilter(QObject* watched, QEvent* event) {
   const bool ours = QApplication::activeModalWidget() == nullptr &&
                     QApplication::activePopupWidget() == nullptr &&
                     window == main_.windowHandle();
-  if (type == QEvent::KeyPress && key->key() == Qt::Key_Escape && !key->isAutoRepeat() &&
-      !(ours && down_.contains(Qt::Key_Escape)) && escape)
-    escape();
+  if (type == QEvent::KeyPress && code == Qt::Key_Escape && !key->isAutoRepeat()) {
+    if (ours && down_.contains(code)) return true;
+    // Down before the stop: the stop lets events through, and the key's
+    // release may come inside it; seen as a stray it would leave Esc held
+    // for good and swallow every Esc after it.
+    if (ours) down_.insert(code);
+    if (escape) escape();
+    if (!ours) return false;
+    return keyDown && keyDown(code, key->modifiers());
+  }
   if (!ours) return false;
   if (type == QEvent::KeyPress) {
     if (key->isAutoRepeat() || down_.contains(code)) return true;

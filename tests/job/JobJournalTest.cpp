@@ -235,6 +235,8 @@ TEST_F(JobJournalRun, AfterAKillTheJobIsShownWhereItWasCutAndYesLiftsTheHeadOnTh
     // material lower than the one being cut by more than the floating height.
     system->job.ProjectOriginX = inUse.ProjectOriginX + 8000;
     system->job.ProjectOriginZ = inUse.ProjectOriginZ - FieldLength(*system, kMain, "xFloatH") - 1500;
+    // The connection at start-up ends with a stop: its flag is still set.
+    system->StopRequested = true;
     std::int32_t shownAt = 0;
     host.onAsk = [&](const std::string&) { shownAt = system->job.ProjectOriginX; };
     host.answers = {answer};

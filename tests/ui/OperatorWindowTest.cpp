@@ -478,3 +478,26 @@ TEST(OperatorKeys, CtrlAndShiftShowWhatAStartWouldDo) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// The stop lets events through, so Esc's own release can come inside it:
+// every Esc after that must stop the machine again, not only the first.
+TEST(OperatorKeys, EveryEscStopsEvenWhenItsReleaseComesInsideTheStop) {
+  testing::ConnectedWindow u;
+  ASSERT_TRUE(u.ok);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE("Esc " + std::to_string(i + 1));
+    const long before = testing::Count(u.tap->commandCodes(), wire::cmd::kStop);
+    auto* release = new QKeyEvent(QEvent::KeyRelease, Qt::Key_Escape, {});
+    release->setTimestamp(static_cast<quint64>(i + 1));
+    QCoreApplication::postEvent(u.main, release);
+    testing::Key(u.main, QEvent::KeyPress, Qt::Key_Escape);
+    QTest::qWait(100);
+    EXPECT_GT(testing::Count(u.tap->commandCodes(), wire::cmd::kStop), before);
+  }
+}
+
+}  // namespace
+}  // namespace corvane
