@@ -203,10 +203,12 @@ TEST(Soak, ACorpusJobOverAFaultyLinkRunsEveryRequestExactlyOnce) {
   long injected = 0;
   for (long n : faulty.injected) injected += n;
   EXPECT_GT(injected, 0) << "no fault was injected: the run proves nothing";
-  // Every request a fault hit costs a retry (a loaded machine adds time-outs of its own).
+  // Every request a fault hit costs a retry (a loaded machine adds time-outs of its own),
+  // but a late reply: one 12 ms after the board took the request can still fall inside
+  // the window when the program was held up between its write and the start of its wait.
   long retried = 0;
   for (long n : faulty.retriesBy) retried += n;
-  EXPECT_GE(retried, faulty.requestsHit);
+  EXPECT_GE(retried + faulty.injected[static_cast<std::size_t>(sim::Fault::LateReply)], faulty.requestsHit);
 }
 
 }  // namespace
