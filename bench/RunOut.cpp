@@ -120,8 +120,9 @@ std::pair<double, double> StepsPerMm(const std::string& folder) {
   return {system.scales.SX * 100, system.scales.SY * 100};
 }
 
-RunOut KillOnce(const std::string& simulator, const std::string& drawing, const std::string& folder, int cutMillis) {
-  const auto [perMmX, perMmY] = StepsPerMm(folder);
+RunOut KillOnce(const std::string& simulator, const std::string& drawing, const std::string& folder, int cutMillis,
+                std::pair<double, double> stepsPerMm) {
+  const auto [perMmX, perMmY] = stepsPerMm;
   const std::string terminal = folder + "/tty", control = folder + "/tty.ctl";
   const pid_t sim = SpawnSimulator(simulator, terminal, control);
   if (sim < 0) return {};
@@ -173,10 +174,13 @@ int main(int argc, char** argv) {
   const int kills = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   const std::string simulator = SiblingSimulator();
   double worst = 0, worstMm = 0, sum = 0, worstMotion = 0;
+  char scales[] = "/tmp/corvane-runout-scales-XXXXXX";
+  if (!::mkdtemp(scales)) return 1;
+  const std::pair<double, double> stepsPerMm = StepsPerMm(scales);
   for (int k = 0; k < kills; ++k) {
     char folder[] = "/tmp/corvane-runout-XXXXXX";
     if (!::mkdtemp(folder)) return 1;
-    const RunOut r = KillOnce(simulator, drawing, folder, 1500 + 700 * k);
+    const RunOut r = KillOnce(simulator, drawing, folder, 1500 + 700 * k, stepsPerMm);
     std::printf("kill %d: %d entries queued, the board moved %.2f s more, of them %.2f s and %.1f mm cutting\n",
                 k + 1, r.queued, r.seconds, r.torchSeconds, r.torchMm);
     worst = std::max(worst, r.torchSeconds);
@@ -186,6 +190,7 @@ int main(int argc, char** argv) {
     std::string cleanup = std::string("rm -rf ") + folder;
     if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", folder);
   }
+  if (std::system((std::string("rm -rf ") + scales).c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", scales);
   std::printf("run-out after kill -9: cutting on for mean %.2f s, worst %.2f s and %.1f mm (target <= 1 s); "
               "all motion at most %.2f s\n",
               sum / kills, worst, worstMm, worstMotion);
