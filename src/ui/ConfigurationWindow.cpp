@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -27,6 +28,7 @@
 #include "system/System.h"
 #include "ui/BoardPicture.h"
 #include "ui/FieldPanel.h"
+#include "ui/TextViewer.h"
 #include "virtual/ControllerSetup.h"
 
 namespace corvane::ui {
@@ -537,11 +539,15 @@ void ConfigurationWindow::applyCounterLock() {
     if (QWidget* field = findChild<QWidget*>(name)) field->setEnabled(unlocked);
 }
 
+// Today's log in the program's own viewer, scrolled to its latest lines.
 void ConfigurationWindow::openTodaysLog() {
   if (!system_) return;
-  const std::string file =
-      system_->paths.logsFolder() + ProgramLog::FileNameFor(system_->clock.localNow());
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file)));
+  const std::string name = ProgramLog::FileNameFor(system_->clock.localNow());
+  const QString file = QString::fromStdString(system_->paths.logsFolder() + name);
+  if (!ShowInViewer(this, "LogViewer", "Log " + QString::fromStdString(name), file,
+                    TextViewer::Format::PlainText)) {
+    TellOperator(*system_, "Today's log " + QDir::toNativeSeparators(file) + " cannot be read.");
+  }
 }
 
 void ConfigurationWindow::showEvent(QShowEvent* event) {

@@ -10,11 +10,21 @@
 #include <QUrl>
 
 #include "system/System.h"
+#include "ui/TextViewer.h"
 
 namespace corvane::ui {
 namespace {
 
-// A Markdown manual as an HTML page that any browser shows; empty when it cannot be made.
+QString FirstFile(const QString& folder, const QStringList& names) {
+  for (const QString& name : names) {
+    const QFileInfo file(folder + name);
+    if (file.isFile()) return file.filePath();
+  }
+  return {};
+}
+
+// A Markdown manual as an HTML page that any browser shows, its pictures still
+// found in the manual's folder; empty when it cannot be made.
 QString RenderedAsHtml(const QString& markdownFile) {
   QFile source(markdownFile);
   if (!source.open(QIODevice::ReadOnly)) return {};
@@ -24,41 +34,58 @@ QString RenderedAsHtml(const QString& markdownFile) {
   if (folder.isEmpty() || !QDir().mkpath(folder)) return {};
   QFile page(folder + "/manual.html");
   if (!page.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
-  page.write(document.toHtml().toUtf8());
+  const QString base = QUrl::fromLocalFile(QFileInfo(markdownFile).absolutePath() + "/").toString();
+  QString html = document.toHtml();
+  html.replace("<head>", "<head><base href=\"" + base.toHtmlEscaped() + "\" />");
+  page.write(html.toUtf8());
   return page.fileName();
 }
 
 }  // namespace
 
 QString ManualFile(const QString& programFolder, const QString& language) {
-  for (const QString& name : {"lang/" + language + ".pdf", QString("lang/English.pdf"),
-                              QString("doc/manual.html"), QString("doc/manual.md")}) {
-    const QFileInfo file(programFolder + name);
-    if (file.isFile()) return file.filePath();
-  }
-  return {};
+  return FirstFile(programFolder, {"lang/" + language + ".pdf", "lang/English.pdf",
+                                   "doc/manual.html", "doc/manual.md"});
 }
 
-bool OpenManual(const QString& programFolder, const QString& language) {
-  QString manual = ManualFile(programFolder, language);
-  if (manual.endsWith(".md")) {
-    const QString page = RenderedAsHtml(manual);
-    if (!page.isEmpty()) manual = page;
-  }
-  return !manual.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
+QString ViewableManual(const QString& programFolder) {
+  return FirstFile(programFolder, {"doc/manual.md", "doc/manual.html"});
 }
 
-QToolButton* AddManualButton(QWidget* parent, const System& system) {
+TextViewer* ShowManual(QWidget* owner, System& system) {
+  const QString folder = QString::fromStdString(system.paths.programFolder);
+  const QString language = QString::fromStdString(system.fields.text(Window::Configuration, "eLng"));
+  QString forDesktop = ManualFile(folder, language);
+  const QString shown = ViewableManual(folder);
+  if (shown.isEmpty()) {
+    if (forDesktop.isEmpty()) {
+      TellOperator(system, "No manual is installed: " + QDir::toNativeSeparators(folder + "doc/manual.md") +
+                           " is missing.");
+    } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(forDesktop))) {
+      TellOperator(system, "The desktop has no viewer for the manual " +
+                           QDir::toNativeSeparators(forDesktop) + ".");
+    }
+    return nullptr;
+  }
+  const auto format =
+      shown.endsWith(".md") ? TextViewer::Format::Markdown : TextViewer::Format::Html;
+  TextViewer* viewer = ShowInViewer(owner, "ManualViewer", "Manual", shown, format);
+  if (!viewer) {
+    TellOperator(system, "The manual " + QDir::toNativeSeparators(shown) + " cannot be read.");
+    return nullptr;
+  }
+  if (forDesktop.endsWith(".md")) forDesktop = RenderedAsHtml(forDesktop);
+  if (!forDesktop.isEmpty()) viewer->setDesktopFile(forDesktop);
+  return viewer;
+}
+
+QToolButton* AddManualButton(QWidget* parent, System& system) {
   auto* button = new QToolButton(parent);
   button->setObjectName("SpeedButton2");
   button->setText("Manual");
   button->setToolTip("Help");
-  QObject::connect(button, &QToolButton::clicked, parent, [&system] {
-    const QString folder = QString::fromStdString(system.paths.programFolder);
-    const QString language =
-        QString::fromStdString(system.fields.text(Window::Configuration, "eLng"));
-    if (!OpenManual(folder, language)) system.host.beep();
-  });
+  QObject::connect(button, &QToolButton::clicked, parent,
+                   [parent, &system] { ShowManual(parent, system); });
   return button;
 }
 

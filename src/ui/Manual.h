@@ -10,18 +10,25 @@ class System;
 
 namespace corvane::ui {
 
-// The operator manual: the program folder's "lang/" + language + ".pdf", else
-// "lang/English.pdf", else the manual that comes with the program
-// ("doc/manual.html", then "doc/manual.md"). Empty when there is none.
+class TextViewer;
+
+// The manual for the desktop's viewer: the program folder's "lang/" +
+// language + ".pdf", else "lang/English.pdf", else the manual that comes with
+// the program ("doc/manual.html", then "doc/manual.md"). Empty when there is none.
 QString ManualFile(const QString& programFolder, const QString& language);
 
-// Opens the manual with the desktop's viewer. A Markdown manual is shown as
-// HTML, rendered into the user's cache folder. False when there is no manual
-// or it cannot be opened.
-bool OpenManual(const QString& programFolder, const QString& language);
+// The manual the program shows itself: "doc/manual.md", else
+// "doc/manual.html" of the program folder. Empty when there is none.
+QString ViewableManual(const QString& programFolder);
 
-// The main window's manual button ("SpeedButton2"): opens the manual in the
-// language the configuration has chosen (`eLng`).
-QToolButton* AddManualButton(QWidget* parent, const System& system);
+// Shows the manual in the program's own viewer (the window "Manual"), whose
+// "Open with the desktop's viewer" opens the language's PDF manual when one is
+// installed. Without a manual the program can show, a PDF manual goes to the
+// desktop's viewer; when there is none either, or the desktop cannot open it,
+// a message and a log line say so and null is returned.
+TextViewer* ShowManual(QWidget* owner, System& system);
+
+// The main window's manual button ("SpeedButton2").
+QToolButton* AddManualButton(QWidget* parent, System& system);
 
 }  // namespace corvane::ui
