@@ -41,6 +41,7 @@
 #include "system/FieldSettings.h"
 #include "system/System.h"
 #include "system/TubeSetup.h"
+#include "ui/ProgramRestart.h"
 #include "ui/AnalysisGraphWindow.h"
 #include "ui/DisplayPainter.h"
 #include "ui/FieldPanel.h"
@@ -680,7 +681,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::restartProgram() {
-  QProcess::startDetached(QApplication::applicationFilePath(), {});
+  StartNewInstance();
   close();
 }
 
