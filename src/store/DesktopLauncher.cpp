@@ -115,8 +115,9 @@ bool CreateProfileShortcut(Host& host, ProgramLog& log, const LauncherPlaces& pl
   if (!typed || typed->empty()) return false;
   const std::string profile = LauncherProfileName(*typed);
   if (!IsUsableProfileName(profile)) {
-    log.WriteLog("Profile name not usable: \"" + profile + "\"");
-    host.beep();
+    const std::string refusal = ProfileNameRefusal(profile);
+    log.WriteLog(refusal);
+    host.showError(refusal);
     return false;
   }
   const std::string text = LauncherFileText(places.executable, profile);

@@ -30,8 +30,8 @@ std::string LauncherFileText(const std::string& executable, const std::string& p
 // "CREATE NEW PROFILE": asks for a name and writes its launcher to the
 // applications folder and to the desktop. The profile itself is made the first
 // time the program starts through the launcher. An empty or cancelled answer
-// does nothing; a name that cannot be a profile, or a launcher that cannot be
-// written, gets a log line and a beep.
+// does nothing; a name that cannot be a profile gets a log line and a message
+// that says why; a launcher that cannot be written gets a log line and a beep.
 bool CreateProfileShortcut(Host& host, ProgramLog& log, const LauncherPlaces& places);
 
 }  // namespace corvane

@@ -42,16 +42,11 @@ std::string FillProfile(const fs::path& templateFolder, const fs::path& staging)
 
 }  // namespace
 
-bool IsUsableProfileName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (const char c : name)
-    if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
-  return true;
-}
+bool IsUsableProfileName(std::string_view name) { return ProfileNameProblem(name).empty(); }
 
 bool CreateProfile(const Paths& paths, ProgramLog& log) {
   if (!IsUsableProfileName(paths.profileName)) {
-    log.WriteLog("Profile name not usable: \"" + paths.profileName + "\"");
+    log.WriteLog(ProfileNameRefusal(paths.profileName));
     return false;
   }
   std::error_code error;

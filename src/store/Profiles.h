@@ -10,9 +10,8 @@ class Host;
 class ProgramLog;
 struct Paths;
 
-// A profile name is one folder below the profiles folder: not empty, not "."
-// or "..", and without "/" or control characters (they would also break the
-// launcher file that starts the profile).
+// A profile name is one folder of its own below the profiles folder (the rule
+// is ProfileNameProblem's).
 bool IsUsableProfileName(std::string_view name);
 
 // Makes a new profile folder with its STORE folder, filled from the "Plasma"

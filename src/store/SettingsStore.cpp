@@ -78,11 +78,22 @@ void RunAfterLoadSteps(System& s) {
   f.runClickBehaviour(kImport, "cCalc");
 }
 
-// Copies one store file over another when the source exists; failures are logged.
+// Copies one store file over another when the source exists, keeping its
+// modification time: the backups panel shows when a backup's settings were
+// saved, not when the rotation moved them. Failures are logged.
 void CopyIfPresent(System& s, const std::string& from, const std::string& to) {
-  if (!FileExists(StoreFile(s.paths, from))) return;
-  const FileResult copied = CopyFileAtomically(StoreFile(s.paths, from), StoreFile(s.paths, to));
-  if (!copied) s.log.WriteLog(copied.error);
+  const std::string source = StoreFile(s.paths, from);
+  const std::string target = StoreFile(s.paths, to);
+  if (!FileExists(source)) return;
+  const FileResult copied = CopyFileAtomically(source, target);
+  if (!copied) {
+    s.log.WriteLog(copied.error);
+    return;
+  }
+  std::error_code error;
+  const auto saved = fs::last_write_time(source, error);
+  if (!error) fs::last_write_time(target, saved, error);
+  if (error) s.log.WriteLog("Cannot keep the date of \"" + target + "\": " + error.message());
 }
 
 bool Confirmed(System& s, const std::string& question) {

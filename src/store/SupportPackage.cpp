@@ -15,6 +15,7 @@
 #include <set>
 
 #include "store/JobFile.h"
+#include "store/LanguageFile.h"
 #include "store/SettingsStore.h"
 #include "store/StagingFolder.h"
 #include "store/StoreFiles.h"
@@ -354,13 +355,16 @@ bool LoadConfigArchive(System& s, const std::string& archivePath) {
   s.loading = true;
   const StoreExtraction extracted = ExtractConfigArchive(archivePath, s.paths);
   if (!extracted) {
-    s.log.WriteLog("Load Config refused: " + extracted.error);
+    const std::string refusal = "Load Config refused: " + extracted.error;
+    s.log.WriteLog(refusal);
     s.host.beep();
     s.loading = false;
+    s.host.showError(refusal);
     return false;
   }
-  s.log.WriteLog("Load Config : " + std::to_string(extracted.files.size()) + " files from \"" +
-                 archivePath + "\"");
+  const std::string loaded = "Load Config : " + std::to_string(extracted.files.size()) +
+                             " files from \"" + archivePath + "\"";
+  s.log.WriteLog(loaded);
   // Reading the job reloads the settings; without a job they are loaded here.
   if (!ReadJobFile(s, StoreFile(s.paths, kTempJob))) LoadSettings(s);
   // Again, so that lengths convert with the unit flag the archive brought.
@@ -371,7 +375,10 @@ bool LoadConfigArchive(System& s, const std::string& archivePath) {
     s.host.processEvents();
     s.clock.sleepMillis(200);
   }
+  // The windows speak the restored language at once, as after a choice in the list.
+  ApplyStartupLanguage(s);
   s.loading = false;
+  s.host.showMessage(loaded);
   return true;
 }
 

@@ -55,8 +55,9 @@ StoreExtraction ExtractConfigArchive(const std::string& archivePath, const Paths
 // "Load Config" with the archive the operator chose: its store files replace
 // the profile's, then the job "temp.cnc" and the settings are read again (the
 // settings twice, so lengths convert with the restored unit flag) while the
-// loading flag is set. A refused archive gets a log line and a beep, and
-// nothing is reloaded.
+// loading flag is set; then the language the settings name is loaded into
+// every window and a message says what was loaded. A refused archive gets a
+// log line, a beep and a message with the reason, and nothing is reloaded.
 bool LoadConfigArchive(System& system, const std::string& archivePath);
 
 }  // namespace corvane

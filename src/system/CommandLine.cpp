@@ -1,5 +1,13 @@
 #include "system/CommandLine.h"
 
+#include <cstdio>
+#include <filesystem>
+
+#include "ports/FileIo.h"
+#include "ports/ProgramLog.h"
+#include "ports/TextCodec.h"
+#include "store/Profiles.h"
+#include "system/Paths.h"
 #include "system/Version.h"
 
 namespace corvane {
@@ -26,6 +34,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       line.options.push_back(argument);
     } else if (line.profile.empty() && !argument.empty()) {
       line.profile = argument;
+      // Checked before anything is made: the name becomes a folder.
+      if (!IsUsableProfileName(argument)) line.error = ProfileNameRefusal(argument);
     }
   }
   if (line.profile.empty()) line.profile = kDefaultProfile;
@@ -46,6 +56,15 @@ std::string UsageText(const std::string& programName) {
          "  --device=pty:PATH  use a controller served on a pseudo-terminal\n"
          "  --help             show this text\n"
          "  --version          show the program version\n";
+}
+
+void ReportCommandLineError(const CommandLine& line, const std::string& programName,
+                            const std::string& logsFolder, const LocalDateTime& now) {
+  std::fprintf(stderr, "%s\n%s", line.error.c_str(), UsageText(programName).c_str());
+  const std::string log = WithSlash(logsFolder) + ProgramLog::FileNameFor(now);
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(log, error)) return;
+  AppendToFile(log, Utf8ToCp1250(ProgramLog::FormatLine(0, now, line.error)) + "\r\n");
 }
 
 }  // namespace corvane

@@ -1,7 +1,12 @@
 #pragma once
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace corvane {
+
+// The folder of the shared log files, beside the profile folders.
+inline constexpr const char* kLogsFolderName = "LOGS";
 
 // Where the program keeps its files. Folders end with "/".
 struct Paths {
@@ -10,10 +15,23 @@ struct Paths {
   std::string profileName;
 
   std::string corvaneFolder() const { return dataRoot + "CorvaneCNC/"; }
-  std::string logsFolder() const { return corvaneFolder() + "LOGS/"; }
+  std::string logsFolder() const { return corvaneFolder() + kLogsFolderName + "/"; }
   std::string profileFolder() const { return corvaneFolder() + profileName + "/"; }
   std::string storeFolder() const { return profileFolder() + "STORE/"; }
 };
+
+// The longest profile name: a folder, a window caption and a launcher name.
+constexpr size_t kMaxProfileNameLength = 64;
+
+// Why `name` cannot be a profile, or empty when it can. A profile is one
+// folder of its own below the profiles folder, so the name must not be empty,
+// "." or "..", hold "/", "\\" or control characters, be longer than
+// kMaxProfileNameLength bytes, begin with "-" (it would read as an option)
+// or name a folder the program keeps beside the profiles (the shared "LOGS"),
+// in any letter case.
+std::string ProfileNameProblem(std::string_view name);
+// The line that says why a profile name is refused: the name and the reason.
+std::string ProfileNameRefusal(std::string_view name);
 
 // $CORVANE_DATA_ROOT, else $XDG_DATA_HOME (default ~/.local/share) + "/Quorvatek".
 std::string ResolveDataRoot();

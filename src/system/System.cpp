@@ -20,6 +20,9 @@ System::System(Clock& clockPort, Host& hostPort, Paths folders)
       parser(log, &hostPort) {}
 
 bool System::PrepareStart() {
+  // A name that is no folder of its own would put a store into the data root
+  // or beside the profiles, even where such a folder already exists.
+  if (!IsUsableProfileName(paths.profileName)) return false;
   std::error_code error;
   fs::create_directories(paths.logsFolder(), error);
   if (error || !log.Start(paths.logsFolder())) return false;

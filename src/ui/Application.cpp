@@ -19,10 +19,12 @@
 #include "system/Version.h"
 #include "ui/MainWindow.h"
 #include "ui/AnalysisGraphWindow.h"
+#include "ui/BackupsPanel.h"
 #include "ui/ConfigurationLinks.h"
 #include "ui/ConfigurationWindow.h"
 #include "ui/ImportWindow.h"
 #include "ui/ProfileButtons.h"
+#include "ui/ProgramRestart.h"
 #include "ui/QtHost.h"
 #include "ui/SecondaryWindows.h"
 #include "ui/SplashScreen.h"
@@ -37,7 +39,9 @@ int RunProgram(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
   const CommandLine line = ParseCommandLine(arguments);
   if (!line.error.empty()) {
-    std::fprintf(stderr, "%s\n%s", line.error.c_str(), UsageText("corvane").c_str());
+    Paths where;
+    where.dataRoot = ResolveDataRoot();
+    ReportCommandLineError(line, "corvane", where.logsFolder(), SteadyClock().localNow());
     return 2;
   }
   if (line.help) {
@@ -68,7 +72,7 @@ int RunProgram(int argc, char** argv) {
   }
 
   SingleInstance instance;
-  if (!instance.Acquire()) return 0;
+  if (!AcquireInstance(instance)) return 0;
 
   SteadyClock clock;
   QtHost host;
@@ -96,6 +100,8 @@ int RunProgram(int argc, char** argv) {
   advancedButton->setObjectName("AdvancedTxt");
   static_cast<QGridLayout*>(files->layout())->addWidget(advancedButton, 0, 2);
   AddProfileButtons(*static_cast<QGridLayout*>(files->layout()), 1, system, mainWindow);
+  AddStoreButtons(*static_cast<QGridLayout*>(files->layout()), 2, system, *configurationWindow,
+                  [&system] { RestartWithoutSaving(system); });
   QObject::connect(advancedButton, &QPushButton::clicked, &mainWindow,
                    [advancedButton, &system, &mainWindow] {
                      advancedButton->setEnabled(false);

@@ -50,6 +50,7 @@
 #include "ui/Manual.h"
 #include "ui/PathView.h"
 #include "ui/PresetBox.h"
+#include "ui/ProgramRestart.h"
 #include "ui/SplashScreen.h"
 #include "ui/UiWait.h"
 #include "virtual/ControllerSetup.h"
@@ -680,7 +681,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::restartProgram() {
-  QProcess::startDetached(QApplication::applicationFilePath(), {});
+  StartNewInstance();
   close();
 }
 

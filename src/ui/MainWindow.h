@@ -54,7 +54,7 @@ class MainWindow final : public QWidget {
   void playSound(const QString& name);
   void requestRedraw();
   void requestRefresh();
-  // Starts a fresh copy of the program and closes this one normally.
+  // Starts a fresh copy of the program (same profile and options) and closes this one normally.
   void restartProgram();
 
   QTimer* timer(const QString& name) const { return timers_.value(name); }

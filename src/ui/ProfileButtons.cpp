@@ -9,17 +9,60 @@
 #include "store/Profiles.h"
 #include "store/SupportPackage.h"
 #include "system/System.h"
+#include "ui/ConfigurationWindow.h"
 #include "ui/ScreenCapture.h"
 
 namespace corvane::ui {
+namespace {
+
+// The screenshots of the support package: the main window as the operator
+// sees it, then the configuration window's first three pages, the third with
+// the special functions shown; afterwards the window rests on "Program",
+// hidden, with the special functions hidden again.
+void CaptureSupportScreenshots(System& system, QWidget& mainWindow, QWidget* window) {
+  auto* configuration = qobject_cast<ConfigurationWindow*>(window);
+  const QString store = QString::fromStdString(system.paths.storeFolder());
+  if (!configuration) {
+    CaptureScreenshots(store, {[&mainWindow] { mainWindow.raise(); }});
+    return;
+  }
+  QTabWidget* pages = configuration->pages();
+  auto* special = configuration->findChild<QPushButton*>("bSpecial");
+  const auto showPage = [configuration, pages](int page) {
+    configuration->show();
+    configuration->raise();
+    pages->setCurrentIndex(page);
+  };
+  CaptureScreenshots(store, {[configuration, pages, &mainWindow] {
+                               configuration->hide();
+                               pages->setCurrentIndex(0);
+                               mainWindow.raise();
+                             },
+                             [showPage] { showPage(0); }, [showPage] { showPage(1); },
+                             [showPage, special] {
+                               showPage(2);
+                               if (special) special->setChecked(true);
+                             }});
+  if (special) special->setChecked(false);
+  pages->setCurrentIndex(pages->count() - 1);
+  configuration->hide();
+}
+
+}  // namespace
+
+QPushButton* AddFilesButton(QGridLayout& grid, int row, int column, const char* name,
+                            const char* caption) {
+  auto* button = new QPushButton(caption, grid.parentWidget());
+  button->setObjectName(name);
+  grid.addWidget(button, row, column);
+  return button;
+}
 
 void AddProfileButtons(QGridLayout& grid, int row, System& system, QWidget& mainWindow) {
   QWidget* parent = grid.parentWidget();
   const auto add = [&](const char* name, const char* caption, int column, auto action) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    grid.addWidget(button, row, column);
-    QObject::connect(button, &QPushButton::clicked, parent, action);
+    QObject::connect(AddFilesButton(grid, row, column, name, caption), &QPushButton::clicked,
+                     parent, action);
   };
   add("CreateProfile", "CREATE NEW PROFILE", 0, [&system] {
     CreateProfileShortcut(system.host, system.log, ResolveLauncherPlaces());
@@ -30,10 +73,8 @@ void AddProfileButtons(QGridLayout& grid, int row, System& system, QWidget& main
     });
     mainWindow.close();
   });
-  add("CreateSupport", "Create support File", 2, [&system, &mainWindow] {
-    // The main window as the operator sees it, then the package.
-    CaptureScreenshots(QString::fromStdString(system.paths.storeFolder()),
-                       {[&mainWindow] { mainWindow.raise(); }});
+  add("CreateSupport", "Create support File", 2, [&system, &mainWindow, parent] {
+    CaptureSupportScreenshots(system, mainWindow, parent->window());
     CreateSupportPackage(system, DesktopFolder());
   });
   add("LoadConfig", "Load Config", 3, [&system, parent] {

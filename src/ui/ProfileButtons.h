@@ -1,5 +1,6 @@
 #pragma once
 #include <QGridLayout>
+#include <QPushButton>
 #include <QWidget>
 
 namespace corvane {
@@ -7,6 +8,11 @@ class System;
 }
 
 namespace corvane::ui {
+
+// One push button of the configuration window's "Files" group, named `name`,
+// at `row`, `column` of `grid`.
+QPushButton* AddFilesButton(QGridLayout& grid, int row, int column, const char* name,
+                            const char* caption);
 
 // The profile and support buttons of the configuration window's "Files"
 // group: "CREATE NEW PROFILE", "OPEN  PROFILES  FOLDER", "Create support

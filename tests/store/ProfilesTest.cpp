@@ -9,6 +9,8 @@
 #include "StoreFixture.h"
 #include "store/DesktopLauncher.h"
 #include "store/Profiles.h"
+#include "system/Paths.h"
+#include "system/System.h"
 
 namespace corvane {
 namespace {
@@ -84,11 +86,63 @@ TEST_F(ProfilesTest, ANameThatIsNoSingleFolderMakesNothing) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(IsUsableProfileName(name));
     EXPECT_FALSE(CreateProfile(pathsOf(name), log));
-    EXPECT_EQ(host.logPane.back(), "Profile name not usable: \"" + std::string(name) + "\"");
+    EXPECT_EQ(host.logPane.back(), ProfileNameRefusal(name));
     EXPECT_EQ(FolderSnapshot(root.path()), before);
   }
   for (const char* name : {"Plasma 2", "Stół", "a.b", "...", "50%"})
     EXPECT_TRUE(IsUsableProfileName(name));
+}
+
+TEST(ProfileName, OnlyAFolderOfItsOwnBesideTheLogsIsAProfile) {
+  const struct {
+    std::string name;
+    const char* problem;  // "" for a usable name
+  } cases[] = {
+      {"Plasma", ""},
+      {"Big_Table", ""},
+      {"Stół 2", ""},
+      {"a.b", ""},
+      {"...", ""},
+      {"50%", ""},
+      {"x-", ""},
+      {std::string(64, 'x'), ""},
+      {"", "the name is empty"},
+      {".", R"("." names no folder of its own)"},
+      {"..", R"(".." names no folder of its own)"},
+      {"a/b", R"(the name holds "/")"},
+      {"../..", R"(the name holds "/")"},
+      {"a\\b", R"(the name holds "\")"},
+      {"line\nbreak", "the name holds a control character"},
+      {"tab\there", "the name holds a control character"},
+      {"del\x7f", "the name holds a control character"},
+      {"--help", R"(a name beginning with "-" reads as an option)"},
+      {"-x", R"(a name beginning with "-" reads as an option)"},
+      {"LOGS", R"("LOGS" is the folder of the program's logs)"},
+      {"logs", R"("LOGS" is the folder of the program's logs)"},
+      {std::string(65, 'x'), "the name is longer than 64 characters"},
+      {std::string(300, 'x'), "the name is longer than 64 characters"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ProfileNameProblem(c.name), c.problem);
+    EXPECT_EQ(IsUsableProfileName(c.name), std::string(c.problem).empty());
+  }
+}
+
+// A refused name makes nothing, also where its folder exists: ".." is the
+// data root, "." the profiles folder, "LOGS" the shared log folder.
+TEST_F(ProfilesTest, AStartWithARefusedNameMakesNothingEvenWhereItsFolderExists) {
+  ASSERT_TRUE(CreateProfile(pathsOf("Plasma"), log));
+  fs::create_directories(pathsOf("Plasma").logsFolder());
+  const auto before = FolderSnapshot(root.path());
+  for (const char* name : {"..", ".", "LOGS", "../..", "--help"}) {
+    SCOPED_TRACE(name);
+    FakeClock startClock;
+    testing::RecordingHost startHost;
+    System system(startClock, startHost, pathsOf(name));
+    EXPECT_FALSE(system.PrepareStart());
+    EXPECT_EQ(FolderSnapshot(root.path()), before);
+  }
 }
 
 TEST_F(ProfilesTest, OpenProfilesFolderShowsTheFolderOfAllProfilesAndLetsItComeUp) {
@@ -145,17 +199,28 @@ TEST(LauncherFileText, EveryCharacterOfTheProfileReachesTheProgramAsItself) {
   }
 }
 
-TEST_F(LauncherTest, NoNameDoesNothingAndAnUnusableNameBeeps) {
+TEST_F(LauncherTest, NoNameDoesNothingAndAnUnusableNameIsRefusedWithTheReason) {
   const struct {
     std::optional<std::string> answer;
-    int beeps;
-  } cases[] = {{std::nullopt, 0}, {"", 0}, {"a/b", 1}, {"..", 1}};
+    std::string message;  // the dialog's message, "" for none
+  } cases[] = {
+      {std::nullopt, ""},
+      {"", ""},
+      {"a/b", R"(Profile name not usable: "a/b": the name holds "/")"},
+      {"..", R"(Profile name not usable: "..": ".." names no folder of its own)"},
+      {"--help", R"(Profile name not usable: "--help": a name beginning with "-" reads as an option)"},
+      {"Logs", R"(Profile name not usable: "Logs": "LOGS" is the folder of the program's logs)"},
+      {std::string(300, 'x'), "Profile name not usable: \"" + std::string(300, 'x') +
+                                  "\": the name is longer than 64 characters"},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer.value_or("(cancelled)"));
     host.inputs.push_back(c.answer);
-    const int beeps = host.beeps;
+    host.errors.clear();
     EXPECT_FALSE(CreateProfileShortcut(host, log, places));
-    EXPECT_EQ(host.beeps - beeps, c.beeps);
+    EXPECT_EQ(host.errors, c.message.empty() ? std::vector<std::string>{}
+                                             : std::vector<std::string>{c.message});
+    if (!c.message.empty()) EXPECT_EQ(host.logPane.back(), c.message);
     EXPECT_TRUE(FolderSnapshot(root.path()).empty());
   }
 }

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+
 #include "StoreFixture.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
@@ -147,6 +151,34 @@ TEST(SettingsStore, BackupsHoldTheFirstStartOfEachOfTheLastNineDays) {
   ASSERT_EQ(backups.size(), 9u);
   EXPECT_EQ(backups.front().name, "store.fm1");
   EXPECT_EQ(backups.back().name, "store.fm9");
+}
+
+// The backups panel shows when a backup's settings were saved: the rotation
+// moves the files on with their dates.
+TEST(SettingsStore, TheRotationKeepsEachBackupsDate) {
+  SettingsStoreTest f;
+  namespace fs = std::filesystem;
+  const auto now = fs::file_time_type::clock::now();
+  const auto lastRun = now - std::chrono::hours(20);
+  const auto dayBefore = now - std::chrono::hours(48);
+  WriteFileText(f.store("store.fm1"), PairsCrLf({"1:", "", "eTime", "111"}));
+  fs::last_write_time(f.store("store.fm1"), dayBefore);
+  ASSERT_TRUE(SaveSettings(f.s()));
+  fs::last_write_time(f.store("store.fms"), lastRun);
+
+  RotateBackups(f.s());
+
+  EXPECT_EQ(fs::last_write_time(f.store("store.fm2")), dayBefore);
+  EXPECT_EQ(fs::last_write_time(f.store("store.fm1")), lastRun);
+  const auto backups = ShowBackups(f.s());
+  ASSERT_EQ(backups.size(), 2u);
+  EXPECT_EQ(backups[1].name, "store.fm2");
+  const std::time_t shown = std::chrono::system_clock::to_time_t(
+      std::chrono::file_clock::to_sys(dayBefore));
+  std::tm local{};
+  localtime_r(&shown, &local);
+  EXPECT_EQ(backups[1].modified.day, local.tm_mday);
+  EXPECT_EQ(backups[1].modified.hour, local.tm_hour);
 }
 
 TEST(SettingsStore, DefaultsAreSavedOnConfirmationAndRestoredForTheNextStart) {

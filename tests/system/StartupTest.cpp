@@ -24,6 +24,11 @@ TEST(CommandLine, ProfileIsTheFirstNonOptionArgument) {
       {{"--help", "Wood", "Steel"}, "Wood", true, ""},
       {{"--device=virtual"}, "Plasma", false, ""},
       {{"--bogus"}, "Plasma", false, "Unknown option --bogus"},
+      {{".."}, "..", false, R"(Profile name not usable: "..": ".." names no folder of its own)"},
+      {{"-x"}, "-x", false,
+       R"(Profile name not usable: "-x": a name beginning with "-" reads as an option)"},
+      {{"--device=virtual", "LOGS"}, "LOGS", false,
+       R"(Profile name not usable: "LOGS": "LOGS" is the folder of the program's logs)"},
   };
   for (const auto& c : cases) {
     const CommandLine line = ParseCommandLine(c.args);
