@@ -22,7 +22,6 @@
 #include "link/HexConvert.h"
 #include "machine/ConfigurationActions.h"
 #include "machine/FirmwareButton.h"
-#include "machine/InputFilters.h"
 #include "store/FieldStore.h"
 #include "system/System.h"
 #include "ui/BoardPicture.h"
@@ -436,9 +435,9 @@ void ConfigurationWindow::attach(System& system, Controller& controller,
   controller_ = &controller;
   actions_ = &actions;
   board_->setStatusSource([c = &controller] { return c->link.state.StatusWord; });
-  // Every text field takes its keys through the input filters.
-  for (const FieldValue& value : fields_.fields(kConfig))
-    if (auto* edit = findChild<QLineEdit*>(Q(value.definition->name))) edit->installEventFilter(this);
+  // Every text field takes its keys, pastes and drops through the input
+  // filters, and its finished values through the range check.
+  GuardFieldInput(this, system, kConfig);
   auto* lampTimer = new QTimer(this);
   lampTimer->setObjectName("BoardLamps");
   lampTimer->setInterval(kLampRefreshMillis);
@@ -557,6 +556,8 @@ void ConfigurationWindow::showEvent(QShowEvent* event) {
 }
 
 void ConfigurationWindow::closeEvent(QCloseEvent* event) {
+  // A value still being typed is judged before the closing steps send it.
+  FinishFieldEdits(this);
   if (actions_) {
     actions_->Closed(pages_->currentIndex());
     applyCounterLock();
@@ -572,26 +573,7 @@ void ConfigurationWindow::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-// A typed character the field discards is swallowed; one it turns into
-// another ("," into ".") is typed again as that one.
-bool ConfigurationWindow::filterKey(QLineEdit* edit, QKeyEvent* key) {
-  const QString text = key->text();
-  if (text.size() != 1 || text[0].unicode() >= 128) return false;
-  const char typed = char(text[0].unicode());
-  if (!text[0].isPrint() && typed != '\b') return false;
-  const auto kept =
-      FilterKey(ConfigurationKeyFilter(edit->objectName().toStdString()), typed, system_->Busy);
-  if (!kept) return true;
-  if (*kept == typed) return false;
-  QKeyEvent replaced(QEvent::KeyPress, Qt::Key_Period, key->modifiers(), QString(QChar(*kept)));
-  QCoreApplication::sendEvent(edit, &replaced);
-  return true;
-}
-
 bool ConfigurationWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress && system_)
-    if (auto* edit = qobject_cast<QLineEdit*>(watched))
-      return filterKey(edit, static_cast<QKeyEvent*>(event));
   if (watched == firmwareStatus_ && event->type() == QEvent::MouseButtonPress) {
     setFirmwareStatus({});
     return true;
