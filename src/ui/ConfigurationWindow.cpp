@@ -171,7 +171,9 @@ ConfigurationWindow::ConfigurationWindow(FieldStore& fields)
     : QWidget(nullptr, Qt::Window), fields_(fields) {
   setObjectName("ConfigurationWindow");
   setWindowTitle("Configuration");
-  resize(1000, 740);
+  // Fits a 1024 x 768 screen with the window frame and a panel; the pages
+  // scroll when a language's texts need more room.
+  resize(1000, 690);
   auto* column = new QVBoxLayout(this);
   auto* scroll = static_cast<QScrollArea*>(CreateFieldPanel(fields, kConfig, this));
   column->addWidget(scroll);
@@ -407,9 +409,9 @@ QWidget* ConfigurationWindow::buildProgram(QWidget* panel) {
   files.grid()->setColumnStretch(1, 0);
   files.grid()->setColumnStretch(3, 1);
 
-  // The special functions are no page's: a panel of their own over the pages.
-  Group panelGroup("Special functions", panel, panel);
-  panelGroup.fields = &fields_;
+  // The special functions: a group of the page's own, beside the others and
+  // covering none of them, shown and hidden in place.
+  Group panelGroup = page.group("Special functions", 1);
   specialPanel_ = panelGroup.box();
   specialPanel_->setObjectName("SpecialPanel");
   panelGroup.row({"eSpec2"}).row({"cSpec3"}).row({"eVmin", "eVmax"}).row({"eAcal"});
@@ -418,14 +420,7 @@ QWidget* ConfigurationWindow::buildProgram(QWidget* panel) {
                            "leVmax", "leAcal"})
     if (QWidget* w = panel->findChild<QWidget*>(name)) w->show();
   specialPanel_->hide();
-  // It lies over the pages, beside the button, while it is shown.
-  specialPanel_->setAutoFillBackground(true);
-  connect(special, &QPushButton::toggled, this, [this](bool shown) {
-    const QPoint at = pages_->mapTo(specialPanel_->parentWidget(), QPoint(pages_->width() / 2, 40));
-    specialPanel_->setGeometry(QRect(at, QSize(pages_->width() / 2 - 20, 200)));
-    specialPanel_->setVisible(shown);
-    specialPanel_->raise();
-  });
+  connect(special, &QPushButton::toggled, specialPanel_, &QWidget::setVisible);
   return page.done();
 }
 

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDropEvent>
+#include <QGroupBox>
 #include <QMimeData>
 #include <QComboBox>
 #include <QLabel>
@@ -86,9 +87,12 @@ TEST(ConfigurationWindow, EveryFieldOfTheTableSitsOnItsPageAndIsBound) {
     const QString name = QString::fromUtf8(field.name.data(), int(field.name.size()));
     QWidget* widget = ui.window.findChild<QWidget*>(name);
     ASSERT_NE(widget, nullptr) << name.toStdString();
-    // A hidden field is on its page when a mode or the special panel shows it.
+    // A hidden field is on its page when a mode shows it; the special panel
+    // shows its fields on the Program page, where its button is.
     const QString page = ui.pageOf(widget);
-    if (field.state != FieldState::Hidden || !page.isEmpty()) {
+    if (ui.find<QWidget>(ui.window, "SpecialPanel")->isAncestorOf(widget)) {
+      EXPECT_EQ(page, "Program") << name.toStdString();
+    } else if (field.state != FieldState::Hidden || !page.isEmpty()) {
       EXPECT_EQ(page.toStdString(), field.group) << name.toStdString();
     }
   }
@@ -399,6 +403,51 @@ TEST(ConfigurationWindow, ATypedValueOutsideItsRangeIsRefusedWhenTheEditEnds) {
   QTest::keyClicks(ramp, "0");
   ui.window.close();
   EXPECT_EQ(ui.system->fields.text(kConfig, "eAccZ"), "20");
+}
+
+// The window fits a 1024 x 768 screen with its frame and a panel, and the
+// special functions, when shown, cover no control of the Program page.
+TEST(ConfigurationWindow, TheWindowFitsASmallScreenAndTheSpecialPanelCoversNothing) {
+  ConfigurationUi ui;
+  ui.window.show();
+  const QSize most(1010, 700);
+  EXPECT_LE(ui.window.width(), most.width());
+  EXPECT_LE(ui.window.height(), most.height());
+  EXPECT_LE(ui.window.minimumSizeHint().width(), most.width());
+  EXPECT_LE(ui.window.minimumSizeHint().height(), most.height());
+  EXPECT_LE(ui.window.minimumWidth(), most.width());
+  EXPECT_LE(ui.window.minimumHeight(), most.height());
+
+  ui.window.pages()->setCurrentIndex(3);
+  auto* special = ui.find<QPushButton>(ui.window, "bSpecial");
+  auto* panel = ui.find<QWidget>(ui.window, "SpecialPanel");
+  ASSERT_NE(special, nullptr);
+  ASSERT_NE(panel, nullptr);
+  EXPECT_FALSE(panel->isVisible());
+  special->click();
+  QApplication::processEvents();
+  ASSERT_TRUE(panel->isVisible());
+  ASSERT_TRUE(ui.find<QWidget>(ui.window, "eSpec2")->isVisible());
+  const auto onWindow = [&](QWidget* w) {
+    return QRect(w->mapTo(&ui.window, QPoint(0, 0)), w->size());
+  };
+  const QRect covered = onWindow(panel);
+  EXPECT_FALSE(covered.isEmpty());
+  QWidget* page = ui.window.pages()->widget(3);
+  // Laid out with the page's groups, not over them: whatever another group
+  // or a longer text adds, the layout keeps them apart.
+  EXPECT_TRUE(page->isAncestorOf(panel));
+  int controls = 0;
+  for (QWidget* w : page->findChildren<QWidget*>()) {
+    const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                         qobject_cast<QComboBox*>(w) || qobject_cast<QGroupBox*>(w);
+    if (!control || !w->isVisible() || panel->isAncestorOf(w)) continue;
+    ++controls;
+    EXPECT_FALSE(covered.intersects(onWindow(w))) << w->objectName().toStdString();
+  }
+  EXPECT_GE(controls, 4) << "the imperial box, the language list and the buttons";
+  special->click();
+  EXPECT_FALSE(panel->isVisible());
 }
 
 }  // namespace
