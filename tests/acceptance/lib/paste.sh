@@ -2,8 +2,10 @@
 
 # Another program offers TEXT on the X clipboard until clipboard_release, as
 # an operator's editor or browser does after Ctrl+C (a withdrawn Tk window).
+# The clipboard is never without an owner: the previous one goes only once the
+# new one holds the text, and the program is given a moment to hear of it.
 clipboard_hold() {
-  clipboard_release
+  local previous=${CLIPBOARD_PID:-}
   python3 - "$1" >"$DAY/clipboard.out" 2>&1 <<'PY' &
 import sys, tkinter
 root = tkinter.Tk()
@@ -16,6 +18,11 @@ root.mainloop()
 PY
   CLIPBOARD_PID=$!
   require 10 "the clipboard holds \"$1\"" grep -q '^holding' "$DAY/clipboard.out"
+  if [ -n "$previous" ]; then
+    kill "$previous" 2>/dev/null
+    wait "$previous" 2>/dev/null
+  fi
+  sleep 0.3
 }
 clipboard_release() {
   [ -n "${CLIPBOARD_PID:-}" ] || return 0
