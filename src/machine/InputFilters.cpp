@@ -11,15 +11,23 @@ constexpr char kBackspace = '\b';
 constexpr std::string_view kDigitFields[] = {
     "eVcal",      "eVmin",     "eVmax",      "eAcal",     "eAccXY",    "eAccZ",
     "eAccA",      "xFeedMaxXY", "xFeedhXY",  "xFeedMinXY", "xFeedMaxZ", "xFeedhZ",
-    "xFeedMinZ",  "xFeedMaxA", "xFeedhA",    "xFeedMinA", "xDetectionS"};
+    "xFeedMinZ",  "xFeedMaxA", "xFeedhA",    "xFeedMinA", "xDetectionS",
+    // Times, counts and angles: whole numbers.
+    "eSpec1",     "eSpec1a",   "eSpec2",     "eSpec4",    "eSpec6",    "eSpec12"};
 constexpr std::string_view kDecimalFields[] = {
     "xTransferH", "xMoveX", "xMoveY",      "xMoveZ", "eGearA", "xLimitX",   "xLimitY",
-    "xLimitZ",    "xCor1",  "xCor2", "xDetectionH", "xSmall", "xBacklash"};
+    "xLimitZ",    "xCor1",  "xCor2", "xDetectionH", "xSmall", "xBacklash",
+    // Offsets may point either way.
+    "xSpec8",     "xSpec9", "xSpec10", "xSpec11", "xSpec12"};
+// Homing speeds, a distance and a height: fractions in inches, never negative.
+constexpr std::string_view kUnsignedFields[] = {"xHomingX", "xHomingY", "xHomingZ",
+                                                "xHomingA", "eSpec3",   "xSpec13"};
 
 constexpr std::string_view kMainDigitFields[] = {"eTime", "eVoltage", "ePreHeatTime",
                                                  "eMarkerTime", "Edit1"};
-constexpr std::string_view kMainUnsignedFields[] = {"xPierceH", "xCutH", "xPreHeatHeight",
-                                                    "xDepth",   "xDepthP", "xFeed", "xFloatH"};
+constexpr std::string_view kMainUnsignedFields[] = {"xPierceH", "xCutH",   "xPreHeatHeight",
+                                                    "xDepth",   "xDepthP", "xFeed",
+                                                    "xFloatH",  "xMarkerSpeed"};
 constexpr std::string_view kMainSignedFields[] = {"xX",  "xY",  "xZ",  "xJogDist",
                                                   "xXM", "xYM", "xZM"};
 constexpr std::string_view kMainSizeFields[] = {"xrB", "xrH", "xrR", "xrD"};
@@ -33,6 +41,7 @@ bool Listed(std::string_view field, const auto& names) {
 KeyFilter ConfigurationKeyFilter(std::string_view field) {
   if (Listed(field, kDigitFields)) return KeyFilter::Digits;
   if (Listed(field, kDecimalFields)) return KeyFilter::Decimal;
+  if (Listed(field, kUnsignedFields)) return KeyFilter::Unsigned;
   if (field == "eTHCspeed") return KeyFilter::DigitsPercent;
   if (field == "eAoffset") return KeyFilter::DigitsMinus;
   return KeyFilter::Any;
@@ -77,6 +86,19 @@ std::optional<char> FilterKey(KeyFilter filter, char typed, bool busy) {
       break;
   }
   return std::nullopt;
+}
+
+std::string FilterText(KeyFilter filter, std::string_view text) {
+  std::string kept;
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 128) {
+      if (filter == KeyFilter::Any) kept += c;
+      continue;
+    }
+    if (c == kBackspace || c == '\n' || c == '\r') continue;
+    if (const auto out = FilterKey(filter, c, false)) kept += *out;
+  }
+  return kept;
 }
 
 }  // namespace corvane

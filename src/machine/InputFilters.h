@@ -1,5 +1,6 @@
 #pragma once
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace corvane {
@@ -25,5 +26,10 @@ KeyFilter MainKeyFilter(std::string_view field);
 // The character a typed one becomes in a field with `filter`, or nothing when
 // the field discards it; every character is discarded while the machine is busy.
 std::optional<char> FilterKey(KeyFilter filter, char typed, bool busy);
+
+// What a field with `filter` keeps of pasted or dropped text: each character
+// as if it were typed (a "," becomes "." where typing does that), without the
+// editing keys (backspace, line feed) and anything outside ASCII.
+std::string FilterText(KeyFilter filter, std::string_view text);
 
 }  // namespace corvane

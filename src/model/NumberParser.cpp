@@ -151,11 +151,12 @@ std::string NumberParser::FromDisplayUnits(const std::string& operatorText) cons
     log_.WriteLog(operatorText + " is not a FloatM Value!");
     return operatorText;
   }
-  return FloatToText(RoundTo(*value, 6) * 25.4);
+  // Millimetres keep 4 decimals, as everywhere else.
+  return FloatToText(RoundTo(RoundTo(*value, 6) * 25.4, 4));
 }
 
 std::string NumberParser::FormatLength(double mm) const {
-  return FloatToText(imperial ? RoundTo(mm / 25.4, 4) : mm);
+  return FloatToText(imperial ? RoundTo(mm / 25.4, 4) : RoundTo(mm, 4));
 }
 
 std::int32_t NumberParser::ParsePairX(const std::string& text) const {

@@ -40,7 +40,9 @@ std::string ValueLine(const FieldValue& field, Window window, const NumberParser
   const bool converted = parser.imperial && field.definition->name.front() == 'x' &&
                          !(window == Window::Main && HasPercent(field.text));
   if (!converted) return OneLine(field.text);
-  return NumberParser::FloatToText(parser.ParseFloat(field.text) * kMmPerInch);
+  // Millimetres keep 4 decimals: 3.937008 in is stored as 100, not 100.0000032,
+  // so switching units there and back leaves the millimetres as they were.
+  return NumberParser::FloatToText(RoundHalfEven(parser.ParseFloat(field.text) * kMmPerInch, 4));
 }
 
 // How the loader treats a name, by the first letter as written and the section.

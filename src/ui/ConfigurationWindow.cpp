@@ -23,7 +23,6 @@
 #include "link/HexConvert.h"
 #include "machine/ConfigurationActions.h"
 #include "machine/FirmwareButton.h"
-#include "machine/InputFilters.h"
 #include "store/FieldStore.h"
 #include "system/System.h"
 #include "ui/BoardPicture.h"
@@ -174,7 +173,9 @@ ConfigurationWindow::ConfigurationWindow(FieldStore& fields)
     : QWidget(nullptr, Qt::Window), fields_(fields) {
   setObjectName("ConfigurationWindow");
   setWindowTitle("Configuration");
-  resize(1000, 740);
+  // Fits a 1024 x 768 screen with the window frame and a panel; the pages
+  // scroll when a language's texts need more room.
+  resize(1000, 690);
   auto* column = new QVBoxLayout(this);
   auto* scroll = static_cast<QScrollArea*>(CreateFieldPanel(fields, kConfig, this));
   column->addWidget(scroll);
@@ -410,9 +411,9 @@ QWidget* ConfigurationWindow::buildProgram(QWidget* panel) {
   files.grid()->setColumnStretch(1, 0);
   files.grid()->setColumnStretch(3, 1);
 
-  // The special functions are no page's: a panel of their own over the pages.
-  Group panelGroup("Special functions", panel, panel);
-  panelGroup.fields = &fields_;
+  // The special functions: a group of the page's own, beside the others and
+  // covering none of them, shown and hidden in place.
+  Group panelGroup = page.group("Special functions", 1);
   specialPanel_ = panelGroup.box();
   specialPanel_->setObjectName("SpecialPanel");
   panelGroup.row({"eSpec2"}).row({"cSpec3"}).row({"eVmin", "eVmax"}).row({"eAcal"});
@@ -421,14 +422,7 @@ QWidget* ConfigurationWindow::buildProgram(QWidget* panel) {
                            "leVmax", "leAcal"})
     if (QWidget* w = panel->findChild<QWidget*>(name)) w->show();
   specialPanel_->hide();
-  // It lies over the pages, beside the button, while it is shown.
-  specialPanel_->setAutoFillBackground(true);
-  connect(special, &QPushButton::toggled, this, [this](bool shown) {
-    const QPoint at = pages_->mapTo(specialPanel_->parentWidget(), QPoint(pages_->width() / 2, 40));
-    specialPanel_->setGeometry(QRect(at, QSize(pages_->width() / 2 - 20, 200)));
-    specialPanel_->setVisible(shown);
-    specialPanel_->raise();
-  });
+  connect(special, &QPushButton::toggled, specialPanel_, &QWidget::setVisible);
   return page.done();
 }
 
@@ -438,9 +432,9 @@ void ConfigurationWindow::attach(System& system, Controller& controller,
   controller_ = &controller;
   actions_ = &actions;
   board_->setStatusSource([c = &controller] { return c->link.state.StatusWord; });
-  // Every text field takes its keys through the input filters.
-  for (const FieldValue& value : fields_.fields(kConfig))
-    if (auto* edit = findChild<QLineEdit*>(Q(value.definition->name))) edit->installEventFilter(this);
+  // Every text field takes its keys, pastes and drops through the input
+  // filters, and its finished values through the range check.
+  GuardFieldInput(this, system, kConfig);
   auto* lampTimer = new QTimer(this);
   lampTimer->setObjectName("BoardLamps");
   lampTimer->setInterval(kLampRefreshMillis);
@@ -563,6 +557,8 @@ void ConfigurationWindow::showEvent(QShowEvent* event) {
 }
 
 void ConfigurationWindow::closeEvent(QCloseEvent* event) {
+  // A value still being typed is judged before the closing steps send it.
+  FinishFieldEdits(this);
   if (actions_) {
     actions_->Closed(pages_->currentIndex());
     applyCounterLock();
@@ -578,26 +574,7 @@ void ConfigurationWindow::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-// A typed character the field discards is swallowed; one it turns into
-// another ("," into ".") is typed again as that one.
-bool ConfigurationWindow::filterKey(QLineEdit* edit, QKeyEvent* key) {
-  const QString text = key->text();
-  if (text.size() != 1 || text[0].unicode() >= 128) return false;
-  const char typed = char(text[0].unicode());
-  if (!text[0].isPrint() && typed != '\b') return false;
-  const auto kept =
-      FilterKey(ConfigurationKeyFilter(edit->objectName().toStdString()), typed, system_->Busy);
-  if (!kept) return true;
-  if (*kept == typed) return false;
-  QKeyEvent replaced(QEvent::KeyPress, Qt::Key_Period, key->modifiers(), QString(QChar(*kept)));
-  QCoreApplication::sendEvent(edit, &replaced);
-  return true;
-}
-
 bool ConfigurationWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress && system_)
-    if (auto* edit = qobject_cast<QLineEdit*>(watched))
-      return filterKey(edit, static_cast<QKeyEvent*>(event));
   if (watched == firmwareStatus_ && event->type() == QEvent::MouseButtonPress) {
     setFirmwareStatus({});
     return true;

@@ -62,7 +62,6 @@ class ConfigurationWindow final : public QWidget {
   QWidget* buildProgram(QWidget* panel);
   QWidget* buildFirmware(QWidget* parent);
   void applyCounterLock();
-  bool filterKey(QLineEdit* edit, QKeyEvent* key);
   void openTodaysLog();
 
   FieldStore& fields_;

@@ -10,15 +10,31 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QTabWidget>
+#include <QValidator>
 
 #include "machine/InputFilters.h"
+#include "store/FieldRanges.h"
 #include "store/FieldStore.h"
+#include "system/System.h"
 #include "store/WindowTexts.h"
 
 namespace corvane::ui {
 namespace {
 
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), int(text.size())); }
+
+// The text a line edit last showed as accepted: set whenever the store puts a
+// value in, and when an operator's edit passes its range check.
+constexpr const char* kAcceptedText = "acceptedText";
+
+// Shows a value from the store: it is taken as it stands, past the field's filter.
+void ShowStoredText(QLineEdit* edit, const QString& text) {
+  const QValidator* filter = edit->validator();
+  if (filter) edit->setValidator(nullptr);
+  edit->setText(text);
+  if (filter) edit->setValidator(filter);
+  edit->setProperty(kAcceptedText, text);
+}
 
 // Owns the store subscription of one panel and pushes store changes into its widgets.
 class FieldBinder final : public QObject {
@@ -43,7 +59,7 @@ class FieldBinder final : public QObject {
     }
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
       const QString text = Q(fields_.text(window_, name));
-      if (edit->text() != text) edit->setText(text);
+      if (edit->text() != text) ShowStoredText(edit, text);
     } else if (auto* box = qobject_cast<QAbstractButton*>(widget)) {
       const bool checked = fields_.checked(window_, name);
       if (box->isChecked() != checked) box->setChecked(checked);
@@ -73,6 +89,7 @@ QWidget* CreateFieldWidget(FieldStore& fields, Window window, const FieldValue& 
   QWidget* widget = nullptr;
   if (definition.kind == FieldKind::Text) {
     auto* edit = new QLineEdit(Q(value.text), parent);
+    edit->setProperty(kAcceptedText, edit->text());
     QObject::connect(edit, &QLineEdit::textEdited, edit, [&fields, window, name](const QString& t) {
       fields.setText(window, name, t.toStdString());
     });
@@ -121,30 +138,111 @@ QLabel* CreateRowLabel(std::string_view name, std::string_view caption, QWidget*
 }
 
 
-// The typed-key filter of line edits: a discarded character is swallowed, one
-// that the field turns into another is typed again as that one.
-class KeyFilterOfFields final : public QObject {
+// Pasted, dropped and otherwise inserted text keeps what the field's key
+// filter keeps of each character.
+class FieldTextFilter final : public QValidator {
  public:
-  KeyFilterOfFields(QObject* owner, std::function<int(std::string_view)> filterOf,
-                    std::function<bool()> busy, std::function<void(const QString&)> enter)
-      : QObject(owner), filterOf_(std::move(filterOf)), busy_(std::move(busy)),
-        enter_(std::move(enter)) {}
+  FieldTextFilter(KeyFilter filter, QObject* owner) : QValidator(owner), filter_(filter) {}
+
+  State validate(QString& input, int& pos) const override {
+    QString kept;
+    int keptPos = 0;
+    for (int i = 0; i < input.size(); ++i) {
+      const QChar c = input[i];
+      const std::string filtered =
+          c.unicode() < 128 ? FilterText(filter_, std::string(1, char(c.unicode()))) : "";
+      kept += QString::fromLatin1(filtered.data(), int(filtered.size()));
+      if (i < pos) keptPos += int(filtered.size());
+    }
+    if (kept != input) {
+      input = kept;
+      pos = keptPos;
+    }
+    return Acceptable;
+  }
+
+ private:
+  KeyFilter filter_;
+};
+
+// What the line edits of one window take: the typed-key filter (a discarded
+// character is swallowed, one that the field turns into another is typed
+// again as that one), the text filter of pastes and drops, nothing while the
+// machine runs, and the range check of finished edits.
+class FieldInputGuard final : public QObject {
+ public:
+  FieldInputGuard(QWidget* top, System& system, Window window,
+                  std::function<void(const QString&)> enter)
+      : QObject(top), system_(system), window_(window), enter_(std::move(enter)) {
+    setObjectName("FieldInputGuard");
+  }
+
+  KeyFilter filterOf(const QString& field) const {
+    const std::string name = field.toStdString();
+    return window_ == Window::Configuration ? ConfigurationKeyFilter(name) : MainKeyFilter(name);
+  }
+
+  // Judges the edit's text; a refused one gives way to the last accepted text.
+  bool finish(QLineEdit* edit) {
+    const QVariant accepted = edit->property(kAcceptedText);
+    const QString text = edit->text();
+    if (!accepted.isValid()) return true;
+    // An unchanged field keeps its mark: the refused value is still what it says.
+    if (text == accepted.toString()) return true;
+    const std::string name = edit->objectName().toStdString();
+    const std::string why = RangeRefusal(window_, name, text.toStdString(), system_.parser.imperial);
+    if (why.empty()) {
+      edit->setProperty(kAcceptedText, text);
+      showRefusal(edit, {});
+      return true;
+    }
+    const QString kept = accepted.toString();
+    const QString reason = Q(why) + "; kept " + kept;
+    system_.log.WriteLog(name + ": " + reason.toStdString());
+    system_.fields.setText(window_, name, kept.toStdString());
+    ShowStoredText(edit, kept);
+    showRefusal(edit, reason);
+    return false;
+  }
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* edit = qobject_cast<QLineEdit*>(watched);
-    if (!edit || event->type() != QEvent::KeyPress) return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    const bool busy = busy_ && busy_();
+    if (!edit) return false;
+    const bool busy = system_.Busy;
+    switch (event->type()) {
+      case QEvent::KeyPress:
+        return keyPressed(edit, static_cast<QKeyEvent*>(event), busy);
+      case QEvent::Drop:
+        // A drop is a whole value at once: judged as it lands.
+        if (busy) return true;
+        edit->event(event);
+        finish(edit);
+        return true;
+      case QEvent::ContextMenu:
+        // No pasting from the menu while the machine runs.
+        return busy;
+      default:
+        return false;
+    }
+  }
+
+ private:
+  bool keyPressed(QLineEdit* edit, QKeyEvent* key, bool busy) {
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-      if (!busy && enter_) enter_(edit->objectName());
+      if (!busy && finish(edit) && enter_) enter_(edit->objectName());
       return busy;
+    }
+    if (key->matches(QKeySequence::Paste)) {
+      if (busy) return true;
+      edit->event(key);
+      finish(edit);
+      return true;
     }
     const QString text = key->text();
     if (text.size() != 1 || text[0].unicode() >= 128) return busy;
     const char typed = char(text[0].unicode());
     if (!text[0].isPrint() && typed != '\b') return busy;
-    const auto filter = static_cast<KeyFilter>(filterOf_(edit->objectName().toStdString()));
-    const auto kept = FilterKey(filter, typed, busy);
+    const auto kept = FilterKey(filterOf(edit->objectName()), typed, busy);
     if (!kept) return true;
     if (*kept == typed) return false;
     QKeyEvent replaced(QEvent::KeyPress, Qt::Key_Period, key->modifiers(), QString(QChar(*kept)));
@@ -152,19 +250,50 @@ class KeyFilterOfFields final : public QObject {
     return true;
   }
 
- private:
-  std::function<int(std::string_view)> filterOf_;
-  std::function<bool()> busy_;
+  // Red with the reason as its hint, or back to its own hint.
+  static void showRefusal(QLineEdit* edit, const QString& reason) {
+    constexpr const char* kOwnHint = "hintBeforeRefusal";
+    if (reason.isEmpty()) {
+      if (!edit->property(kOwnHint).isValid()) return;
+      edit->setStyleSheet({});
+      edit->setToolTip(edit->property(kOwnHint).toString());
+      edit->setProperty(kOwnHint, {});
+      return;
+    }
+    if (!edit->property(kOwnHint).isValid()) edit->setProperty(kOwnHint, edit->toolTip());
+    edit->setStyleSheet("background: rgb(255,114,85);");
+    edit->setToolTip(reason);
+  }
+
+  System& system_;
+  Window window_;
   std::function<void(const QString&)> enter_;
 };
 
 }  // namespace
 
-void FilterFieldKeys(QWidget* top, std::function<int(std::string_view field)> filterOf,
-                     std::function<bool()> busy, std::function<void(const QString& field)> enter) {
-  auto* filter = new KeyFilterOfFields(top, std::move(filterOf), std::move(busy), std::move(enter));
+void GuardFieldInput(QWidget* top, System& system, Window window,
+                     std::function<void(const QString& field)> enter) {
+  auto* guard = new FieldInputGuard(top, system, window, std::move(enter));
+  for (QLineEdit* edit : top->findChildren<QLineEdit*>()) {
+    if (edit->objectName().isEmpty()) continue;
+    edit->installEventFilter(guard);
+    const KeyFilter filter = guard->filterOf(edit->objectName());
+    if (filter == KeyFilter::Any) continue;
+    edit->setValidator(new FieldTextFilter(filter, edit));
+    QObject::connect(edit, &QLineEdit::editingFinished, guard, [guard, edit] { guard->finish(edit); });
+  }
+}
+
+bool FinishFieldEdits(QWidget* top) {
+  auto* guard = static_cast<FieldInputGuard*>(top->findChild<QObject*>(
+      "FieldInputGuard", Qt::FindDirectChildrenOnly));
+  if (!guard) return true;
+  bool allAccepted = true;
   for (QLineEdit* edit : top->findChildren<QLineEdit*>())
-    if (!edit->objectName().isEmpty()) edit->installEventFilter(filter);
+    if (guard->filterOf(edit->objectName()) != KeyFilter::Any && !guard->finish(edit))
+      allAccepted = false;
+  return allAccepted;
 }
 
 QWidget* CreateFieldRows(FieldStore& fields, Window window,

@@ -10,6 +10,7 @@
 
 namespace corvane {
 class FieldStore;
+class System;
 class WindowTexts;
 }
 
@@ -28,12 +29,20 @@ QWidget* CreateFieldRows(FieldStore& fields, Window window,
                          const std::vector<std::pair<QString, QString>>& namesAndCaptions,
                          QWidget* parent);
 
-// Every line edit below `top` keeps only the characters its field accepts
-// (`filterOf` by field name), and none while `busy` says the machine runs; a
-// typed "," arrives as ".". `enter` runs when Enter is pressed in a field.
-void FilterFieldKeys(QWidget* top, std::function<int(std::string_view field)> filterOf,
-                     std::function<bool()> busy,
+// Every line edit below `top` that shows a field of `window` (main or
+// configuration) keeps only the characters its field accepts, typed, pasted or
+// dropped alike ("," arrives as "." where typing does that), and takes none
+// while the machine runs. A finished edit (Enter, leaving the field, a paste
+// or a drop) outside the field's range is refused: the field takes back its
+// last accepted value, turns red with the reason as its hint until its next
+// accepted edit, and the log says so. `enter` runs when Enter is pressed in a
+// field whose value was accepted.
+void GuardFieldInput(QWidget* top, System& system, Window window,
                      std::function<void(const QString& field)> enter = {});
+
+// Finishes the edits under way below `top` as leaving the fields would;
+// false when one was refused.
+bool FinishFieldEdits(QWidget* top);
 
 // Shows the core's current captions and hints of one window on the widgets of
 // that name below `top`; a text without a widget is skipped.

@@ -28,7 +28,6 @@
 #include "job/PathMoves.h"
 #include "machine/ArcMonitor.h"
 #include "machine/Gamepad.h"
-#include "machine/InputFilters.h"
 #include "machine/Jog.h"
 #include "machine/Referencing.h"
 #include "machine/StatusPanel.h"
@@ -217,9 +216,8 @@ void MainWindow::buildPanels() {
   buildPositionDialog();
   buildTubePanel();
   // Every field of the window keeps only what it accepts, nothing while busy.
-  FilterFieldKeys(
-      this, [](std::string_view field) { return static_cast<int>(MainKeyFilter(field)); },
-      [this] { return system_.Busy; },
+  GuardFieldInput(
+      this, system_, Window::Main,
       [this](const QString& field) {
         if (kTubeFields.contains(field)) leaveTubePanel();
         if (field == "xX" || field == "xY" || field == "xZ" || field == "xJogDist") {

@@ -88,6 +88,9 @@ TEST_F(NumberParserTest, DisplayConversionsFollowTheUnitFlag) {
   EXPECT_EQ(parser().ToDisplayUnits("25.4"), "1");
   EXPECT_EQ(parser().ToDisplayUnits("2540"), "100");
   EXPECT_EQ(parser().FromDisplayUnits("2"), "50.8");
+  // Inches shown with 6 decimals come back as millimetres with 4.
+  EXPECT_EQ(parser().FromDisplayUnits("3.937008"), "100");
+  EXPECT_EQ(parser().FromDisplayUnits("1.574803"), "40");
   EXPECT_EQ(parser().FormatLength(50.8), "2");
   EXPECT_EQ(parser().ToDisplayUnits("x"), "x");
   EXPECT_EQ(logged().back(), "x is not a Float Value!");

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "StoreFixture.h"
+#include "ports/TextCodec.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
 #include "store/SettingsStore.h"
@@ -43,6 +44,46 @@ TEST(SettingsStore, ImperialSwitchStoresMillimetresAndTheSecondLoadShowsInches) 
   EXPECT_TRUE(next.s().parser.imperial);
   LoadSettings(next.s());
   EXPECT_EQ(next.s().fields.text(kMain, "xFeed"), "200");
+}
+
+// Millimetres that pass through inches come back as they were: the file holds
+// 100, not 100.0000032 (3.937008 in times 25.4), before and after the way back.
+TEST(SettingsStore, ImperialSwitchOnAndOffKeepsEveryMillimetreValue) {
+  SettingsStoreTest f;
+  System& s = f.s();
+  InstallStoreBehaviours(s);
+  s.loading = false;
+  const struct {
+    Window window;
+    const char* section;
+    const char* name;
+    const char* mm;
+  } cases[] = {{kMain, "1:", "xFeed", "100"},          {kConfig, "3:", "xFeedMaxXY", "1000"},
+               {kConfig, "3:", "xMoveZ", "40"},        {kConfig, "3:", "xCor1", "0.254"},
+               {kConfig, "3:", "xLimitZ", "101.6"},    {kConfig, "3:", "xSpec8", "-12.3456"},
+               {kMain, "1:", "xXM", "20"}};
+  for (const auto& c : cases) s.fields.setText(c.window, c.name, c.mm);
+  const auto saved = [&](const char* section, const char* name) {
+    const auto lines = SplitLines(ReadFileText(f.store("store.fms")));
+    bool inSection = false;
+    for (size_t i = 0; i + 1 < lines.size(); i += 2) {
+      if (lines[i].size() == 2 && lines[i][1] == ':') inSection = lines[i] == section;
+      if (inSection && lines[i] == name) return lines[i + 1];
+    }
+    return std::string("<missing>");
+  };
+  for (const bool imperial : {true, false, true}) {
+    s.fields.setChecked(kConfig, "cImperial", imperial);
+    s.fields.runClickBehaviour(kConfig, "cImperial");
+    ASSERT_EQ(s.parser.imperial, imperial);
+    ASSERT_TRUE(SaveSettings(s));
+    for (const auto& c : cases) {
+      EXPECT_EQ(saved(c.section, c.name), c.mm) << c.name << (imperial ? " in" : " mm");
+      if (!imperial) {
+        EXPECT_EQ(s.fields.text(c.window, c.name), c.mm) << c.name;
+      }
+    }
+  }
 }
 
 TEST(SettingsStore, AfterLoadSetsListsPageHooksAndDerivedValues) {

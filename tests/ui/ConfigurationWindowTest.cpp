@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QMimeData>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,9 +87,12 @@ TEST(ConfigurationWindow, EveryFieldOfTheTableSitsOnItsPageAndIsBound) {
     const QString name = QString::fromUtf8(field.name.data(), int(field.name.size()));
     QWidget* widget = ui.window.findChild<QWidget*>(name);
     ASSERT_NE(widget, nullptr) << name.toStdString();
-    // A hidden field is on its page when a mode or the special panel shows it.
+    // A hidden field is on its page when a mode shows it; the special panel
+    // shows its fields on the Program page, where its button is.
     const QString page = ui.pageOf(widget);
-    if (field.state != FieldState::Hidden || !page.isEmpty()) {
+    if (ui.find<QWidget>(ui.window, "SpecialPanel")->isAncestorOf(widget)) {
+      EXPECT_EQ(page, "Program") << name.toStdString();
+    } else if (field.state != FieldState::Hidden || !page.isEmpty()) {
       EXPECT_EQ(page.toStdString(), field.group) << name.toStdString();
     }
   }
@@ -285,6 +293,161 @@ TEST(ConfigurationWindow, TheUnitSwitchShowsInchesOnTheProgramPageAndTheLabelsUn
     EXPECT_TRUE(pierces->isEnabled()) << label;
     EXPECT_TRUE(ui.find<QLineEdit>(ui.window, "eSpec6")->isEnabled()) << label;
   }
+}
+
+// Ctrl+V with the clipboard's text into the selected field, as the operator does.
+void Paste(QLineEdit* edit, const QString& text) {
+  QApplication::clipboard()->setText(text);
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+}
+
+// Text dropped from another program onto an emptied field.
+void Drop(QLineEdit* edit, const QString& text) {
+  edit->clear();
+  QMimeData mime;
+  mime.setText(text);
+  // The drop goes to the widget that accepted the drag's entry.
+  QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(edit, &enter);
+  QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(edit, &drop);
+}
+
+// Pasted and dropped text passes the same filter as typed keys, and a value
+// outside the field's range never stays: the old value comes back, the field
+// turns red and the log says why.
+TEST(ConfigurationWindow, PastedAndDroppedValuesPassTheFiltersAndTheRanges) {
+  ConfigurationUi ui;
+  ui.window.show();
+  const struct {
+    const char* field;
+    const char* pasted;
+    const char* kept;  // in the field and in the store
+  } cases[] = {
+      {"xFeedMaxXY", "7x,5", "75"},            // a speed: digits only
+      {"xMoveX", "7x,5", "7.5"},               // a gear: "," becomes "."
+      {"xHomingX", "-50abc", "50"},            // had no filter at all
+      {"xSpec8", "-12,5 mm", "-12.5"},         // an offset may be negative
+      {"eTHCspeed", "90 %", "90%"},
+      {"eAccXY", "99999999999999", "20"},      // refused: the default stays
+      {"xFeedMinXY", "0", "762"},              // refused
+      {"eAoffset", "abc", "-10"},              // nothing left: refused
+  };
+  for (const auto& c : cases) {
+    auto* edit = ui.find<QLineEdit>(ui.window, c.field);
+    ASSERT_NE(edit, nullptr) << c.field;
+    Paste(edit, c.pasted);
+    EXPECT_EQ(edit->text().toStdString(), c.kept) << c.field;
+    EXPECT_EQ(ui.system->fields.text(kConfig, c.field), c.kept) << c.field;
+  }
+  EXPECT_TRUE(ui.logged("eAccXY: \"99999999999999\" is outside 1 .. 1000; kept 20"));
+  auto* ramp = ui.find<QLineEdit>(ui.window, "eAccXY");
+  EXPECT_TRUE(ramp->styleSheet().contains("255,114,85")) << "shown as wrong";
+  EXPECT_EQ(ramp->toolTip(), "\"99999999999999\" is outside 1 .. 1000; kept 20");
+  Paste(ramp, "35");
+  EXPECT_EQ(ui.system->fields.text(kConfig, "eAccXY"), "35");
+  EXPECT_TRUE(ramp->styleSheet().isEmpty()) << "an accepted value clears the mark";
+  EXPECT_NE(ramp->toolTip().toStdString().find("eAccXY"), std::string::npos) << "its own hint back";
+
+  auto* gearZ = ui.find<QLineEdit>(ui.window, "xMoveZ");
+  Drop(gearZ, "1 2,5");
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xMoveZ"), "12.5");
+  Drop(gearZ, "5000");
+  EXPECT_EQ(gearZ->text(), "12.5");
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xMoveZ"), "12.5");
+
+  // Nothing is pasted or dropped while the machine runs.
+  ui.system->Busy = true;
+  auto* speed = ui.find<QLineEdit>(ui.window, "xFeedMaxXY");
+  Paste(speed, "9000");
+  Drop(speed, "9000");
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xFeedMaxXY"), "75");
+  ui.system->Busy = false;
+}
+
+// Typed values are judged when the field is left or Enter is pressed, and at
+// the latest when the window closes, before its closing steps send them.
+TEST(ConfigurationWindow, ATypedValueOutsideItsRangeIsRefusedWhenTheEditEnds) {
+  ConfigurationUi ui;
+  ui.window.show();
+  auto* gear = ui.find<QLineEdit>(ui.window, "xMoveX");
+  gear->setFocus();
+  gear->selectAll();
+  QTest::keyClicks(gear, "5000");
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xMoveX"), "5000") << "still being typed";
+  QTest::keyClick(gear, Qt::Key_Return);
+  EXPECT_EQ(gear->text(), "38.1");
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xMoveX"), "38.1");
+  gear->selectAll();
+  QTest::keyClicks(gear, "0,5");
+  QTest::keyClick(gear, Qt::Key_Return);
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xMoveX"), "0.5");
+
+  // Inches on screen, millimetres judged: 3938 in/min is 100025 mm/min.
+  ui.find<QCheckBox>(ui.window, "cImperial")->click();
+  auto* speed = ui.find<QLineEdit>(ui.window, "xFeedMaxXY");
+  const QString before = speed->text();
+  Paste(speed, "3938");
+  EXPECT_EQ(speed->text(), before);
+  EXPECT_TRUE(ui.logged("xFeedMaxXY: \"3938\" is outside 0.03937 .. 3937.007874; kept " +
+                        before.toStdString()));
+  Paste(speed, "3937");
+  EXPECT_EQ(ui.system->fields.text(kConfig, "xFeedMaxXY"), "3937");
+  ui.find<QCheckBox>(ui.window, "cImperial")->click();
+
+  auto* ramp = ui.find<QLineEdit>(ui.window, "eAccZ");
+  ramp->setFocus();
+  ramp->selectAll();
+  QTest::keyClicks(ramp, "0");
+  ui.window.close();
+  EXPECT_EQ(ui.system->fields.text(kConfig, "eAccZ"), "20");
+}
+
+// The window fits a 1024 x 768 screen with its frame and a panel, and the
+// special functions, when shown, cover no control of the Program page.
+TEST(ConfigurationWindow, TheWindowFitsASmallScreenAndTheSpecialPanelCoversNothing) {
+  ConfigurationUi ui;
+  ui.window.show();
+  const QSize most(1010, 700);
+  EXPECT_LE(ui.window.width(), most.width());
+  EXPECT_LE(ui.window.height(), most.height());
+  EXPECT_LE(ui.window.minimumSizeHint().width(), most.width());
+  EXPECT_LE(ui.window.minimumSizeHint().height(), most.height());
+  EXPECT_LE(ui.window.minimumWidth(), most.width());
+  EXPECT_LE(ui.window.minimumHeight(), most.height());
+
+  ui.window.pages()->setCurrentIndex(3);
+  auto* special = ui.find<QPushButton>(ui.window, "bSpecial");
+  auto* panel = ui.find<QWidget>(ui.window, "SpecialPanel");
+  ASSERT_NE(special, nullptr);
+  ASSERT_NE(panel, nullptr);
+  EXPECT_FALSE(panel->isVisible());
+  special->click();
+  QApplication::processEvents();
+  ASSERT_TRUE(panel->isVisible());
+  ASSERT_TRUE(ui.find<QWidget>(ui.window, "eSpec2")->isVisible());
+  const auto onWindow = [&](QWidget* w) {
+    return QRect(w->mapTo(&ui.window, QPoint(0, 0)), w->size());
+  };
+  const QRect covered = onWindow(panel);
+  EXPECT_FALSE(covered.isEmpty());
+  QWidget* page = ui.window.pages()->widget(3);
+  // Laid out with the page's groups, not over them: whatever another group
+  // or a longer text adds, the layout keeps them apart.
+  EXPECT_TRUE(page->isAncestorOf(panel));
+  int controls = 0;
+  for (QWidget* w : page->findChildren<QWidget*>()) {
+    const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                         qobject_cast<QComboBox*>(w) || qobject_cast<QGroupBox*>(w);
+    if (!control || !w->isVisible() || panel->isAncestorOf(w)) continue;
+    ++controls;
+    EXPECT_FALSE(covered.intersects(onWindow(w))) << w->objectName().toStdString();
+  }
+  EXPECT_GE(controls, 4) << "the imperial box, the language list and the buttons";
+  special->click();
+  EXPECT_FALSE(panel->isVisible());
 }
 
 }  // namespace
