@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QGridLayout>
+#include <QProcess>
 #include <QPushButton>
 #include <QSessionManager>
 #include <QUrl>
@@ -126,6 +127,12 @@ int RunProgram(int argc, char** argv) {
   mainWindow.show();
   const int result = QApplication::exec();
   host.setMainWindow(nullptr);
+  if (mainWindow.restartRequested()) {
+    // The new instance must find the device free and the lock released.
+    controller->link.Disconnect();
+    instance.Release();
+    QProcess::startDetached(QApplication::applicationFilePath(), QApplication::arguments().mid(1));
+  }
   return result;
 }
 

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -679,8 +678,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   QApplication::quit();
 }
 
+// The new instance starts once this one has let go of the device and the
+// single-instance lock (RunProgram, after the event loop).
 void MainWindow::restartProgram() {
-  QProcess::startDetached(QApplication::applicationFilePath(), {});
+  restartRequested_ = true;
   close();
 }
 
