@@ -170,7 +170,7 @@ void ControllerLink::TakeAlarm() {
 }
 
 bool ControllerLink::Exchange() {
-  if (!state.LinkConnected) return false;
+  if (!state.LinkConnected || state.FirmwareUpdating) return false;
   ++request.sequence;
   for (int attempt = 0;; ++attempt) {
     if (attempt > 0) ++state.RetryCount;

@@ -34,6 +34,12 @@ struct LinkState {
   // Replies (in whole frames) that came when no request of theirs was waiting:
   // late copies and answers to retries, discarded.
   std::int32_t StrayReplies = 0;
+  // A firmware update owns the line: the bootloader, not the controller, is
+  // on it, and no controller exchange may go out until its start pulse.
+  bool FirmwareUpdating = false;
+  // A failed update could not reach the board with its start pulse (the
+  // device was gone): the next connection sends it first.
+  bool StartPulseOwed = false;
 };
 
 // The synchronous request/reply exchange with the controller: one shared
@@ -70,7 +76,8 @@ class ControllerLink {
   bool raisePriorityWhileWaiting = true;
 
   // Sends the request record and fills the reply record; false when not
-  // connected, when the device is lost, or when every attempt failed.
+  // connected, while a firmware update owns the line (nothing is sent), when
+  // the device is lost, or when every attempt failed.
   bool Exchange();
   // Closes the device and resets the link state. Always true.
   bool Disconnect();

@@ -245,31 +245,60 @@ bool FirmwareUpdate::UpdateFirmware(const std::string& description) {
     return false;
   }
 
+  // From the first reset pulse to the start pulse the bootloader is on the
+  // line: no controller exchange may go out, whatever the window does while
+  // the update lets it process its events.
+  link_.state.FirmwareUpdating = true;
   bool written = false;
+  bool opened = true;
   bool decided = false;
   for (int attempt = 0; attempt <= kLastAttempt && !decided;) {
     const Outcome outcome = RunAttempt(description);
     if (outcome == Outcome::OpenFailed) {
       log_.WriteLog("Boot connected err");
-      Status("");
-      return false;
+      opened = false;
+      break;
     }
     ++attempt;
     if (outcome == Outcome::NoSync) continue;
     written = outcome == Outcome::Written;
     decided = written || attempt >= kWritePasses;
   }
-  log_.WriteLog(description + (written ? "Firmware Update OK" : "Firmware Update Error"));
+  if (opened)
+    log_.WriteLog(description + (written ? "Firmware Update OK" : "Firmware Update Error"));
 
-  // Reset into the application: a pulse too short for the bootloader.
-  link_.state.LinkConnected = true;
-  unit_.SetBitMode(kResetHighMask, kBitMode);
-  clock_.sleepMillis(kRunPulseMillis);
-  unit_.SetBitMode(kResetLowMask, kBitMode);
-  clock_.sleepMillis(kRunSettleMillis);
+  StartApplication(description, written);
   Status("");
   link_.Disconnect();
+  link_.state.FirmwareUpdating = false;
+  if (ui.resumeStatusRefresh) ui.resumeStatusRefresh();
   return written;
+}
+
+// The board leaves its bootloader whatever became of the update. A failure
+// may have lost the device on the way, so it is opened afresh for the pulse;
+// a device that cannot be opened owes the board its pulse, and the next
+// connection sends it.
+void FirmwareUpdate::StartApplication(const std::string& description, bool written) {
+  if (!written) {
+    unit_.Close();
+    if (unit_.OpenByDescription(description) != ftstatus::kOk) {
+      log_.WriteLog(description + " cannot be opened: the board stays in its bootloader until it is "
+                                  "connected again");
+      link_.state.StartPulseOwed = true;
+      return;
+    }
+  }
+  link_.state.LinkConnected = true;
+  SendStartPulse(unit_, clock_);
+  link_.state.StartPulseOwed = false;
+}
+
+void SendStartPulse(D2XXUnit& unit, Clock& clock) {
+  unit.SetBitMode(kResetHighMask, kBitMode);
+  clock.sleepMillis(kRunPulseMillis);
+  unit.SetBitMode(kResetLowMask, kBitMode);
+  clock.sleepMillis(kRunSettleMillis);
 }
 
 bool UpdateFirmware(System& system, ControllerLink& link, const FirmwareUpdateUi& ui,

@@ -28,9 +28,11 @@ struct FirmwareUpdateUi {
   std::function<void(const std::string& text)> setStatusText;
   // `ProgressBar1`, 0 .. kFirmwareProgressMaximum.
   std::function<void(int value)> setProgress;
-  // The main window's periodic status refresh goes off (the update never
-  // switches it on again: a successful update restarts the program).
+  // The main window's periodic status refresh goes off for the whole update.
   std::function<void()> stopStatusRefresh;
+  // The start pulse has ended the update: the refresh runs again (it finds
+  // the link closed until the connection sequence opens it).
+  std::function<void()> resumeStatusRefresh;
 };
 
 // The erase command that prepared the flash: whichever of the two the
@@ -71,6 +73,7 @@ class FirmwareUpdate {
 
   Outcome RunAttempt(const std::string& description);
   bool CopyWorkingImage(const std::string& description);
+  void StartApplication(const std::string& description, bool written);
   bool WorkingImageFits();
   bool EraseFlash();
   bool EraseWith(FlashErase kind);
@@ -94,6 +97,10 @@ class FirmwareUpdate {
   int progress_ = 0;
   FlashErase erase_ = FlashErase::None;
 };
+
+// The short reset pulse that starts the board's application (too short for
+// the bootloader).
+void SendStartPulse(D2XXUnit& unit, Clock& clock);
 
 // The update on the program's own clock, screen, log and folders, for the
 // device described "Corvane CNC".

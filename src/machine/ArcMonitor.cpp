@@ -107,7 +107,7 @@ void ArcMonitor::WatchArcOk(bool torch, const ArcFields& fields) {
 }
 
 void CheckEStop(System& system, MachineCommands& commands, ControllerLink& link, bool autoConnect) {
-  if (system.Busy || autoConnect || !link.state.LinkConnected ||
+  if (system.Busy || autoConnect || !link.state.LinkConnected || link.state.FirmwareUpdating ||
       link.state.StatusCode != wire::alarm::kEStop)
     return;
   commands.StopMotion();

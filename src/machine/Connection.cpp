@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/ControllerLink.h"
+#include "link/FirmwareUpdate.h"
 #include "machine/MachineCommands.h"
 #include "system/System.h"
 #include "wire/Codes.h"
@@ -53,7 +54,20 @@ bool Connection::AskFirmwareUpdate(const std::string& text) {
   return system_.host.ask(text, Buttons::YesNo) == Answer::Yes;
 }
 
+bool Connection::OpenForUpdate(bool convertHex) {
+  if (ui.setupPasswordGiven && !ui.setupPasswordGiven()) {
+    system_.log.WriteLog("Firmware Update: no setup password given, the firmware stays as it is");
+    return false;
+  }
+  MachineUi::Call(ui.openElectronicsTab);
+  if (convertHex) MachineUi::Call(ui.convertHexFile);
+  MachineUi::Call(ui.startFirmwareUpdate);
+  return true;
+}
+
 bool Connection::Connect() {
+  // The update owns the line until its start pulse; it connects afterwards.
+  if (link_.state.FirmwareUpdating) return false;
   ConnectionIndicator& indicator = link_.indicator();
   indicator.colour = IndicatorColour::Red;
   system_.host.processEvents();
@@ -69,6 +83,12 @@ bool Connection::Connect() {
     indicator.show(indicator::kOpenFailed, IndicatorColour::Red);
     ClearInputs();
     return false;
+  }
+  if (link_.state.StartPulseOwed) {
+    // An update that lost the device left the board in its bootloader.
+    system_.log.WriteLog("Start pulse: the board leaves its bootloader");
+    SendStartPulse(link_.unit(), system_.clock);
+    link_.state.StartPulseOwed = false;
   }
   link_.unit().ApplyParameters(kControllerLinkParameters);
 
@@ -94,8 +114,9 @@ bool Connection::Connect() {
         FormatFirmwareVersion(wire::kFirmwareMajor, wire::kFirmwareMinor, wire::kFirmwareRevision);
     if (AskFirmwareUpdate(question)) {
       link_.state.LinkConnected = true;
-      MachineUi::Call(ui.openElectronicsTab);
-      MachineUi::Call(ui.startFirmwareUpdate);
+      // Without the password this is the answer No: the old firmware is
+      // left alone, and so is the line.
+      if (!OpenForUpdate()) link_.state.LinkConnected = false;
     }
     return false;
   }
@@ -117,11 +138,8 @@ bool Connection::Connect() {
     const std::string question = indicator.message(indicator::kUpdateQuestion) +
                                  FormatFirmwareVersion(major, minor, revision) + "\n\r" +
                                  indicator.message(indicator::kUpdateQuestionEnd) + settings.lVer;
-    if (AskFirmwareUpdate(question)) {
-      MachineUi::Call(ui.openElectronicsTab);
-      MachineUi::Call(ui.startFirmwareUpdate);
-      return false;
-    }
+    // Without the password the connection goes on with the firmware the board runs.
+    if (AskFirmwareUpdate(question) && OpenForUpdate()) return false;
   }
   char versionLine[64];
   std::snprintf(versionLine, sizeof(versionLine), "FirmwareVer %d.%d %c", major, minor, revision);
@@ -219,6 +237,7 @@ bool Connection::ProbeOldProtocol() {
 }
 
 void Connection::ClickIndicator(bool shiftHeld, bool ctrlHeld) {
+  if (link_.state.FirmwareUpdating) return;
   ConnectionIndicator& indicator = link_.indicator();
   if (link_.state.LinkConnected) {
     link_.Disconnect();
@@ -232,9 +251,7 @@ void Connection::ClickIndicator(bool shiftHeld, bool ctrlHeld) {
   if (!shiftHeld) {
     Connect();
   } else if (FindController()) {
-    MachineUi::Call(ui.openElectronicsTab);
-    if (ctrlHeld) MachineUi::Call(ui.convertHexFile);
-    MachineUi::Call(ui.startFirmwareUpdate);
+    OpenForUpdate(ctrlHeld);
   } else {
     system_.host.showMessage("Device is not Connected or USB Drivers error !");
     link_.Disconnect();

@@ -19,6 +19,9 @@ struct ConnectionUi {
   // Lets the operator pick an Intel HEX file and converts it (Ctrl+Shift-click).
   std::function<void()> convertHexFile;
   std::function<void()> startFirmwareUpdate;
+  // The setup password that guards the configuration window: true when the
+  // operator may open it (no password set, Ctrl held, or the right answer).
+  std::function<bool()> setupPasswordGiven;
   std::function<void()> startReferencingPrompt;
   std::function<void()> clearFirmwareStatusText;
   std::function<void()> redrawDiagnostics;
@@ -54,6 +57,9 @@ class Connection {
  private:
   void ClearInputs();
   bool AskFirmwareUpdate(const std::string& text);
+  // The configuration window behind its password, then the update; false
+  // when the password was not given and nothing ran.
+  bool OpenForUpdate(bool convertHex = false);
   void RestoreAfterPowerUp(const ConnectionFields& settings);
   void SendInitialSettings();
   System& system_;

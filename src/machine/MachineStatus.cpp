@@ -89,6 +89,9 @@ void MachineCommands::PollStatus() {
 }
 
 void MachineCommands::RefreshStatus() {
+  // The bootloader on the line takes no status request; the update's end
+  // brings the refresh back.
+  if (link_.state.FirmwareUpdating) return;
   PollStatus();
   if (!link_.state.LinkConnected) link_.state.StatusWord = 0;
   alarms.Update(system_.host, system_.log, link_.state.StatusCode, link_.state.StatusWord,

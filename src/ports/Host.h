@@ -23,6 +23,11 @@ class Host {
   virtual Answer ask(const std::string& text, Buttons buttons) = 0;
   virtual std::optional<std::string> inputText(const std::string& title, const std::string& prompt,
                                                const std::string& initial) = 0;
+  // The same question for a secret: the screen hides what is typed.
+  virtual std::optional<std::string> inputPassword(const std::string& title,
+                                                   const std::string& prompt) {
+    return inputText(title, prompt, "");
+  }
   virtual void beep() = 0;
   virtual void playSound(const std::string& name) = 0;
   virtual void requestRedraw() = 0;

@@ -39,6 +39,7 @@ struct MessageTable {
     t[108] = "Password";
     t[109] = "Cut line from here";
     t[110] = "Save all settings as the defaults ?";
+    t[111] = "Wrong password";
     return t;
   }
 

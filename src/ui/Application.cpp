@@ -132,6 +132,12 @@ int RunProgram(int argc, char** argv) {
   mainWindow.show();
   const int result = QApplication::exec();
   host.setMainWindow(nullptr);
+  if (mainWindow.restartRequested()) {
+    // The new instance must find the device free and the lock released.
+    controller->link.Disconnect();
+    instance.Release();
+    if (!StartNewInstance()) system.log.WriteLog("The program could not be started again; start it by hand");
+  }
   return result;
 }
 

@@ -22,6 +22,7 @@ namespace {
 constexpr const char* kServiceCode = "40917";
 constexpr int kPasswordTitle = 107;
 constexpr int kPasswordPrompt = 108;
+constexpr int kWrongPassword = 111;
 
 QString Css(RgbColour c) { return QString("rgb(%1,%2,%3)").arg(c.r).arg(c.g).arg(c.b); }
 
@@ -62,14 +63,7 @@ QString ReportHtml(const DiagnosticsReport& report) {
 }
 
 void OpenWithPassword(System& system, ConfigurationWindow& window) {
-  if (system.Busy) return;
-  const std::string& password = system.fields.text(Window::Configuration, "eSpec5");
-  const bool ctrl = (QApplication::keyboardModifiers() & Qt::ControlModifier) != 0;
-  if (!password.empty() && !ctrl) {
-    const auto answer = system.host.inputText(system.messages[kPasswordTitle],
-                                              system.messages[kPasswordPrompt], "");
-    if (!answer || (*answer != password && *answer != kServiceCode)) return;
-  }
+  if (system.Busy || !SetupPasswordGiven(system)) return;
   window.show();
   window.raise();
   window.activateWindow();
@@ -114,6 +108,19 @@ QToolButton* AddButton(MainWindow& main, const char* name, const char* caption, 
 }
 
 }  // namespace
+
+bool SetupPasswordGiven(System& system) {
+  const std::string& password = system.fields.text(Window::Configuration, "eSpec5");
+  const bool ctrl = (QApplication::keyboardModifiers() & Qt::ControlModifier) != 0;
+  if (password.empty() || ctrl) return true;
+  const auto answer =
+      system.host.inputPassword(system.messages[kPasswordTitle], system.messages[kPasswordPrompt]);
+  if (!answer) return false;
+  if (*answer == password || *answer == kServiceCode) return true;
+  system.log.WriteLog("Setup: wrong password");
+  system.host.showMessage(system.messages[kWrongPassword]);
+  return false;
+}
 
 void BindConfiguration(MainWindow& main, ConfigurationWindow& window, System& system,
                        Controller& controller, ConfigurationActions& actions) {
@@ -199,6 +206,16 @@ void BindConfiguration(MainWindow& main, ConfigurationWindow& window, System& sy
     actions.ResetStatistics();
   });
   controller.connection.ui.redrawDiagnostics = [&actions] { actions.RebuildReport(); };
+  // The firmware question of the connection opens the window behind the same password.
+  controller.connection.ui.setupPasswordGiven = [&system] { return SetupPasswordGiven(system); };
+  // No status request may meet the bootloader while an update runs.
+  QTimer* refresh = main.timer("Timer1");
+  window.setStatusRefresh([refresh](bool on) {
+    if (on)
+      refresh->start();
+    else
+      refresh->stop();
+  });
   QObject::connect(main.timer("Timer2"), &QTimer::timeout, &main, [&actions] { actions.Tick(); });
 }
 

@@ -16,6 +16,11 @@ class MainWindow;
 // link with the diagnostics report and the "Reset" link, the advanced
 // options `title` and `StatusVisible`, and Timer2's rebuild of the report.
 // Everything lives on children of the main window made here.
+// The setup password (`eSpec5`) that guards the configuration window: true
+// at once when none is set or Ctrl is held; otherwise the operator is asked
+// (the typing hidden) and a wrong answer is told and logged.
+bool SetupPasswordGiven(System& system);
+
 void BindConfiguration(MainWindow& main, ConfigurationWindow& window, System& system,
                        Controller& controller, ConfigurationActions& actions);
 

@@ -474,6 +474,12 @@ void ConfigurationWindow::startFirmwareUpdate() {
   FirmwareButtonUi ui;
   ui.update.setStatusText = [this](const std::string& text) { setFirmwareStatus(Q(text)); };
   ui.update.setProgress = [this](int value) { progress_->setValue(value); };
+  ui.update.stopStatusRefresh = [this] {
+    if (statusRefresh_) statusRefresh_(false);
+  };
+  ui.update.resumeStatusRefresh = [this] {
+    if (statusRefresh_) statusRefresh_(true);
+  };
   ui.showPages = [this] {
     pages_->setCurrentIndex(0);
     show();

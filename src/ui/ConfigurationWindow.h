@@ -37,6 +37,8 @@ class ConfigurationWindow final : public QWidget {
 
   // How a successful firmware update starts the program again.
   void setRestart(std::function<void()> restart) { restart_ = std::move(restart); }
+  // The main window's periodic status refresh, off (false) for a firmware update.
+  void setStatusRefresh(std::function<void(bool on)> refresh) { statusRefresh_ = std::move(refresh); }
 
   QTabWidget* pages() const { return pages_; }
   BoardPicture* board() const { return board_; }
@@ -76,6 +78,7 @@ class ConfigurationWindow final : public QWidget {
   QProgressBar* progress_ = nullptr;
   QLabel* firmwareStatus_ = nullptr;
   std::function<void()> restart_;
+  std::function<void(bool on)> statusRefresh_;
 };
 
 }  // namespace corvane::ui

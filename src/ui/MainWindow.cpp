@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -678,8 +677,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   QApplication::quit();
 }
 
+// The new instance starts once this one has let go of the device and the
+// single-instance lock (RunProgram, after the event loop).
 void MainWindow::restartProgram() {
-  StartNewInstance();
+  restartRequested_ = true;
   close();
 }
 

@@ -56,6 +56,7 @@ class MainWindow final : public QWidget {
   void requestRefresh();
   // Starts a fresh copy of the program (same profile and options) and closes this one normally.
   void restartProgram();
+  bool restartRequested() const { return restartRequested_; }
 
   QTimer* timer(const QString& name) const { return timers_.value(name); }
   QStringList timerNames() const { return timers_.keys(); }
@@ -186,6 +187,7 @@ class MainWindow final : public QWidget {
   Point2 rememberedOrigin_;
   bool firstShowDone_ = false;
   bool closed_ = false;
+  bool restartRequested_ = false;
   int textsSubscription_ = 0;
 };
 

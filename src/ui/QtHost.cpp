@@ -85,6 +85,15 @@ std::optional<std::string> QtHost::inputText(const std::string& title, const std
   return text.toStdString();
 }
 
+std::optional<std::string> QtHost::inputPassword(const std::string& title,
+                                                 const std::string& prompt) {
+  bool ok = false;
+  const QString text =
+      QInputDialog::getText(window_, Q(title), Q(prompt), QLineEdit::Password, {}, &ok);
+  if (!ok) return std::nullopt;
+  return text.toStdString();
+}
+
 void QtHost::beep() { QApplication::beep(); }
 
 void QtHost::playSound(const std::string& name) {

@@ -22,6 +22,8 @@ class QtHost final : public Host {
   Answer ask(const std::string& text, Buttons buttons) override;
   std::optional<std::string> inputText(const std::string& title, const std::string& prompt,
                                        const std::string& initial) override;
+  std::optional<std::string> inputPassword(const std::string& title,
+                                           const std::string& prompt) override;
   void beep() override;
   void playSound(const std::string& name) override;
   void requestRedraw() override;

@@ -12,6 +12,7 @@
 #include "link/ControllerLink.h"
 #include "link/FirmwareUpdate.h"
 #include "link/HexConvert.h"
+#include "machine/ArcMonitor.h"
 #include "machine/Connection.h"
 #include "machine/FirmwareButton.h"
 #include "machine/MachineCommands.h"
@@ -21,6 +22,7 @@
 #include "support/SystemFixture.h"
 #include "virtual/VirtualUsbDevice.h"
 #include "wire/Bootloader.h"
+#include "wire/Codes.h"
 
 namespace corvane::testing {
 namespace {
@@ -341,6 +343,9 @@ TEST_F(FirmwareFixture, EveryFailureEndsWithItsTextsInBoundedTimeAndTheNextUpdat
     EXPECT_GE(micros, c.minMillis * 1000);
     EXPECT_LE(micros, c.maxMillis * 1000);
     EXPECT_FALSE(link.state.LinkConnected);
+    if (!board.unplugged()) {
+      EXPECT_FALSE(board.inBootloader()) << "the start pulse reached the board";
+    }
 
     if (c.recover) c.recover(*this);
     board.bootloader().clearFaults();
@@ -435,6 +440,145 @@ TEST_F(FirmwareButtonTest, AFailedUpdateSaysSoAndConnectsAgain) {
   EXPECT_EQ(host.questions.size(), 2u) << "the board still runs the old firmware";
   EXPECT_TRUE(link.state.LinkConnected);
   EXPECT_TRUE(logged("Communication OK"));
+}
+
+// What the window may do while the update lets it process its events: each
+// would send a controller frame, which the bootloader refuses.
+struct Meddler {
+  const char* name;
+  std::function<void(FirmwareButtonTest&)> act;
+};
+
+TEST_F(FirmwareButtonTest, NothingTheWindowDoesMeanwhileReachesTheBootloader) {
+  const std::vector<Meddler> meddlers = {
+      {"status refresh (Timer1)", [](FirmwareButtonTest& t) { t.commands.RefreshStatus(); }},
+      {"E-stop check (Timer2)",
+       [](FirmwareButtonTest& t) {
+         t.link.state.StatusCode = wire::alarm::kEStop;
+         CheckEStop(*t.system, t.commands, t.link, false);
+       }},
+      {"a stop (Esc)", [](FirmwareButtonTest& t) { t.commands.StopMotion(); }},
+      {"a click on the connection label",
+       [](FirmwareButtonTest& t) { t.connection.ClickIndicator(false, false); }},
+  };
+  const std::string shipped = ReadFileText(system->paths.programFolder + kFirmwareFileName);
+  const Bytes expected = FlashImage(Bytes(shipped.begin(), shipped.end()));
+  for (const auto& meddler : meddlers) {
+    SCOPED_TRACE(meddler.name);
+    board.bootloader().loadFlash(Bytes(expected.size(), 0x00));
+    system->fields.setText(Window::Configuration, "eVer", "1.2.0");
+    host.logPane.clear();
+    host.answers = {Answer::Yes};
+    int frames = 0, intoBootloader = 0, refreshStops = 0, refreshResumes = 0;
+    tap.onWrite = [&](const Bytes& bytes) {
+      if (bytes.size() != wire::kFrameSize) return;
+      ++frames;
+      if (board.inBootloader()) ++intoBootloader;
+    };
+    ui.update.stopStatusRefresh = [&] { ++refreshStops; };
+    ui.update.resumeStatusRefresh = [&] { ++refreshResumes; };
+    // A stop lets the window process its events too: no second stop from there.
+    bool inside = false;
+    host.onProcessEvents = [&] {
+      if (!link.state.FirmwareUpdating || inside) return;
+      inside = true;
+      meddler.act(*this);
+      inside = false;
+    };
+    connection.Connect();
+    host.onProcessEvents = nullptr;
+    tap.onWrite = nullptr;
+    EXPECT_TRUE(result);
+    EXPECT_TRUE(logged("Corvane CNCFirmware Update OK"));
+    EXPECT_EQ(flash(expected.size()), expected);
+    EXPECT_GT(frames, 0) << "the connections before and after exchanged frames";
+    EXPECT_EQ(intoBootloader, 0);
+    EXPECT_GE(refreshStops, 1);
+    EXPECT_EQ(refreshResumes, 1) << "the start pulse ends the update";
+    EXPECT_FALSE(board.inBootloader());
+    EXPECT_TRUE(link.state.LinkConnected);
+  }
+}
+
+TEST_F(FirmwareButtonTest, ADeviceClosedDuringTheUpdateIsOpenedAgainForTheStartPulse) {
+  system->fields.setText(Window::Configuration, "eVer", "1.2.0");
+  host.answers = {Answer::Yes, Answer::No};
+  // Something closes the device under the update whenever the window gets
+  // its turn while the bootloader is on the line.
+  host.onProcessEvents = [&] {
+    if (link.state.FirmwareUpdating && board.inBootloader()) unit.Close();
+  };
+  connection.Connect();
+  host.onProcessEvents = nullptr;
+  EXPECT_FALSE(result);
+  EXPECT_TRUE(logged("Corvane CNCFirmware Update Error"));
+  EXPECT_FALSE(board.inBootloader()) << "the start pulse reached the board";
+  EXPECT_TRUE(logged("Communication OK")) << "the connection after the update finds the application";
+}
+
+TEST_F(FirmwareButtonTest, ABoardCutOffMidWriteIsStartedByTheConnectionAfterThePlug) {
+  system->fields.setText(Window::Configuration, "eVer", "1.2.0");
+  board.armBootDrop(2);
+  host.answers = {Answer::Yes};
+  connection.Connect();
+  EXPECT_FALSE(result);
+  EXPECT_TRUE(logged("Boot connected err"));
+  EXPECT_TRUE(logged("Corvane CNC cannot be opened: the board stays in its bootloader until it is "
+                     "connected again"));
+  EXPECT_EQ(statusTexts.back(), "Firmware Upadate ERR!");
+  EXPECT_TRUE(board.inBootloader());
+  EXPECT_FALSE(link.state.LinkConnected);
+
+  board.plugIn();
+  host.answers = {Answer::No};
+  connection.Connect();
+  EXPECT_TRUE(logged("Start pulse: the board leaves its bootloader"));
+  EXPECT_FALSE(board.inBootloader());
+  EXPECT_TRUE(link.state.LinkConnected);
+  EXPECT_TRUE(logged("Communication OK"));
+  host.logPane.clear();
+  connection.Connect();
+  EXPECT_FALSE(logged("Start pulse: the board leaves its bootloader")) << "one pulse is owed, once";
+}
+
+// The firmware question opens the configuration window behind its password.
+TEST_F(FirmwareButtonTest, WithoutTheSetupPasswordNoUpdateRuns) {
+  const std::string refused = "Firmware Update: no setup password given, the firmware stays as it is";
+  const struct {
+    const char* name;
+    bool oldFirmware;
+    bool given;
+    bool updated;
+    bool connected;  // LinkConnected at the end
+  } cases[] = {
+      {"version differs, password given", false, true, true, true},
+      {"version differs, password not given", false, false, false, true},
+      {"old firmware, password given", true, true, true, true},
+      {"old firmware, password not given", true, false, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    board.setOldFirmware(c.oldFirmware);
+    board.bootloader().loadFlash(Bytes(512, 0x00));
+    system->fields.setText(Window::Configuration, "eVer", "1.2.0");
+    host.logPane.clear();
+    host.answers = {Answer::Yes};
+    pressed = 0;
+    int asked = 0;
+    connection.ui.setupPasswordGiven = [&] {
+      ++asked;
+      return c.given;
+    };
+    // A successful update starts the board's application, which speaks the new frame.
+    ui.restartProgram = [this] { board.setOldFirmware(false); };
+    connection.Connect();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(pressed, c.updated ? 1 : 0);
+    EXPECT_EQ(logged(refused), !c.given);
+    EXPECT_EQ(flash(4) == Bytes(4, 0x00), !c.updated) << "the flash is untouched";
+    EXPECT_EQ(link.state.LinkConnected, c.connected);
+    EXPECT_EQ(logged("Communication OK"), c.connected);
+  }
 }
 
 // ---- end to end over corvane-sim and its terminal -------------------------

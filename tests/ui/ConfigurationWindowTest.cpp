@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QMimeData>
 #include <QComboBox>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include "ui/ConfigurationWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/QtApp.h"
+#include "ui/QtHost.h"
 
 namespace corvane {
 namespace {
@@ -154,6 +156,55 @@ TEST(ConfigurationWindow, TheConfigurationButtonAsksForThePasswordWhenOneIsSet) 
   ui.system->fields.setText(kConfig, "eSpec5", "");
   button->click();
   EXPECT_FALSE(ui.window.isVisible()) << "refused while busy";
+}
+
+TEST(ConfigurationWindow, AWrongPasswordIsToldAndLoggedAndTheFirmwareQuestionAsksItToo) {
+  ConfigurationUi ui;
+  ui.system->fields.setText(kConfig, "eSpec5", "abc");
+  const struct {
+    std::optional<std::string> answer;
+    bool given;
+    bool told;  // "Wrong password" shown and logged
+  } cases[] = {{std::string("wrong"), false, true},
+               {std::nullopt, false, false},
+               {std::string("abc"), true, false},
+               {std::string("40917"), true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer.value_or("(cancelled)"));
+    ui.host.inputs = {c.answer};
+    ui.host.messages.clear();
+    ui.host.logPane.clear();
+    // The connection's firmware question goes through the same guard.
+    ASSERT_TRUE(ui.controller->connection.ui.setupPasswordGiven);
+    EXPECT_EQ(ui.controller->connection.ui.setupPasswordGiven(), c.given);
+    EXPECT_EQ(ui.host.messages, c.told ? std::vector<std::string>{"Wrong password"}
+                                       : std::vector<std::string>{});
+    EXPECT_EQ(std::count(ui.host.logPane.begin(), ui.host.logPane.end(), "Setup: wrong password"),
+              c.told ? 1 : 0);
+  }
+}
+
+TEST(ConfigurationWindow, ThePasswordQuestionHidesWhatIsTyped) {
+  testing::QtApp();
+  ui::QtHost host;
+  QLineEdit::EchoMode echo = QLineEdit::Normal;
+  QString title, typed;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    echo = dialog->textEchoMode();
+    title = dialog->windowTitle();
+    auto* edit = dialog->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, "4711");
+    typed = edit->displayText();
+    dialog->accept();
+  });
+  const auto answer = host.inputPassword("Setup", "Password");
+  EXPECT_EQ(echo, QLineEdit::Password);
+  EXPECT_EQ(title, "Setup");
+  EXPECT_FALSE(typed.contains("4711")) << typed.toStdString();
+  EXPECT_EQ(answer, std::optional<std::string>("4711"));
 }
 
 TEST(ConfigurationWindow, TheStatusLinkShowsTheSummaryAndResetClearsTheStatistics) {
