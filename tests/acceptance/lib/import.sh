@@ -29,3 +29,19 @@ click_import() {
   (( y < 0 )) && y=$(( IMPORT_H + y ))
   xdotool mousemove --window "$IMPORT" "$x" "$y" click 1
 }
+
+# More positions in the client area: "Open..." at the top of the file
+# column, the "Offset" box at the top of the option column.
+IMPORT_OPEN_AT=(40 15)
+IMPORT_OFFSET_AT=(-235 54)
+
+# Previews the drawing FILE through "Open..." and its file dialog.
+import_preview() {
+  local mark
+  mark=$(log_mark)
+  click_import "${IMPORT_OPEN_AT[@]}"
+  require 10 "the file dialog opens" find_window Open
+  xdotool type --delay 5 "$1"
+  xdotool key Return
+  require 10 "the drawing is previewed" log_has "Preview: $(basename "$1")" "$mark"
+}
