@@ -55,7 +55,7 @@ key Escape
 expect 5 "no keeps the job and says why" \
   log_has "Send to job cancelled: 2 holes smaller than the tool are not cut" "$mark"
 expect 0 "STORE/temp.cnc is still the day's job" test "$(cksum <"$(store_dir)/temp.cnc")" = "$job"
-expect 0 "the import window stays open" find_window import
+expect 3 "the import window stays open" find_window import
 require 10 "\"Send to job\" asks again" ask
 key Return
 expect 5 "yes sends the job, naming the holes left uncut" \
