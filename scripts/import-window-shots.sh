@@ -3,7 +3,8 @@
 # would drive it: a display of its own with a window manager, real clicks and keys.
 #   scripts/import-window-shots.sh [DRAWING] [OUTPUT_FOLDER]
 # Shots: 1-import.png (the drawing previewed), 2-processed.png (loaded with kerf
-# offset and leads), 3-main.png (the main window after "Send to job").
+# offset and leads), 3-question.png (when holes are too small for the tool),
+# 3-main.png (the main window after "Send to job").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 drawing=${1:-$(realpath ../shared/corpus/dxf/irnas__Plasma.DXF)}
@@ -29,15 +30,21 @@ xdotool windowactivate --sync "$main"
 . scripts/lib/import-window.sh
 preview_drawing "$drawing"
 shot 1-import.png
-xdotool mousemove 76 669 click 1                           # "Load"
+xdotool mousemove 60 780 click 1                           # "Load"
 sleep 2
-xdotool mousemove 1037 70 click 1                          # "Offset"
-xdotool mousemove 1037 217 click 1                         # "LeadIn"
-xdotool mousemove 1148 217 click 1                         # "LeadOut"
+xdotool mousemove 1045 54 click 1                          # "Offset"
+xdotool mousemove 1045 200 click 1                         # "LeadIn"
+xdotool mousemove 1160 200 click 1                         # "LeadOut"
 sleep 2
 shot 2-processed.png
-xdotool mousemove 1138 759 click 1                         # "Send to job"
+xdotool mousemove 1151 774 click 1                         # "Send to job"
 sleep 2
+# Holes smaller than the tool: the question names them; Return says yes.
+if ! grep -aqh "Job from import" "$root"/CorvaneCNC/LOGS/*; then
+  shot 3-question.png
+  xdotool key Return
+  sleep 2
+fi
 shot 3-main.png
 grep -ah "Job from import" "$root"/CorvaneCNC/LOGS/* || { echo "no job was sent" >&2; exit 1; }
 echo "screenshots in $out"

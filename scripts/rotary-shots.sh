@@ -94,17 +94,17 @@ GCODE
 . scripts/lib/import-window.sh
 load_drawing() {
   preview_drawing "$1"
-  xdotool mousemove 76 669 click 1                           # "Load"
+  xdotool mousemove 60 780 click 1                           # "Load"
   sleep 2
 }
 send_to_job() {
-  xdotool mousemove 1138 759 click 1                         # "Send to job"
+  xdotool mousemove 1151 774 click 1                         # "Send to job"
   sleep 2
   xdotool windowactivate --sync "$main"
 }
 # The import window's "3D" button: our viewer shows the drawing on the tube.
 three_d() {
-  xdotool mousemove 339 759 click 1                          # "3D"
+  xdotool mousemove 633 784 click 1                          # "3D"
   viewer=$(xdotool search --sync --name "data.3d" | head -1)
   xdotool windowactivate --sync "$viewer"
   sleep 3

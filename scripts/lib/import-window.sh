@@ -7,7 +7,7 @@ preview_drawing() {
   import=$(xdotool search --sync --name "^import$" | head -1)
   xdotool windowmove --sync "$import" 0 0
   sleep 1
-  xdotool mousemove 56 30 click 1                            # "Open..."
+  xdotool mousemove 40 15 click 1                            # "Open..."
   xdotool search --sync --name "^Open$" >/dev/null
   xdotool type --delay 5 "$1"
   xdotool key Return

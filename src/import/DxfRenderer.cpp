@@ -384,9 +384,14 @@ class DxfRendering {
   }
 
   void Insert(const TEntry& entry, const DxfPlane& plane, int depth) {
-    Notice("DXF INSERT function error");
     const auto found = blockByName_.find(entry.blockName);
-    if (found == blockByName_.end()) return;
+    // Only an insert that cannot be expanded is an error; one that draws its
+    // block (nested, scaled, followed by attributes, defined after use) is none.
+    if (found == blockByName_.end()) {
+      Notice("DXF INSERT function error: block \"" + entry.blockName +
+             "\" is not defined, nothing drawn for it");
+      return;
+    }
     if (depth >= kMaxInsertDepth) {
       Notice("DXF INSERT nested deeper than " + std::to_string(kMaxInsertDepth) +
              " levels, not drawn: " + entry.blockName);

@@ -315,6 +315,7 @@ void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
   log_.stage = kStageProcess;
   leadsPlanned_ = false;
   leads_.clear();
+  tooSmall_.clear();
   if (!options.builtIn && !forced) {
     processed_ = cutting;
     log_.stage = kStageProcessDone;
@@ -336,15 +337,17 @@ void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
       memo_.push_back("offset " + std::to_string(options.toolSlider));
       if (delta == 0) log_.WriteLog("Tool size 0: contours are cut as drawn");
       OffsetResult offset = OffsetCuttingList(cutting, cuttingNesting_, delta, options.unite);
-      if (offset.vanished > 0)
-        log_.WriteLog("Offset: " + std::to_string(offset.vanished) +
+      if (!offset.vanished.empty())
+        log_.WriteLog("Offset: " + std::to_string(offset.vanished.size()) +
                       " contours smaller than the tool left out");
       if (offset.split > 0)
         log_.WriteLog("Offset: " + std::to_string(offset.split) + " contours split in pieces");
       offsetPaths_ = std::move(offset.paths);
+      offsetVanished_ = std::move(offset.vanished);
       offsetMadeWith_ = with;
     }
     processed_ = offsetPaths_;
+    tooSmall_ = offsetVanished_;
   } else {
     processed_ = cutting;
   }
@@ -372,6 +375,12 @@ void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
   }
   times_.leads = timer.Seconds();
   log_.stage = kStageProcessDone;
+}
+
+std::size_t ImportSession::TooSmallHoles() const {
+  return static_cast<std::size_t>(std::count_if(tooSmall_.begin(), tooSmall_.end(), [&](std::size_t i) {
+    return i < cuttingNesting_.records.size() && cuttingNesting_.records[i].depth % 2 == 1;
+  }));
 }
 
 void ImportSession::AddIntoEditor(const std::vector<int>& plasmaLayers, bool above, cInt gap,

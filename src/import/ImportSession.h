@@ -131,6 +131,12 @@ class ImportSession {
   void Normalise();
 
   const TPaths& processed() const { return processed_; }
+  // Cutting-list indexes of the closed contours the last processing left out
+  // because the kerf offset left nothing of them (smaller than the tool); they
+  // stay in the editor but are not cut. Empty when no offset was made.
+  const std::vector<std::size_t>& tooSmall() const { return tooSmall_; }
+  // How many of those are holes (the rest are outlines cut inside).
+  std::size_t TooSmallHoles() const;
   const std::vector<LeadRecord>& leads() const { return leads_; }
   const Nesting& cuttingNesting() const { return cuttingNesting_; }
   ClipperLib::cInt extentX() const { return extentX_; }
@@ -161,6 +167,8 @@ class ImportSession {
   // The offset result kept for the amount it was made with, until the cutting list changes.
   std::optional<std::pair<ClipperLib::cInt, bool>> offsetMadeWith_;
   TPaths offsetPaths_;
+  std::vector<std::size_t> offsetVanished_;
+  std::vector<std::size_t> tooSmall_;
 
   TPaths processed_;
   std::vector<LeadRecord> leads_;

@@ -1,5 +1,6 @@
 #include "import/KerfOffset.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "import/ParallelFor.h"
@@ -60,8 +61,9 @@ OffsetResult OffsetCuttingList(const TPaths& cutting, const Nesting& nesting, cI
       ParallelFor(members.size(),
                   [&](std::size_t k) { results[k] = OffsetOne(cutting[members[k]], parity == 0 ? delta : -delta); });
       TPaths collected;
-      for (TPaths& one : results) {
-        if (one.empty()) ++result.vanished;
+      for (std::size_t k = 0; k < results.size(); ++k) {
+        TPaths& one = results[k];
+        if (one.empty()) result.vanished.push_back(members[k]);
         if (one.size() > 1) ++result.split;
         for (TPath& path : one) collected.push_back(std::move(path));
       }
@@ -73,6 +75,7 @@ OffsetResult OffsetCuttingList(const TPaths& cutting, const Nesting& nesting, cI
       }
     }
   }
+  std::sort(result.vanished.begin(), result.vanished.end());
   return result;
 }
 

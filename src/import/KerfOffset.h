@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "import/Nesting.h"
 
@@ -14,7 +15,10 @@ ClipperLib::cInt OffsetAmount(int sliderPosition, double typedToolMm, bool inche
 
 struct OffsetResult {
   TPaths paths;
-  std::size_t vanished = 0;  // closed contours the offset left nothing of
+  // Cutting-list indexes of the closed contours the offset left nothing of
+  // (holes smaller than the tool, or outlines narrower than it cutting inside),
+  // in increasing order: they are not cut.
+  std::vector<std::size_t> vanished;
   std::size_t split = 0;     // closed contours the offset cut into several
 };
 

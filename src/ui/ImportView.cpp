@@ -21,6 +21,8 @@ QString MillimetreText(double units) { return QString::number(units / 100.0, 'f'
 
 }  // namespace
 
+QColor TooSmallColour() { return QColor(0xC0, 0x00, 0xC0); }
+
 ImportView::ImportView(ImportSession& session, QWidget* parent) : QWidget(parent), session_(session) {
   setObjectName("ImportView");
   setMouseTracking(true);
@@ -86,6 +88,19 @@ void ImportView::paintEvent(QPaintEvent*) {
   drawList(session_.disabled, kDisabled);
   drawList(session_.marker, kMarker);
   drawList(session_.cutting, offset_ ? kCuttingWithOffset : kDisabled);
+  // Contours the tool is too large for: they get no processed contour and no
+  // number, so they are drawn over in their own colour, thicker.
+  painter.setPen(QPen(TooSmallColour(), 3));
+  // A ring around each keeps even a hole of a few hundredths of a pixel in sight.
+  for (const std::size_t i : session_.tooSmall()) {
+    if (i >= session_.cutting.size()) continue;
+    const TPath& path = session_.cutting[i];
+    drawPath(path, 0, path.size());
+    const PathBox box = BoxOfPath(path);
+    const QRectF shape = QRectF(ToPixel({box.minX, box.maxY}), ToPixel({box.maxX, box.minY})).normalized();
+    painter.drawEllipse(shape.center(), std::max(shape.width(), 10.0) / 2 + 4,
+                        std::max(shape.height(), 10.0) / 2 + 4);
+  }
   // The chosen contours stand out in red with their boxes.
   painter.setPen(QPen(Qt::red, 1, Qt::DotLine));
   for (std::size_t i = 0; i < session_.cutting.size(); ++i)

@@ -1,4 +1,5 @@
 #pragma once
+#include <QColor>
 #include <QPoint>
 #include <QWidget>
 #include <functional>
@@ -6,6 +7,10 @@
 #include "import/ImportEditing.h"
 
 namespace corvane::ui {
+
+// The colour of the contours the tool is too large for (shown, not cut); the
+// window's legend shows the same colour.
+QColor TooSmallColour();
 
 // The import editor's drawing: the editor lists and the processed contours
 // with their leads, zoomed and panned, with the mouse operations of the

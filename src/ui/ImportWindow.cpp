@@ -19,6 +19,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QSlider>
 #include <QStandardPaths>
@@ -38,6 +40,10 @@ namespace corvane::ui {
 namespace {
 
 constexpr int kPreviewWidth = 220, kPreviewHeight = 160;
+// The window opens this large where the screen allows, and fits a 1024 × 768
+// screen (less the frame and a panel) at its least.
+constexpr int kOpenWidth = 1280, kOpenHeight = 800;
+constexpr int kOptionColumnWidth = 250;
 
 QColor PaletteColour(int layer) { return QColor::fromRgb(LayerColour(layer)); }
 
@@ -78,18 +84,21 @@ ImportWindow::ImportWindow(System& system, QWidget* parent)
     : QWidget(parent, Qt::Window), system_(system), session_(system.log) {
   setObjectName("ImportWindow");
   setWindowTitle("import");
-  resize(1280, 800);
+  resize(kOpenWidth, kOpenHeight);
   auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->setSpacing(4);
   auto* left = new QWidget(this);
   auto* centre = new QWidget(this);
   auto* right = new QWidget(this);
-  left->setFixedWidth(250);
-  right->setFixedWidth(260);
+  left->setFixedWidth(kPreviewWidth + 16);
+  right->setFixedWidth(kOptionColumnWidth);
   layout->addWidget(left);
   layout->addWidget(centre, 1);
   layout->addWidget(right);
 
   auto* centreLayout = new QVBoxLayout(centre);
+  centreLayout->setContentsMargins(0, 0, 0, 0);
   view_ = new ImportView(session_, centre);
   centreLayout->addWidget(view_, 1);
   zoom_ = new QSlider(Qt::Horizontal, centre);
@@ -97,6 +106,12 @@ ImportWindow::ImportWindow(System& system, QWidget* parent)
   zoom_->setRange(1, 20);
   zoom_->setValue(10);
   centreLayout->addWidget(zoom_);
+  // What the colour of the contours the tool cannot cut means; shown while there are any.
+  notCutLegend_ = new QLabel(centre);
+  notCutLegend_->setObjectName("TooSmallLegend");
+  notCutLegend_->setTextFormat(Qt::RichText);
+  notCutLegend_->hide();
+  centreLayout->addWidget(notCutLegend_);
   auto* buttons = new QWidget(centre);
   centreLayout->addWidget(buttons);
   connect(zoom_, &QSlider::valueChanged, this, [this](int value) { view_->setZoom(value); });
@@ -163,6 +178,7 @@ QRadioButton* ImportWindow::FieldRadio(const char* field, const QString& caption
 
 void ImportWindow::BuildFileColumn(QWidget* column) {
   auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
   auto* row = new QHBoxLayout;
   auto* open = new QPushButton("Open...", column);
   open->setObjectName("OpenFile");
@@ -207,11 +223,13 @@ void ImportWindow::BuildFileColumn(QWidget* column) {
   add_->setEnabled(false);
   loadRow->addWidget(load);
   loadRow->addWidget(add_);
-  layout->addLayout(loadRow);
   memo_ = new QPlainTextEdit(column);
   memo_->setObjectName("Memo");
   memo_->setReadOnly(true);
   layout->addWidget(memo_, 1);
+  // At the foot of the column, as "Send to job" is at the foot of the other:
+  // in the same place on every screen.
+  layout->addLayout(loadRow);
 
   connect(files_, &QListWidget::currentTextChanged, this, [this](const QString& name) {
     if (!name.isEmpty()) PreviewFile(QDir(folder_).filePath(name));
@@ -242,8 +260,19 @@ void ImportWindow::BuildFileColumn(QWidget* column) {
   connect(add_, &QPushButton::clicked, this, [this] { AddIntoEditor(false); });
 }
 
-void ImportWindow::BuildOptionColumn(QWidget* column) {
+void ImportWindow::BuildOptionColumn(QWidget* right) {
+  // The options scroll where the screen is low; "Send to job" stays below them in sight.
+  auto* outer = new QVBoxLayout(right);
+  outer->setContentsMargins(0, 0, 0, 0);
+  auto* scroll = new QScrollArea(right);
+  scroll->setObjectName("OptionScroll");
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  auto* column = new QWidget(scroll);
+  column->setObjectName("OptionColumn");
   auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 2, 0);
   layout->addWidget(FieldBox("cCalc", "Use Pellary", ImportChange::Offset, column));
   auto* offset = new QGroupBox(column);
   auto* offsetLayout = new QVBoxLayout(offset);
@@ -351,11 +380,13 @@ void ImportWindow::BuildOptionColumn(QWidget* column) {
     OptionChanged(ImportChange::Offset);
   });
   layout->addStretch(1);
-  send_ = new QPushButton("Send to job", column);
+  scroll->setWidget(column);
+  outer->addWidget(scroll, 1);
+  send_ = new QPushButton("Send to job", right);
   send_->setObjectName("SendButton");
   send_->setEnabled(false);
   send_->setMinimumHeight(40);
-  layout->addWidget(send_);
+  outer->addWidget(send_);
   connect(send_, &QPushButton::clicked, this, &ImportWindow::SendToJob);
 
   connect(tool_, &QSlider::valueChanged, this, [this](int value) {
@@ -407,14 +438,16 @@ void ImportWindow::UpdateSliderLabels() {
 }
 
 void ImportWindow::BuildEditButtons(QWidget* row) {
-  // Rows of six, so the window fits a 1280-pixel screen.
+  // Rows of five, so the window fits a 1024-pixel screen.
+  constexpr int kPerRow = 5;
   auto* layout = new QGridLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
   int placed = 0;
   auto button = [&](const char* name, const QString& caption, const QString& hint) {
     auto* b = new TwoButton(caption, row);
     b->setObjectName(name);
     b->setToolTip(hint);
-    layout->addWidget(b, placed / 6, placed % 6);
+    layout->addWidget(b, placed / kPerRow, placed % kPerRow);
     ++placed;
     return b;
   };
@@ -586,9 +619,19 @@ void ImportWindow::Open() {
     ShowFolder(QFileInfo(last).absolutePath(), QFileInfo(last).fileName());
   else
     ShowFolder(QString::fromStdString(system_.paths.programFolder + "example"), "CorvaneCNC.plt");
+  FitScreen();
   show();
   raise();
   activateWindow();
+}
+
+void ImportWindow::FitScreen() {
+  const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  // The frame of the window manager, or a guess before the first show.
+  const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(16, 40);
+  const QRect available = screen->availableGeometry();
+  resize(QSize(kOpenWidth, kOpenHeight).boundedTo(available.size() - frame).expandedTo(minimumSizeHint()));
 }
 
 void ImportWindow::ShowFolder(const QString& folder, const QString& select) {
@@ -717,6 +760,16 @@ void ImportWindow::ProcessNow() {
   Memo();
 }
 
+void ImportWindow::ShowNotCutLegend() {
+  const std::size_t count = session_.tooSmall().size();
+  notCutLegend_->setVisible(count > 0);
+  if (count == 0) return;
+  notCutLegend_->setText(QString("<span style=\"color:%1; font-weight:bold\">&#9679;</span> "
+                                 "Too small for the tool: not cut (%2)")
+                             .arg(TooSmallColour().name())
+                             .arg(count));
+}
+
 void ImportWindow::Edit(const std::function<void()>& operation, bool normalise) {
   if (!session_.cutting.empty()) undo_.Push(session_.Snapshot());
   operation();
@@ -740,6 +793,8 @@ bool ImportWindow::SendToJob() {
 }
 
 void ImportWindow::Memo() {
+  // The memo follows every load and processing; so does the legend.
+  ShowNotCutLegend();
   QStringList lines;
   for (const std::string& line : session_.memo()) lines << QString::fromStdString(line);
   memo_->setPlainText(lines.join('\n'));

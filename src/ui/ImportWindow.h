@@ -76,6 +76,9 @@ class ImportWindow : public QWidget {
   void DrawPreview();
   void Edit(const std::function<void()>& operation, bool normalise);
   void Memo();
+  void ShowNotCutLegend();
+  // The opening size, within the screen's free area.
+  void FitScreen();
   void UpdateSliderLabels();
   ImportProcessOptions Options() const;
   void ExportHpgl();
@@ -105,6 +108,7 @@ class ImportWindow : public QWidget {
   QLabel* leadLabel_ = nullptr;
   QSlider* sort_ = nullptr;
   QPushButton* send_ = nullptr;
+  QLabel* notCutLegend_ = nullptr;
   QPushButton* add_ = nullptr;
   QPushButton* handly_ = nullptr;
   QTimer* reprocessTimer_ = nullptr;

@@ -53,17 +53,24 @@ void QtHost::setErrorLabel(const std::string& text) {
   if (window_) window_->setErrorText(Q(text));
 }
 
+// A dialog stands over the window the operator works in: a modal one (the
+// import window) rather than the main window, which would cover it.
+QWidget* QtHost::dialogParent() const {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return window_;
+}
+
 void QtHost::showMessage(const std::string& text) {
-  QMessageBox::information(window_, QApplication::applicationName(), Q(text));
+  QMessageBox::information(dialogParent(), QApplication::applicationName(), Q(text));
 }
 
 void QtHost::showError(const std::string& text) {
-  QMessageBox::critical(window_, QApplication::applicationName(), Q(text));
+  QMessageBox::critical(dialogParent(), QApplication::applicationName(), Q(text));
 }
 
 Answer QtHost::ask(const std::string& text, Buttons buttons) {
   QMessageBox box(QMessageBox::Question, QApplication::applicationName(), Q(text), ToQt(buttons),
-                  window_);
+                  dialogParent());
   switch (box.exec()) {
     case QMessageBox::Yes:
       return Answer::Yes;

@@ -34,6 +34,7 @@ class QtHost final : public Host {
   void armOneShot(int millis, std::function<void()> fire) override;
 
  private:
+  QWidget* dialogParent() const;
   MainWindow* window_ = nullptr;
   // Log lines written before the main window's pane exists.
   QStringList pendingLog_;

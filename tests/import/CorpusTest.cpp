@@ -62,6 +62,21 @@ TEST_F(Corpus, EveryFileGivesItsReviewedPathsOrFailsCleanly) {
   }
 }
 
+// Real drawings with blocks, nested, scaled, with attributes: every insert
+// expands, so none of them may claim an INSERT error.
+TEST_F(Corpus, DrawingsWhoseInsertsExpandLogNoInsertError) {
+  std::size_t withInserts = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(kCorpus + "/dxf")) {
+    const std::string file = "dxf/" + entry.path().filename().string();
+    host.logPane.clear();
+    DrawingLoad load;
+    Load(file, &load);
+    if (load.report.insertsExpanded > 0) ++withInserts;
+    EXPECT_FALSE(Logged("DXF INSERT function error")) << file;
+  }
+  EXPECT_GT(withInserts, 10u);
+}
+
 TEST_F(Corpus, DxfExtentsAgreeWithAnIndependentReader) {
   const auto lines = ExpectationLines("corpus_extents.txt");
   ASSERT_GT(lines.size(), 40u);

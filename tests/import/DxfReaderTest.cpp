@@ -127,8 +127,61 @@ TEST_F(Dxf, InsertRotatesScalesAndPlacesItsBlockAboutTheBasePoint) {
                                        "B", "1"));
   // (1,0)-(3,0) relative to the base (1,0), doubled and turned a quarter: (0,0)-(0,4), then placed.
   EXPECT_EQ(paths, (TPaths{{{0, 1}, {1000, 2000}, {1000, 2400}}}));
-  EXPECT_TRUE(Logged("DXF INSERT function error"));
+  EXPECT_FALSE(Logged("DXF INSERT function error"));
   EXPECT_FALSE(Logged("layout"));
+}
+
+// Inserts that expand as the file means them are no error, however they are
+// written; only one whose block the file never defines is, once per block.
+TEST_F(Dxf, InsertErrorIsLoggedOnlyForABlockThatIsNotThere) {
+  const Pairs square = Join({Line(0, 0, 1, 0), Line(1, 0, 1, 1), Line(1, 1, 0, 1), Line(0, 1, 0, 0)});
+  const Pairs insertB{{0, "INSERT"}, {8, "0"}, {2, "B"}, {10, "10"}, {20, "0"}};
+  auto block = [](const std::string& name, const Pairs& body) {
+    return Join({{{0, "BLOCK"}, {8, "0"}, {2, name}, {70, "0"}, {10, "0"}, {20, "0"}},
+                 body, {{0, "ENDBLK"}}});
+  };
+  // R12 style: no BLOCK_RECORD table, blocks matched by name.
+  auto r12 = [](const Pairs& blocks, const Pairs& entities, bool blocksAfter = false) {
+    const std::string b = Section("BLOCKS", blocks);
+    const std::string e = Section("ENTITIES", entities);
+    return Section("HEADER", {}) + (blocksAfter ? e + b : b + e) + Text({{0, "EOF"}});
+  };
+  struct Case {
+    const char* what;
+    std::string text;
+    std::size_t paths;  // drawn contours (lines of one block weld into one path)
+    std::size_t errors;
+  };
+  const Pairs attribs{{0, "ATTRIB"}, {8, "0"},  {10, "99"}, {20, "99"}, {40, "2.5"},
+                      {1, "P-17"},   {2, "PART"}, {41, "5"}, {50, "45"}, {0, "SEQEND"}, {8, "0"}};
+  const std::vector<Case> cases{
+      {"plain", r12(block("B", square), insertB), 1, 0},
+      {"scaled and turned",
+       r12(block("B", square), Join({insertB, {{41, "2.5"}, {42, "-2.5"}, {50, "30"}}})), 1, 0},
+      {"attributes after it",
+       r12(block("B", square), Join({insertB, {{66, "1"}}, attribs})), 1, 0},
+      {"nested two deep",
+       r12(Join({block("B", square),
+                 block("C", {{0, "INSERT"}, {8, "0"}, {2, "B"}, {10, "5"}, {20, "5"}}),
+                 block("D", {{0, "INSERT"}, {8, "0"}, {2, "C"}, {10, "5"}, {20, "5"}})}),
+           {{0, "INSERT"}, {8, "0"}, {2, "D"}, {10, "0"}, {20, "0"}}),
+       1, 0},
+      {"block defined after its use", r12(block("B", square), insertB, true), 1, 0},
+      {"with a block record", BlockDrawing(square, insertB), 1, 0},
+      {"block that is not there",
+       r12(block("B", square), Join({insertB, {{0, "INSERT"}, {8, "0"}, {2, "NOPE"}, {10, "0"}, {20, "0"}},
+                                     {{0, "INSERT"}, {8, "0"}, {2, "NOPE"}, {10, "9"}, {20, "0"}}})),
+       1, 1},
+  };
+  for (const auto& c : cases) {
+    host.logPane.clear();
+    const auto paths = Read(c.text);
+    EXPECT_EQ(paths.size(), c.paths) << c.what;
+    EXPECT_EQ(LinesLogged("DXF INSERT function error"), c.errors) << c.what;
+    if (c.errors) {
+      EXPECT_TRUE(Logged("block \"NOPE\" is not defined")) << c.what;
+    }
+  }
 }
 
 TEST_F(Dxf, InsertArrayPlacesACopyInEveryCell) {
@@ -360,7 +413,8 @@ TEST_F(Dxf, RenderingAgainLogsNothingAgain) {
   const Pairs badSpline{{0, "SPLINE"}, {71, "1"}, {72, "4"}, {73, "2"}, {40, "0"}, {40, "1"},
                         {40, "0"}, {40, "1"}, {10, "0"}, {20, "0"}, {10, "10"}, {20, "10"}};
   const Pairs body = Join({Line(0, 0, 1, 0), {{0, "INSERT"}, {2, "B"}, {10, "1"}, {20, "0"}}});
-  Read(BlockDrawing(body, Join({badSpline, {{0, "INSERT"}, {2, "B"}, {10, "0"}, {20, "0"}}})));
+  Read(BlockDrawing(body, Join({badSpline, {{0, "INSERT"}, {2, "B"}, {10, "0"}, {20, "0"}},
+                                {{0, "INSERT"}, {2, "GONE"}, {10, "0"}, {20, "0"}}})));
   TPaths paths;
   dxf.Render(true, options, log, paths);
   EXPECT_EQ(LinesLogged("DXF SPLINE not drawn"), 1u);

@@ -102,7 +102,7 @@ TEST(KerfOffset, AHoleSmallerThanTheToolVanishesAndOverlapsUniteOnRequest) {
   const TPaths cutting{Rectangle(0, 0, 10000, 5000), Circle(5000, 2500, 40)};
   const OffsetResult gone = OffsetCuttingList(cutting, NestCuttingList(cutting, false), 50, false);
   EXPECT_EQ(gone.paths.size(), 1u);
-  EXPECT_EQ(gone.vanished, 1u);
+  EXPECT_EQ(gone.vanished, std::vector<std::size_t>{1});
   const TPaths touching{Rectangle(0, 0, 1000, 1000), Rectangle(1060, 0, 1000, 1000)};
   EXPECT_EQ(OffsetCuttingList(touching, NestCuttingList(touching, false), 50, false).paths.size(), 2u);
   EXPECT_EQ(OffsetCuttingList(touching, NestCuttingList(touching, false), 50, true).paths.size(), 1u);

@@ -145,6 +145,96 @@ TEST_F(Session, BadGeometryGetsADefinedResultAndALogLine) {
   EXPECT_TRUE(Logged("Tool size 0: contours are cut as drawn"));
 }
 
+// A 100 × 50 mm plate with square holes of 0.8, 0.9, 1.2 and 20 mm.
+constexpr const char* kSmallHoles =
+    "G0 X0 Y0\nM3\nG1 X100\nG1 Y50\nG1 X0\nG1 Y0\nM5\n"
+    "G0 X10 Y10\nM3\nG1 X10.8\nG1 Y10.8\nG1 X10\nG1 Y10\nM5\n"
+    "G0 X20 Y10\nM3\nG1 X20.9\nG1 Y10.9\nG1 X20\nG1 Y10\nM5\n"
+    "G0 X30 Y10\nM3\nG1 X31.2\nG1 Y11.2\nG1 X30\nG1 Y10\nM5\n"
+    "G0 X40 Y15\nM3\nG1 X60\nG1 Y35\nG1 X40\nG1 Y15\nM5\n";
+
+// The contours the tool is too large for are listed by their place in the
+// cutting list, so that the editor can show them; none of them is cut.
+TEST_F(Session, ContoursSmallerThanTheToolAreListedAndNotCut) {
+  options.offset = true;
+  Load("holes.tap", kSmallHoles);
+  ASSERT_EQ(session.cutting.size(), 5u);
+  // The cutting-list index of the contour whose width is `mm`.
+  auto index = [&](double mm) {
+    for (std::size_t i = 0; i < session.cutting.size(); ++i) {
+      const PathBox box = BoxOfPath(session.cutting[i]);
+      if (std::llround((box.maxX - box.minX) / 10.0) == std::llround(mm * 10)) return i;
+    }
+    ADD_FAILURE() << "no contour " << mm << " mm wide";
+    return std::size_t{99};
+  };
+  auto listOf = [](std::vector<std::size_t> list) {
+    std::sort(list.begin(), list.end());
+    return list;
+  };
+  struct Case {
+    const char* what;
+    int slider;       // tool in 0.1 mm
+    double typedMm;   // 0: the slider
+    bool outside, offset, builtIn;
+    std::vector<double> notCut;  // widths in mm
+    std::string notice;
+  };
+  const std::vector<Case> cases{
+      {"1 mm tool", 10, 0, true, true, true, {0.8, 0.9}, "2 holes smaller than the tool are not cut"},
+      {"0.85 mm tool", 0, 0.85, true, true, true, {0.8}, "1 hole smaller than the tool is not cut"},
+      {"1.5 mm tool", 15, 0, true, true, true, {0.8, 0.9, 1.2}, "3 holes smaller than the tool are not cut"},
+      {"0.5 mm tool", 5, 0, true, true, true, {}, ""},
+      {"offset off", 15, 0, true, false, true, {}, ""},
+      {"no processing", 15, 0, true, true, false, {}, ""},
+      {"inside, tool wider than the plate", 0, 60, false, true, true, {100},
+       "1 contour smaller than the tool is not cut"},
+  };
+  for (const Case& c : cases) {
+    options.toolSlider = c.slider;
+    options.typedToolMm = c.typedMm;
+    options.outside = c.outside;
+    options.offset = c.offset;
+    options.builtIn = c.builtIn;
+    session.Process(options);
+    std::vector<std::size_t> expected;
+    for (const double mm : c.notCut) expected.push_back(index(mm));
+    EXPECT_EQ(session.tooSmall(), listOf(expected)) << c.what;
+    EXPECT_EQ(NotCutNotice(session), c.notice) << c.what;
+    if (c.builtIn) {
+      EXPECT_EQ(session.processed().size(), session.cutting.size() - c.notCut.size()) << c.what;
+    }
+  }
+}
+
+// Sending asks first when contours are left uncut, naming their count; a no
+// keeps the old job.
+TEST_F(Session, SendingTellsHowManyHolesAreNotCut) {
+  testing::SystemFixture f;
+  System& s = *f.system;
+  const tCNCPath kept = {{{kKindCut, 0}, {0, 0}, {100, 0}}};
+  s.job.Job = kept;
+  options.offset = true;
+  Load("holes.tap", kSmallHoles);
+  ASSERT_EQ(session.tooSmall().size(), 2u);
+  EXPECT_FALSE(SendImportToJob(s, session, options));
+  ASSERT_EQ(f.host.questions.size(), 1u);
+  EXPECT_EQ(f.host.questions[0], "2 holes smaller than the tool are not cut\nSend to job?");
+  EXPECT_EQ(s.job.Job, kept);
+  f.host.answers.push_back(Answer::Yes);
+  ASSERT_TRUE(SendImportToJob(s, session, options));
+  EXPECT_EQ(s.job.Job.size(), 3u);
+  EXPECT_TRUE(std::any_of(f.host.logPane.begin(), f.host.logPane.end(), [](const std::string& line) {
+    return line.find("Job from import: 3 contours; 2 holes smaller than the tool are not cut") != std::string::npos;
+  }));
+  // A tool that cuts every hole sends without a question.
+  options.toolSlider = 5;
+  session.Process(options);
+  ASSERT_TRUE(SendImportToJob(s, session, options));
+  EXPECT_EQ(f.host.questions.size(), 2u);
+  EXPECT_EQ(s.job.Job.size(), 5u);
+}
+
 TEST_F(Session, SendingThinsVerticesCloserThanFourUnits) {
   Load("dense.tap", "G0 X0 Y0\nM3\nG1 X0.02\nG1 X0.04\nG1 X10\nG1 X10.02\nM5\n", true);
   const auto job = session.JobContours(options);

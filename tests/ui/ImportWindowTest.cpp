@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
@@ -13,6 +16,7 @@
 #include "model/RotaryAxis.h"
 #include "model/JobNormalise.h"
 #include "store/JobFile.h"
+#include "import/EditorLists.h"
 #include "support/SystemFixture.h"
 #include "ui/ImportView.h"
 #include "ui/ImportWindow.h"
@@ -111,6 +115,103 @@ TEST(ImportWindow, BoxDragChoosesAndASmallDragIsAClick) {
   const QPointF on = view.ToPixel(session.cutting[0][0]);
   QTest::mouseClick(&view, Qt::LeftButton, {}, on.toPoint());
   EXPECT_EQ(session.chosen[0], 1);
+}
+
+// Everything the operator works with lies inside the window at 1010 × 700
+// (a 1024 × 768 screen less the frame and a panel); what the option column
+// cannot show at once it scrolls to, and "Send to job" never scrolls away.
+TEST(ImportWindow, EverythingIsReachableOnA1024By768Screen) {
+  ImportWindowFixture w;
+  const QSize least = w.window.minimumSizeHint().expandedTo(w.window.minimumSize());
+  EXPECT_LE(least.width(), 1000);
+  EXPECT_LE(least.height(), 680);
+  w.window.resize(1010, 700);
+  QApplication::processEvents();
+  ASSERT_EQ(w.window.size(), QSize(1010, 700));
+  const QRect client = w.window.rect();
+  auto* scroll = w.child<QScrollArea>("OptionScroll");
+  ASSERT_NE(scroll, nullptr);
+  auto placed = [&](QWidget* widget, QWidget* in) {
+    return QRect(widget->mapTo(in, QPoint(0, 0)), widget->size());
+  };
+  auto* send = w.child<QPushButton>("SendButton");
+  EXPECT_TRUE(send->isVisible());
+  EXPECT_FALSE(scroll->isAncestorOf(send)) << "Send to job stays in sight";
+  EXPECT_TRUE(client.contains(placed(send, &w.window))) << "Send to job";
+  EXPECT_TRUE(client.contains(placed(scroll, &w.window))) << "the option column";
+  std::size_t checked = 0;
+  for (QWidget* widget : w.window.findChildren<QWidget*>()) {
+    if (!widget->isVisibleTo(&w.window) || widget->objectName().isEmpty()) continue;
+    if (!qobject_cast<QAbstractButton*>(widget) && !qobject_cast<QSlider*>(widget) &&
+        !qobject_cast<QListWidget*>(widget) && !qobject_cast<QLineEdit*>(widget) &&
+        !qobject_cast<QLabel*>(widget))
+      continue;
+    const QString name = widget->objectName();
+    if (name.startsWith("qt_")) continue;
+    ++checked;
+    if (scroll->isAncestorOf(widget)) {
+      scroll->ensureWidgetVisible(widget, 0, 0);
+      QApplication::processEvents();
+      EXPECT_TRUE(scroll->viewport()->rect().contains(placed(widget, scroll->viewport())))
+          << name.toStdString() << " scrolls into sight";
+    } else {
+      EXPECT_TRUE(client.contains(placed(widget, &w.window))) << name.toStdString();
+    }
+  }
+  EXPECT_GT(checked, 30u);
+}
+
+// Holes smaller than the tool stay in the editor in their own colour, a legend
+// says what the colour means, and "Send to job" names their count first.
+TEST(ImportWindow, HolesTooSmallForTheToolAreMarkedAndNamedBeforeSending) {
+  ImportWindowFixture w;
+  testing::TempDir dir;
+  // A 100 × 50 mm plate with two holes of 0.8 mm and one of 20 mm.
+  testing::WriteFileText(dir.file("holes.tap"),
+                         "G0 X0 Y0\nM3\nG1 X100\nG1 Y50\nG1 X0\nG1 Y0\nM5\n"
+                         "G0 X10 Y10\nM3\nG1 X10.8\nG1 Y10.8\nG1 X10\nG1 Y10\nM5\n"
+                         "G0 X20 Y10\nM3\nG1 X20.8\nG1 Y10.8\nG1 X20\nG1 Y10\nM5\n"
+                         "G0 X40 Y15\nM3\nG1 X60\nG1 Y35\nG1 X40\nG1 Y15\nM5\n");
+  ASSERT_TRUE(w.window.PreviewFile(QString::fromStdString(dir.file("holes.tap"))));
+  w.child<QCheckBox>("cOffsetActive")->setChecked(true);
+  w.child<QSlider>("TrackBar1")->setValue(5);
+  QTest::mouseClick(w.child<QPushButton>("LoadButton"), Qt::LeftButton);
+  auto* legend = w.child<QLabel>("TooSmallLegend");
+  ASSERT_NE(legend, nullptr);
+  EXPECT_FALSE(legend->isVisible()) << "a 0.5 mm tool cuts every hole";
+
+  w.child<QSlider>("TrackBar1")->setValue(10);
+  QApplication::processEvents();
+  ASSERT_EQ(w.window.session().tooSmall().size(), 2u);
+  EXPECT_TRUE(legend->isVisible());
+  EXPECT_TRUE(legend->text().contains("Too small for the tool: not cut")) << legend->text().toStdString();
+  // The small holes are drawn in the legend's colour, nothing else is.
+  const QImage picture = w.window.view().grab().toImage();
+  auto colourNear = [&](const ClipperLib::IntPoint& at) {
+    const QPoint centre = w.window.view().ToPixel(at).toPoint();
+    for (int dx = -12; dx <= 12; ++dx)
+      for (int dy = -12; dy <= 12; ++dy) {
+        const QPoint p = centre + QPoint(dx, dy);
+        if (picture.rect().contains(p) && picture.pixelColor(p) == ui::TooSmallColour()) return true;
+      }
+    return false;
+  };
+  const ImportSession& session = w.window.session();
+  for (const std::size_t i : session.tooSmall()) EXPECT_TRUE(colourNear(session.cutting[i][0])) << i;
+  const PathBox big = BoxOfPath(session.cutting[0]);
+  EXPECT_FALSE(colourNear({(big.minX + big.maxX) / 2, big.minY})) << "the plate's edge";
+
+  // Sending asks first, naming the count; a no keeps the window and the job.
+  const tCNCPath kept = w.s.job.Job;
+  QTest::mouseClick(w.child<QPushButton>("SendButton"), Qt::LeftButton);
+  ASSERT_EQ(w.f.host.questions.size(), 1u);
+  EXPECT_EQ(w.f.host.questions[0], "2 holes smaller than the tool are not cut\nSend to job?");
+  EXPECT_TRUE(w.window.isVisible());
+  EXPECT_EQ(w.s.job.Job, kept);
+  w.f.host.answers.push_back(Answer::Yes);
+  QTest::mouseClick(w.child<QPushButton>("SendButton"), Qt::LeftButton);
+  EXPECT_FALSE(w.window.isVisible());
+  EXPECT_EQ(w.s.job.Job.size(), 2u);
 }
 
 TEST(ImportWindow, TheThreeDFileOpensWithTheTubeOnTheRotaryAxis) {

@@ -15,8 +15,8 @@ START_BUTTON=(-123 -18)
 IMPORT_BUTTON=(225 18)
 # In the import window, moved to the top left corner of the screen (screen
 # positions, as scripts/lib/import-window.sh drives it).
-IMPORT_LOAD=(76 669)
-IMPORT_SEND=(1138 759)
+IMPORT_LOAD=(60 780)
+IMPORT_SEND=(1151 774)
 
 # ------------------------------------------------------ the day's machine
 # Settings written into STORE/store.fms before the first start, name and value
