@@ -37,7 +37,7 @@ std::optional<std::string> TakeShorthand(const std::string& option, const std::s
     if (!IsNumber(value)) return option + " wants a number, not " + value;
   }
   if (option == "--tool") {
-    set("cOffsetActive", "1"), set("Edit1", value);
+    set("cOffsetActive", "1"), set("import.Edit1", value);
   } else if (option == "--lead") {
     set("cLeadIn", "1"), set("eLead", value);
   } else if (option == "--lead-ratio") {
@@ -139,14 +139,46 @@ std::optional<ImportRequest> ParseImportRequest(const std::vector<std::string>& 
   return request;
 }
 
-bool ApplyField(FieldStore& fields, const FieldSetting& setting) {
-  for (const Window window : {Window::Main, Window::Import, Window::Configuration}) {
-    const FieldValue* field = fields.find(window, setting.name);
-    if (!field) continue;
-    if (field->definition->kind == FieldKind::Text) return fields.setText(window, setting.name, setting.value);
-    return fields.setChecked(window, setting.name, !setting.value.empty() && setting.value != "0");
+namespace {
+
+struct NamedWindow {
+  const char* prefix;
+  Window window;
+};
+constexpr NamedWindow kWindows[] = {
+    {"main", Window::Main}, {"import", Window::Import}, {"config", Window::Configuration}};
+
+}  // namespace
+
+std::string ApplyField(FieldStore& fields, const FieldSetting& setting) {
+  // "import.Edit1" names the window; a bare name must belong to one window only.
+  std::string name = setting.name;
+  std::vector<NamedWindow> candidates;
+  const auto dot = name.find('.');
+  if (dot != std::string::npos) {
+    const std::string prefix = name.substr(0, dot);
+    for (const auto& named : kWindows)
+      if (FoldCase(prefix) == named.prefix) candidates.push_back(named);
+    if (candidates.empty()) return "no window " + prefix + " (main, import or config) for " + name;
+    name = name.substr(dot + 1);
+  } else {
+    candidates.assign(std::begin(kWindows), std::end(kWindows));
   }
-  return false;
+  std::vector<NamedWindow> holders;
+  for (const auto& named : candidates)
+    if (fields.find(named.window, name)) holders.push_back(named);
+  if (holders.empty()) return "no field " + setting.name;
+  if (holders.size() > 1) {
+    std::string choices;
+    for (const auto& named : holders) choices += (choices.empty() ? "" : ", ") + std::string(named.prefix) + "." + name;
+    return "field " + name + " is in more than one window; name one: " + choices;
+  }
+  const Window window = holders.front().window;
+  const FieldValue* field = fields.find(window, name);
+  const bool set = field->definition->kind == FieldKind::Text
+                       ? fields.setText(window, name, setting.value)
+                       : fields.setChecked(window, name, !setting.value.empty() && setting.value != "0");
+  return set ? std::string() : "field " + setting.name + " does not take " + setting.value;
 }
 
 std::optional<tCNCPath> ImportDrawing(const ImportRequest& request, const FieldStore& fields,
@@ -194,7 +226,7 @@ std::optional<ImportRequest> ReadImportCommand(const std::vector<std::string>& a
   auto request = ParseImportRequest(args, ownWithValue, ownFlags, error);
   if (request)
     for (const FieldSetting& setting : request->fields)
-      if (error.empty() && !ApplyField(kit.fields, setting)) error = "no field " + setting.name;
+      if (error.empty()) error = ApplyField(kit.fields, setting);
   if (!request || !error.empty()) {
     err << "corvane-cli: " << error << "\n" << usage << ImportOptionsUsage();
     return std::nullopt;

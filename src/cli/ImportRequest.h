@@ -57,8 +57,10 @@ std::optional<ImportRequest> ParseImportRequest(const std::vector<std::string>& 
                                                 const std::set<std::string>& ownFlags,
                                                 std::string& error);
 
-// Sets a field of whichever window has it; a check box is on unless the value is "0" or empty.
-bool ApplyField(FieldStore& fields, const FieldSetting& setting);
+// Sets a field by its name, "window.name" (windows main, import, config) or a
+// bare name that only one window holds; a check box is on unless the value is
+// "0" or empty. The error message, empty when set.
+std::string ApplyField(FieldStore& fields, const FieldSetting& setting);
 
 // Exit codes shared by the import commands beyond 0 (done) and 2 (bad arguments).
 inline constexpr int kExitNoJob = 1;       // the drawing cannot be read or gives no contour

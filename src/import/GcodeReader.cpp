@@ -107,7 +107,9 @@ class GcodeReading {
         scale_(options.scaleTAP) {}
 
   void ReadLine(std::string_view raw, std::size_t lineNumber) {
-    const std::string line = NormaliseLine(raw);
+    // A ";" starts a comment that runs to the end of the line: its words are
+    // neither read as coordinates nor as codes, and the move before it stands.
+    const std::string line = NormaliseLine(raw.substr(0, raw.find(';')));
     if (line.size() < 2) return;
     i_ = j_ = r_ = 0;
     expression_ = HasExpression(line);

@@ -21,6 +21,7 @@ inline constexpr std::int64_t kLayerGcodeOwnCode = 2;
 // default "1" leaves them as the file gives them. An arc before the first
 // torch-on only moves the current position. A tool index after the torch code
 // ("M3 $0 S1", "M5 $1") selects a plasma tool and leaves the code a torch code.
+// A ";" comment runs to the end of its line.
 // Moves whose coordinates are parameters or expressions ("X[#1*2]") are skipped.
 // Always returns true: the caller treats an empty list as a failed load.
 // When report is given it says what was skipped, the units and the arcs flattened.

@@ -20,14 +20,13 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-// Longer commands or numbers mean nothing in HPGL; keeping them short keeps a
-// hostile line from being copied into memory and the log.
+// Longer numbers mean nothing in HPGL; keeping them short keeps a hostile
+// file from being copied into memory and the log.
 constexpr std::size_t kMaxTokenLength = 64;
 
-// AA and AR take a centre, a sweep and a chord angle; no other command that is
-// read needs more. Pairs of PU, PD and PA act as soon as they are read, so a
-// command of any length never holds more numbers than this.
-constexpr std::size_t kMaxKeptNumbers = 4;
+// SC takes the most numbers of the commands read (seven); pairs of PU, PD, PA
+// and PR act as soon as they are read, so a command of any length never holds more.
+constexpr std::size_t kMaxKeptNumbers = 8;
 
 // A pen-up move closer than this (0.01 mm) to the last pen-down point continues the stroke.
 constexpr std::int64_t kJoinDistance = 10;
@@ -36,54 +35,105 @@ constexpr std::int64_t kJoinDistance = 10;
 // its rounded end point could not tell which way it turns.
 constexpr double kShortestArc = 2;
 
+// The scaling points after IN or an IP without numbers, in plotter units.
+constexpr double kDefaultP2 = 10000;
+
+// The label terminator after IN (ETX); DT changes it.
+constexpr char kDefaultLabelEnd = '\x03';
+
 char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
 bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// The letters of a command, upper case; a command is never longer than kMaxTokenLength.
-std::string LettersOf(std::string_view text) {
-  std::string letters;
-  for (const char raw : text) {
-    const char c = Upper(raw);
-    if (c >= 'A' && c <= 'Z' && letters.size() < kMaxTokenLength) letters.push_back(c);
-  }
-  return letters;
-}
-
-// Calls take(number) for every number of a command's text, in order: "-", ".",
-// "/" and digits make a number; "," and a space after a digit end it.
+// Calls take(number) for every number of a command's parameter text, in order:
+// "-", "+", ".", "/" and digits make a number; ",", white space, and a sign after
+// a digit end it ("PA10-20" is 10,-20). Quoted text is passed over.
 template <typename Take>
 void ForEachNumber(std::string_view text, Take&& take) {
   std::string number;
-  char previous = 0;
+  bool quoted = false;
   for (const char c : text) {
-    if (c >= '-' && c <= '9') {
-      if (number.size() < kMaxTokenLength) number.push_back(c);
-      else if (number.back() != '~') number.push_back('~');  // unreadable: ParseInt1 logs it
-    } else if ((c == ',' || (c == ' ' && IsDigit(previous))) && !number.empty()) {
+    if (c == '"') quoted = !quoted;
+    if (quoted || c == '"') continue;
+    const bool sign = c == '-' || c == '+';
+    if (sign && !number.empty() && IsDigit(number.back())) {
       take(number);
       number.clear();
     }
-    previous = c;
+    if ((c >= '-' && c <= '9') || c == '+') {
+      if (c == '+') continue;
+      if (number.size() < kMaxTokenLength) number.push_back(c);
+      else if (number.back() != '~') number.push_back('~');  // unreadable: the parser logs it
+    } else if (!number.empty()) {
+      take(number);
+      number.clear();
+    }
   }
   if (!number.empty()) take(number);
 }
 
-// HPGL mnemonics are two letters; more letters in one command are label text or
-// commands run together without ";", reported under their first two.
-std::string ReportName(const std::string& letters) {
-  if (letters.empty()) return "(numbers only)";
-  return letters.size() <= 2 ? letters : letters.substr(0, 2) + "...";
+// One point of the plotter's coordinate space (plotter units, 0.025 mm).
+struct PlotterPoint {
+  double x = 0;
+  double y = 0;
+};
+
+// Decodes the numbers of a PE (polyline encoded) command: base-64 digits in
+// 8-bit mode (63..126 go on, 191..254 end a number), base-32 digits in 7-bit
+// mode (63..94 go on, 95..126 end), least significant first; the lowest bit of
+// the result is the sign. take(flag, value) gets the flag character that came
+// before the number (0 for none) and the number.
+template <typename Take>
+void ForEachEncoded(std::string_view text, Take&& take) {
+  // Bytes 128..190 are no digit in either mode; a text holding them was passed
+  // through a UTF-8 conversion on its way, and each two-byte sequence stands
+  // for the byte it encodes.
+  const bool utf8 = std::any_of(text.begin(), text.end(), [](char c) {
+    const int b = static_cast<unsigned char>(c);
+    return b >= 128 && b <= 190;
+  });
+  bool sevenBit = false;
+  std::uint64_t value = 0, weight = 1;
+  char flag = 0;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    int c = static_cast<unsigned char>(text[k]);
+    if (utf8 && (c == 0xC2 || c == 0xC3) && k + 1 < text.size()) {
+      const int next = static_cast<unsigned char>(text[k + 1]);
+      if (next >= 0x80 && next <= 0xBF) c = ((c & 0x1F) << 6) | (next & 0x3F), ++k;
+    }
+    if (c == '7') { sevenBit = true; continue; }
+    if (c == ':' || c == '<' || c == '>' || c == '=') {
+      if (c == '<' || c == '=') take(static_cast<char>(c), 0.0);  // applies to the next pair
+      else flag = static_cast<char>(c);  // the next number belongs to the flag
+      continue;
+    }
+    const int base = sevenBit ? 32 : 64;
+    int digit = -1;
+    bool last = false;
+    if (c >= 63 && c < 63 + base) digit = c - 63;
+    else if (!sevenBit && c >= 191 && c <= 254) digit = c - 191, last = true;
+    else if (sevenBit && c >= 95 && c <= 126) digit = c - 95, last = true;
+    if (digit < 0) continue;  // spaces, line ends and other characters mean nothing
+    if (weight < (std::uint64_t{1} << 56)) value += static_cast<std::uint64_t>(digit) * weight;
+    weight *= static_cast<std::uint64_t>(base);
+    if (!last) continue;
+    const double magnitude = static_cast<double>(value >> 1);
+    take(flag == ':' || flag == '>' ? flag : 0, (value & 1) ? -magnitude : magnitude);
+    if (flag == ':' || flag == '>') flag = 0;
+    value = 0;
+    weight = 1;
+  }
 }
 
 // Commands outside the read set whose loss an operator must know about.
 bool Draws(const std::string& mnemonic) {
-  for (const char* name : {"PR", "PE", "EA", "ER", "RA", "RR", "EW", "WG", "LB"})
+  for (const char* name : {"EA", "ER", "RA", "RR", "EW", "WG", "LB"})
     if (mnemonic == name) return true;
   return false;
 }
 bool Scales(const std::string& mnemonic) {
-  return mnemonic == "SC" || mnemonic == "IP" || mnemonic == "IR";
+  return mnemonic == "IR" || mnemonic == "RO";
 }
 
 std::string Joined(const std::set<std::string>& names) {
@@ -106,16 +156,37 @@ class HpglReading {
       : parser_(parser), log_(log), sink_(paths), report_(report),
         scale_(options.scaleHPGL * 2.5), fastCalc_(options.fastCalc) {}
 
-  void ReadLine(std::string_view line) {
+  // The whole text: a command is two letters and its parameters, ended by ";",
+  // by the next command's letters or by the end of the text; line ends are
+  // white space. Labels (LB) run to the label terminator, PE to its ";".
+  void Read(std::string_view text) {
     std::size_t at = 0;
-    while (at < line.size() && !sink_.exhausted()) {
-      const std::size_t end = line.find(';', at);
-      if (end == std::string_view::npos) {
-        PassOverUnterminated(line.substr(at));
-        return;
+    while (at < text.size() && !sink_.exhausted()) {
+      if (text[at] == '\x1b') {  // device control ("ESC.(", "ESC%-1B"): not drawing
+        at = SkipDeviceControl(text, at + 1);
+        continue;
       }
-      Execute(line.substr(at, end - at));
-      at = end + 1;
+      if (!IsLetter(text[at]) || at + 1 >= text.size() || !IsLetter(text[at + 1])) {
+        ++at;
+        continue;
+      }
+      const std::string command{Upper(text[at]), Upper(text[at + 1])};
+      at += 2;
+      if (command == "LB" || command == "BL" || command == "WD") {
+        at = std::min(text.find(labelEnd_, at), text.size());
+        ++report_.skipped[command];
+        continue;
+      }
+      if (command == "DT") {
+        if (at < text.size() && text[at] != ';') labelEnd_ = text[at++];
+        else labelEnd_ = kDefaultLabelEnd;
+      }
+      if (command == "SM" && at < text.size() && text[at] != ';') ++at;  // the symbol itself
+      const std::size_t end = command == "PE" ? std::min(text.find(';', at), text.size())
+                                              : EndOfParameters(text, at);
+      if (command == "PE") Encoded(text.substr(at, end - at));
+      else Execute(command, text.substr(at, end - at));
+      at = end;
     }
   }
 
@@ -130,11 +201,29 @@ class HpglReading {
   }
 
  private:
-  // One command, the text before its ";".
-  void Execute(std::string_view text) {
-    const std::string command = LettersOf(text);
-    if (command.empty() && std::none_of(text.begin(), text.end(), IsDigit)) return;
-    const bool pairs = command == "PU" || command == "PD" || command == "PA";
+  static std::size_t SkipDeviceControl(std::string_view text, std::size_t at) {
+    // ESC, a class character, then parameters up to a ":" or a letter.
+    for (++at; at < text.size(); ++at)
+      if (text[at] == ':' || IsLetter(text[at])) return at + 1;
+    return at;
+  }
+
+  // Parameters run to ";", to the next letter outside quotes, or to the end.
+  static std::size_t EndOfParameters(std::string_view text, std::size_t at) {
+    bool quoted = false;
+    for (; at < text.size(); ++at) {
+      const char c = text[at];
+      if (c == '"') quoted = !quoted;
+      else if (!quoted && (c == ';' || IsLetter(c) || c == '\x1b')) return at;
+    }
+    return at;
+  }
+
+  // One command with its parameter text.
+  void Execute(const std::string& command, std::string_view text) {
+    const bool pairs = command == "PU" || command == "PD" || command == "PA" || command == "PR";
+    if (command == "PA") relative_ = false;
+    if (command == "PR") relative_ = true;
     std::vector<std::string> kept;
     std::string x;
     ForEachNumber(text, [&](const std::string& number) {
@@ -144,11 +233,12 @@ class HpglReading {
       } else if (x.empty()) {
         x = number;
       } else {
-        const ClipperLib::IntPoint p{Convert(x), Convert(number)};
+        const double ux = Number(x), uy = Number(number);
         x.clear();
+        const PlotterPoint p = relative_ ? Moved(ux, uy) : Scaled(ux, uy);
         if (command == "PD") PenDown(p);
         else if (command == "PU") PenUp(p);
-        else PlotAbsolute(p);
+        else PlotTo(p);
       }
     });
     if (command == "PD") {
@@ -161,15 +251,156 @@ class HpglReading {
       ArcCommand(command, kept);
     } else if (command == "CI") {
       Circle(kept);
-    } else if (!pairs) {
-      ++report_.skipped[ReportName(command)];
+    } else if (command == "IN") {
+      Initialise();
+    } else if (command == "IP") {
+      ScalingPoints(kept);
+    } else if (command == "SC") {
+      Scaling(kept);
+    } else if (!pairs && command != "DT") {
+      ++report_.skipped[command];
     }
   }
 
-  void PassOverUnterminated(std::string_view text) {
-    const std::string command = LettersOf(text);
-    if (command.empty() && std::none_of(text.begin(), text.end(), IsDigit)) return;
-    ++report_.skipped[ReportName(command) + " without ;"];
+  void Initialise() {
+    p1_ = {0, 0};
+    p2_ = {kDefaultP2, kDefaultP2};
+    scaling_.clear();
+    ApplyScaling();
+    relative_ = false;
+    penDown_ = false;
+    labelEnd_ = kDefaultLabelEnd;
+  }
+
+  // IP p1x,p1y[,p2x,p2y]: with two numbers P2 keeps its distance from P1;
+  // without numbers the points of IN. The scaling (SC) follows the points.
+  void ScalingPoints(const std::vector<std::string>& numbers) {
+    if (numbers.empty()) {
+      p1_ = {0, 0};
+      p2_ = {kDefaultP2, kDefaultP2};
+    } else if (numbers.size() == 2 || numbers.size() == 4) {
+      const PlotterPoint p1{Plain(numbers[0]), Plain(numbers[1])};
+      p2_ = numbers.size() == 4 ? PlotterPoint{Plain(numbers[2]), Plain(numbers[3])}
+                                : PlotterPoint{p2_.x + p1.x - p1_.x, p2_.y + p1.y - p1_.y};
+      p1_ = p1;
+    } else {
+      PassOverIncomplete("IP", "two or four numbers");
+      return;
+    }
+    ApplyScaling();
+  }
+
+  // SC xmin,xmax,ymin,ymax[,type[,left,bottom]] maps user units onto P1..P2
+  // (type 0), with one factor for both axes placed by left and bottom
+  // percent (type 1), or SC xmin,xfactor,ymin,yfactor,2 with factors
+  // (plotter units per user unit); without numbers the scaling ends.
+  void Scaling(const std::vector<std::string>& numbers) {
+    scaling_.clear();
+    if (numbers.empty()) {
+      ApplyScaling();
+      return;
+    }
+    if (numbers.size() < 4) {
+      PassOverIncomplete("SC", "four numbers");
+      ApplyScaling();
+      return;
+    }
+    for (const auto& number : numbers) scaling_.push_back(parser_.ParseFloat(number));
+    ApplyScaling();
+  }
+
+  void ApplyScaling() {
+    scaleX_ = {0, 1};
+    scaleY_ = {0, 1};
+    if (scaling_.empty()) return;
+    const double type = scaling_.size() > 4 ? scaling_[4] : 0;
+    if (type == 2) {  // point factor
+      scaleX_ = {p1_.x - scaling_[0] * scaling_[1], scaling_[1]};
+      scaleY_ = {p1_.y - scaling_[2] * scaling_[3], scaling_[3]};
+      return;
+    }
+    const double spanX = scaling_[1] - scaling_[0], spanY = scaling_[3] - scaling_[2];
+    if (spanX == 0 || spanY == 0) {
+      log_.WriteLog("HPGL: SC with an empty range is passed over; coordinates stay plotter units");
+      ++report_.skipped["SC (empty range)"];
+      scaling_.clear();
+      return;
+    }
+    double fx = (p2_.x - p1_.x) / spanX, fy = (p2_.y - p1_.y) / spanY;
+    double leftX = p1_.x, bottomY = p1_.y;
+    if (type == 1) {  // isotropic: the smaller factor, the spare room split by left and bottom
+      const double f = std::min(std::fabs(fx), std::fabs(fy));
+      const double left = scaling_.size() > 5 ? scaling_[5] : 50;
+      const double bottom = scaling_.size() > 6 ? scaling_[6] : 50;
+      const double fxIso = std::copysign(f, fx), fyIso = std::copysign(f, fy);
+      leftX += (p2_.x - p1_.x - fxIso * spanX) * left / 100;
+      bottomY += (p2_.y - p1_.y - fyIso * spanY) * bottom / 100;
+      fx = fxIso;
+      fy = fyIso;
+    }
+    scaleX_ = {leftX - scaling_[0] * fx, fx};
+    scaleY_ = {bottomY - scaling_[2] * fy, fy};
+  }
+
+  // A user-unit point in plotter units, and the pen moved by a user-unit step.
+  PlotterPoint Scaled(double ux, double uy) const {
+    return {scaleX_.offset + ux * scaleX_.factor, scaleY_.offset + uy * scaleY_.factor};
+  }
+  PlotterPoint Moved(double dx, double dy) const {
+    return {pen_at_.x + dx * scaleX_.factor, pen_at_.y + dy * scaleY_.factor};
+  }
+
+  // PE: moves in encoded numbers; every pair is relative to the pen unless
+  // "=" comes before it and drawn unless "<" does; ":" selects a pen and ">"
+  // sets the fractional bits. The pen stays as the last move left it.
+  void Encoded(std::string_view text) {
+    int fractionalBits = 0;
+    bool up = false, absolute = false, haveX = false;
+    double x = 0;
+    ForEachEncoded(text, [&](char flag, double value) {
+      if (sink_.exhausted()) return;
+      if (flag == '<') { up = true; return; }
+      if (flag == '=') { absolute = true; return; }
+      if (flag == ':') { pen_ = static_cast<std::int64_t>(value); return; }
+      if (flag == '>') { fractionalBits = static_cast<int>(std::clamp(value, 0.0, 26.0)); return; }
+      value = std::ldexp(value, -fractionalBits);
+      if (!haveX) {
+        x = value;
+        haveX = true;
+        return;
+      }
+      haveX = false;
+      const PlotterPoint p = absolute ? Scaled(x, value) : Moved(x, value);
+      if (up) PenUp(p);
+      else PenDown(p);
+      penDown_ = !up;
+      up = absolute = false;
+    });
+  }
+
+  // A number of a coordinate: whole plotter units without scaling, any user units with it.
+  double Number(const std::string& text) const {
+    return scaling_.empty() ? parser_.ParseInt1(text) : parser_.ParseFloat(text);
+  }
+  double Plain(const std::string& text) const { return parser_.ParseInt1(text); }
+
+  ClipperLib::IntPoint Import(PlotterPoint p) const {
+    return {ToImportUnits(p.x * scale_), ToImportUnits(p.y * scale_)};
+  }
+
+  void PlotTo(PlotterPoint p) {
+    PlotAbsolute(Import(p));
+    pen_at_ = p;
+  }
+
+  void PenDown(PlotterPoint p) {
+    PenDown(Import(p));
+    pen_at_ = p;
+  }
+
+  void PenUp(PlotterPoint p) {
+    PenUp(Import(p));
+    pen_at_ = p;
   }
 
   void PenDown(ClipperLib::IntPoint p) {
@@ -208,19 +439,19 @@ class HpglReading {
       PassOverIncomplete(command, "a centre and a sweep angle");
       return;
     }
-    double cx = static_cast<double>(Convert(numbers[0]));
-    double cy = static_cast<double>(Convert(numbers[1]));
-    if (command == "AR") {
-      cx += static_cast<double>(position_.X);
-      cy += static_cast<double>(position_.Y);
-    }
+    const double ux = Number(numbers[0]), uy = Number(numbers[1]);
+    const PlotterPoint centre = command == "AR" ? Moved(ux, uy) : Scaled(ux, uy);
+    const double cx = static_cast<double>(ToImportUnits(centre.x * scale_));
+    const double cy = static_cast<double>(ToImportUnits(centre.y * scale_));
     const double sweep = parser_.ParseFloat(numbers[2]) * kPi / 180;
     if (!penDown_) {
       PenUp(EndOfArc(cx, cy, sweep));
+      PenAtPosition();
       return;
     }
     EnsurePathForPenDown(position_);
     lastDown_ = position_ = DrawArc(cx, cy, sweep);
+    PenAtPosition();
   }
 
   // CI r[,chord]: a whole circle round the pen, drawn whatever the pen state;
@@ -231,7 +462,8 @@ class HpglReading {
       PassOverIncomplete("CI", "a radius");
       return;
     }
-    const std::int64_t radius = Convert(numbers.front());
+    // The radius in user units along X (both axes alike unless the scaling stretches).
+    const std::int64_t radius = ToImportUnits(Number(numbers.front()) * scaleX_.factor * scale_);
     if (static_cast<double>(std::llabs(radius)) < kShortestArc) return;
     const ClipperLib::IntPoint centre = position_;
     const ClipperLib::IntPoint start{centre.X + radius, centre.Y};
@@ -296,25 +528,18 @@ class HpglReading {
     if (!sink_.empty() && sink_.last().size() == 2) sink_.RemoveLastPath();
   }
 
-  std::int64_t Convert(const std::string& text) const {
-    return ToImportUnits(static_cast<double>(parser_.ParseInt1(text)) * scale_);
-  }
+  // The pen after an arc or circle, from the vertex it ended on.
+  void PenAtPosition() { pen_at_ = {position_.X / scale_, position_.Y / scale_}; }
 
   // Says which lost commands change the drawing, beyond their counts; the
   // log gets the losses an operator would otherwise find only on the table.
   void NoteWhatWasLost() {
     std::set<std::string> drawing, scaling;
-    std::size_t unterminated = 0;
-    for (const auto& [name, count] : report_.skipped) {
+    for (const auto& entry : report_.skipped) {
+      const std::string& name = entry.first;
       const std::string mnemonic = name.substr(0, 2);
       if (Draws(mnemonic)) drawing.insert(mnemonic);
       if (Scales(mnemonic)) scaling.insert(mnemonic);
-      if (name.ends_with(" without ;")) unterminated += count;
-    }
-    if (unterminated > 0) {
-      report_.notes.push_back("commands are read only when a \";\" ends them on their line");
-      log_.WriteLog("HPGL: " + std::to_string(unterminated) +
-                    " commands without a closing \";\" on their line were not read");
     }
     if (!drawing.empty()) {
       report_.notes.push_back("not drawn: " + Joined(drawing) + " (outside the commands read)");
@@ -334,7 +559,17 @@ class HpglReading {
   std::int64_t pen_ = 0;
   bool penDown_ = false;
   ClipperLib::IntPoint lastDown_{0, 0};
-  ClipperLib::IntPoint position_{0, 0};
+  ClipperLib::IntPoint position_{0, 0};  // the pen, in 0.01 mm
+  PlotterPoint pen_at_;                   // the pen, in plotter units
+  bool relative_ = false;                 // PR given: pairs of PU and PD are steps
+  PlotterPoint p1_{0, 0}, p2_{kDefaultP2, kDefaultP2};
+  std::vector<double> scaling_;           // the numbers of the last SC; empty without
+  struct Axis {
+    double offset = 0;
+    double factor = 1;
+  };
+  Axis scaleX_, scaleY_;                  // user units to plotter units
+  char labelEnd_ = kDefaultLabelEnd;
 };
 
 }  // namespace
@@ -344,10 +579,7 @@ bool ReadHpgl(std::string_view text, const ImportOptions& options, const NumberP
   paths.clear();
   ImportReport unused;
   HpglReading reading(options, parser, log, paths, report ? *report : unused);
-  ForEachLine(text, [&](std::string_view line) {
-    reading.ReadLine(line);
-    return true;
-  });
+  reading.Read(text);
   return reading.Finish();
 }
 

@@ -24,10 +24,12 @@ inline std::string ShellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
-// Runs "corvane-cli <command> <arguments...>" through the shell.
-inline CliRun RunCli(const std::string& command, const std::vector<std::string>& arguments) {
+// Runs "corvane-cli <command> <arguments...>" through the shell, in workingDir when given.
+inline CliRun RunCli(const std::string& command, const std::vector<std::string>& arguments,
+                     const std::string& workingDir = "") {
   TempDir dir;
-  std::string line = ShellQuoted(kCli) + " " + command;
+  std::string line = (workingDir.empty() ? "" : "cd " + ShellQuoted(workingDir) + " && ") +
+                     ShellQuoted(kCli) + " " + command;
   for (const auto& argument : arguments) line.append(" ").append(ShellQuoted(argument));
   line.append(" >").append(ShellQuoted(dir.file("out")));
   line.append(" 2>").append(ShellQuoted(dir.file("err")));

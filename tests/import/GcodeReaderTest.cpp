@@ -52,6 +52,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {{{0, 1}, {150, 200}, {250, 200}}}},
         GcodeCase{"CommentHidesTheRestOfTheLine", "M3\nG1 X5 (MOVE) Y7\nM5\n",
                   {{{0, 1}, {0, 0}, {500, 0}}}},
+        GcodeCase{"SemicolonCommentEndsTheLine",
+                  "G0 X1 ; start [corner] #1\nM3 ; torch G2 X9\nG1 X10 Y5 ; cut to X2 Y3\n"
+                  "G1 X20 ; at [hole #2]\n;G1 X30 Y30\nM5 ; off\n",
+                  {{{0, 1}, {100, 0}, {1000, 500}, {2000, 500}}}},
         GcodeCase{"CommaDecimal", "M3\nG1 X12,5 Y0\nM5\n", {{{0, 1}, {0, 0}, {1250, 0}}}},
         GcodeCase{"MalformedNumberReadsAsOne", "M3\nG1 Xabc Y\nM5\n", {{{0, 1}, {0, 0}, {100, 100}}}},
         GcodeCase{"RapidWithTorchOnKeepsThePathOpen", "M3\nG1 X1\nG0 X5\nG1 X6\nM5\n",

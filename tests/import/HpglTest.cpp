@@ -37,6 +37,17 @@ TEST_P(HpglCommands, GiveTheirStrokes) {
   EXPECT_EQ(Read(GetParam().text, 1.0, !GetParam().expected.empty()), GetParam().expected);
 }
 
+// Arcs and circles take their centres, steps and radii in user units.
+TEST_F(Hpgl, ArcsAndCirclesFollowTheScaling) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"SC0,2,0,2,2;PU20,0;PD;AA0,0,90;", "PU40,0;PD;AA0,0,90;"},
+      {"IP0,0,400,400;SC0,10,0,10;PU5,5;PD;AR-2.5,0,-180;", "PU200,200;PD;AR-100,0,-180;"},
+      {"SC0,2,0,2,2;PU50,50;CI25;", "PU100,100;CI50;"},
+      {"SC0,3,0,3,2;PR;PU10,10;PD;AR5,0,90;", "PU30,30;PD;AR15,0,90;"},
+  };
+  for (const auto& [scaled, plain] : cases) EXPECT_EQ(Read(scaled), Read(plain)) << scaled;
+}
+
 // One plotter unit is 0.025 mm, 2.5 units of 0.01 mm.
 INSTANTIATE_TEST_SUITE_P(
     Reading, HpglCommands,
@@ -51,8 +62,43 @@ INSTANTIATE_TEST_SUITE_P(
                  {{{0, 0}, {1000, 1000}, {1250, 1000}}}},
         HpglCase{"PenSelectsTheLayer", "PU100,0;PD200,0;SP2;PU400,0;PD500,0;",
                  {{{0, 0}, {250, 0}, {500, 0}}, {{0, 2}, {1000, 0}, {1250, 0}}}},
-        HpglCase{"CommandWithoutSemicolonAtLineEndIsNotExecuted", "PU100,100;PD200,100\nPD300,300;",
-                 {{{0, 0}, {250, 250}, {750, 750}}}},
+        HpglCase{"CommandsEndAtLineEndsToo", "PU100,100;PD200,100\nPD300,300;",
+                 {{{0, 0}, {250, 250}, {500, 250}, {750, 750}}}},
+        HpglCase{"CommandsRunTogetherWithoutSemicolons", "SP1PA1000,100PD2500,100",
+                 {{{0, 1}, {2500, 250}, {6250, 250}}}},
+        HpglCase{"SignsSeparateNumbers", "PU100-100;PD+200-100;", {{{0, 0}, {250, -250}, {500, -250}}}},
+        HpglCase{"LabelTextRunsToItsTerminator", "PU100,100;LBPD9,9\x03PD200,100;DT*;LBPA1*PD200,200;",
+                 {{{0, 0}, {250, 250}, {500, 250}, {500, 500}}}},
+        HpglCase{"PlotRelativeStepsFromThePen", "PU100,100;PD;PR100,0,0,100;PU;PR10,10;PD;PR10,0;",
+                 {{{0, 0}, {250, 250}, {500, 250}, {500, 500}}, {{0, 0}, {525, 525}, {550, 525}}}},
+        HpglCase{"PenMovesAreStepsAfterPrUntilPa", "PR;PU100,100;PD100,0;PA;PD300,100;",
+                 {{{0, 0}, {250, 250}, {500, 250}, {750, 250}}}},
+        HpglCase{"ScaleMapsUserUnitsOntoTheScalingPoints", "IP0,0,4000,4000;SC0,100,0,100;PU10,10;PD20,10;",
+                 {{{0, 0}, {1000, 1000}, {2000, 1000}}}},
+        HpglCase{"IsotropicScalingCentresTheSpareRoom", "IP0,0,8000,4000;SC0,100,0,100,1;PU0,0;PD100,100;",
+                 {{{0, 0}, {5000, 0}, {15000, 10000}}}},
+        HpglCase{"IsotropicScalingPlacedLeft", "IP0,0,8000,4000;SC0,100,0,100,1,0,0;PU1,1;PD100,100;",
+                 {{{0, 0}, {100, 100}, {10000, 10000}}}},
+        HpglCase{"PointFactorScaling", "SC0,2,0,4,2;PU10,10;PD20,10;", {{{0, 0}, {50, 100}, {100, 100}}}},
+        HpglCase{"UserUnitsMayHaveDecimals", "SC0,2,0,4,2;PU10.5,10;PD20.25,10;",
+                 {{{0, 0}, {53, 100}, {101, 100}}}},
+        HpglCase{"ScaleWithoutNumbersEndsTheScaling", "SC0,100,0,100;SC;PU10,10;PD20,10;",
+                 {{{0, 0}, {25, 25}, {50, 25}}}},
+        HpglCase{"InitialiseEndsTheScalingAndTheRelativeMode", "SC0,2,0,2,2;PR;IN;PU10,10;PD20,10;",
+                 {{{0, 0}, {25, 25}, {50, 25}}}},
+        HpglCase{"ScalingPointP2FollowsP1", "IP0,0,1000,1000;IP1000,1000;SC0,10,0,10;PU0,0;PD10,10;",
+                 {{{0, 0}, {2500, 2500}, {5000, 5000}}}},
+        // PE: pen 2, pen up to (100,100), then steps (100,0) and (0,100), base 64.
+        HpglCase{"EncodedPolyline", "PE:\xC3<=G\xC2G\xC2G\xC2\xBF\xBFG\xC2;",
+                 {{{0, 2}, {250, 250}, {500, 250}, {500, 500}}}},
+        HpglCase{"EncodedPolylineSevenBit", "PE7:c<=GeGeGe__Ge;",
+                 {{{0, 2}, {250, 250}, {500, 250}, {500, 500}}}},
+        // One fractional bit: (200, 200) absolute, then a step of (-50, 0).
+        HpglCase{"EncodedPolylineFractionalBitsAndNegativeSteps", "PE>\xC1<=_\xCB_\xCBH\xC2\xBF;",
+                 {{{0, 0}, {500, 500}, {375, 500}}}},
+        HpglCase{"EncodedPolylineThatWentThroughUtf8",
+                 "PE:\xC3\x83<=G\xC3\x82G\xC3\x82G\xC3\x82\xC2\xBF\xC2\xBFG\xC3\x82;",
+                 {{{0, 2}, {250, 250}, {500, 250}, {500, 500}}}},
         HpglCase{"PlotAbsoluteFollowsThePen", "PU100,100;PD;PA200,100;PU;PA400,400;PD;PA500,400;",
                  {{{0, 0}, {250, 250}, {500, 250}}, {{0, 0}, {1000, 1000}, {1250, 1000}}}},
         HpglCase{"SeveralPairsActInOrder", "PU100,100;PD200,100,200,200,100,200;",
@@ -244,7 +290,8 @@ INSTANTIATE_TEST_SUITE_P(
     Memory, HpglLongCommands,
     ::testing::Values(LongCommandCase{"PenUpPairs", "PU", ";PU;"},
                       LongCommandCase{"CommandOutsideTheReadSet", "XT", ";"},
-                      LongCommandCase{"CommandWithoutItsSemicolon", "PD", "\nPU;"}),
+                      LongCommandCase{"LabelWithoutItsTerminator", "LB", "\n"},
+                      LongCommandCase{"EncodedPolylineOfFlags", "PE", ";"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(HpglWriter, WritesUnchosenLayersWithPenEightThenTheCuttingContours) {

@@ -209,7 +209,7 @@ std::optional<Json> ParseJson(std::string_view text) { return JsonParser(text).D
 // without its ";".
 const std::string kHpglDrawing =
     "IN;SP1;PU100,100;PD500,100,500,500,100,500,100,100;PU800,0;PD;AA800,400,90;PU;"
-    "LBHELLO\x03;PR10,10;SC0,100,0,100;LT;PD5,5\n";
+    "LBHELLO\x03;RR10,10;IR0,0,100,100;LT;EW5,0,90\n";
 
 // Sagitta of one step of a circle of radius r (0.01 mm) flattened with n steps
 // per half turn; the step rule gives n = 100 for 10 mm. Rounding every vertex to
@@ -233,18 +233,16 @@ bool AnyNoteHas(const ImportReport& report, const std::string& part) {
 TEST_F(Report, HpglListsTheCommandsPassedOverTheUnitsAndTheArcs) {
   const ImportReport report = Load(kHpglDrawing, DrawingFormat::Hpgl).report;
   EXPECT_EQ(report.skipped, (std::map<std::string, std::size_t>{
-                                {"IN", 1}, {"LB...", 1}, {"LT", 1}, {"PD without ;", 1}, {"PR", 1}, {"SC", 1}}));
+                                {"EW", 1}, {"IR", 1}, {"LB", 1}, {"LT", 1}, {"RR", 1}}));
   EXPECT_NE(report.units.find("0.025 mm"), std::string::npos);
   EXPECT_DOUBLE_EQ(report.scale, 2.5);
   EXPECT_EQ(report.curvesApproximated, 1u);
   EXPECT_NEAR(report.worstChordError, StepSagitta(1000, 100), 0.015);
   EXPECT_EQ(report.openContours, 1u);
   EXPECT_FALSE(report.truncated);
-  EXPECT_TRUE(AnyNoteHas(report, "PR"));
-  EXPECT_TRUE(AnyNoteHas(report, "SC"));
-  EXPECT_TRUE(AnyNoteHas(report, "\";\""));
-  EXPECT_TRUE(Logged("HPGL: 1 commands without a closing \";\" on their line were not read"));
-  EXPECT_TRUE(Logged("HPGL: not drawn: LB, PR"));
+  EXPECT_TRUE(AnyNoteHas(report, "RR"));
+  EXPECT_TRUE(AnyNoteHas(report, "not applied: IR"));
+  EXPECT_TRUE(Logged("HPGL: not drawn: EW, LB, RR"));
 }
 
 TEST_F(Report, GcodeListsUnitsWhatWasPassedOverAndTheArcs) {
@@ -346,7 +344,7 @@ TEST_F(ReadCommand, ReportBlockAndJsonCarryTheReadersRecord) {
   for (const std::string& line :
        {"report: " + file, std::string("  format: hpgl"),
         std::string("  units: plotter units (0.025 mm), scale 2.5 (0.01 mm per file unit)"),
-        std::string("  skipped: IN 1, LB... 1, LT 1, PD without ; 1, PR 1, SC 1"),
+        std::string("  skipped: EW 1, IR 1, LB 1, LT 1, RR 1"),
         std::string("  inserts expanded: 0"), std::string("  open contours: 1 of 2"),
         std::string("  truncated: no")})
     EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << "\n" << text.out;
@@ -383,7 +381,7 @@ TEST_F(ReadCommand, ReportBlockAndJsonCarryTheReadersRecord) {
 
 TEST_F(ReadCommand, FilesWithoutPathsExitWithOneAndStillGiveTheirReport) {
   const std::string empty = dir.file("empty.plt"), good = dir.file("good.nc");
-  WriteFileText(empty, "IN\nPU100,100\nPD200,200\n");
+  WriteFileText(empty, "IN\nPU100,100\nRR200,200\n");
   WriteFileText(good, "M3 $0 S1\nG1 X10\nM5 $0\n");
   const CliRun run = RunRead({good, empty, dir.file("missing.dxf"), "--json"});
   EXPECT_EQ(run.code, 1);
@@ -399,7 +397,7 @@ TEST_F(ReadCommand, FilesWithoutPathsExitWithOneAndStillGiveTheirReport) {
   EXPECT_EQ(docs[0]["paths"].number, 1);
   EXPECT_FALSE(docs[1]["ok"].boolean);
   EXPECT_EQ(docs[1]["error"].text, "no paths in the drawing");
-  EXPECT_EQ(docs[1]["report"]["skipped"]["PD without ;"].number, 1);
+  EXPECT_EQ(docs[1]["report"]["skipped"]["RR"].number, 1);
   EXPECT_FALSE(docs[2]["ok"].boolean);
   EXPECT_NE(docs[2]["error"].text.find("cannot read"), std::string::npos);
   EXPECT_NE(run.err.find(empty + ": no paths in the drawing"), std::string::npos) << run.err;
