@@ -31,3 +31,21 @@ first_record_is() {
 
 # A and B (steps) lie within 1.5 mm of each other.
 near_enough() { (( $1 - $2 <= 150 && $2 - $1 <= 150 )); }
+
+# The connection label and the "Status" link (client area, 1280 x 800).
+CONNECT_LABEL=(1090 6 180 26)
+STATUS_LINK=(320 771 140 24)
+
+# How many pixels of the main window's area X Y W H are of COLOUR: red,
+# orange (255, 140, 0) or green (0, 128, 0), with some room for smoothing.
+pixels_of() {
+  local colour=$1 x=$2 y=$3 w=$4 h=$5 test
+  case $colour in
+    red) test='r>0.8 && g<0.3 && b<0.3' ;;
+    orange) test='r>0.8 && g>0.4 && g<0.7 && b<0.2' ;;
+    green) test='r<0.2 && g>0.4 && b<0.2' ;;
+  esac
+  import -window "$MAIN" -crop "${w}x${h}+${x}+${y}" +repage "$DAY/pixels.png" 2>/dev/null &&
+    convert "$DAY/pixels.png" -fx "($test) ? 1 : 0" -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+}
+has_pixels() { (( $(pixels_of "$@" || echo 0) > 10 )); }
