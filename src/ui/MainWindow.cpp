@@ -433,7 +433,8 @@ void MainWindow::setLogPaneVisible(bool visible) {
 // "Import File": the job-accepted mark goes with the import window's opening;
 // here the stage code and the view start over.
 void MainWindow::importFile() {
-  if (system_.Busy) return;
+  // Refused while busy, in the error label and the log.
+  if (system_.RefusedWhileBusy()) return;
   system_.log.stage = kStageImport;
   drawingPanel_->fitJob();
   emit importRequested();

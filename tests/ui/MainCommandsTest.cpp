@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "link/ConnectionIndicator.h"
+#include "system/System.h"
 #include "ui/MainWindow.h"
 #include "ui/PathView.h"
 #include "ui/WindowFixture.h"
@@ -59,6 +60,7 @@ TEST(MainCommands, ImportResetsTheZoomAndTheStage) {
     EXPECT_EQ(u.window.findChild<ui::PathView*>("PathView")->zoom(), busy ? 15 : 10);
     EXPECT_EQ(u.system->log.stage, busy ? 3 : 100);
     EXPECT_EQ(opened.count(), busy ? 0 : 1);
+    if (busy) EXPECT_EQ(u.window.errorText().toStdString(), System::kBusyRefusal);
   }
   u.system->Busy = false;
 }
