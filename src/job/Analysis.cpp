@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <variant>
 
 #include "job/CuttingSpeeds.h"
 #include "model/Geometry.h"
@@ -93,18 +95,58 @@ std::array<std::string, 3> SummaryLines(const AnalysisResult& r, bool imperial) 
           "Estimated Time : " + MinutesSeconds(r.seconds)};
 }
 
-// The three lines on a white ground, over whatever the plans drew there.
-void AppendSummary(DisplayList& list, const std::array<std::string, 3>& lines) {
+// A rectangle of the view, in pixels.
+struct PixelBox {
+  int left, top, right, bottom;
+  bool overlaps(const PixelBox& o) const {
+    return left <= o.right && o.left <= right && top <= o.bottom && o.top <= bottom;
+  }
+};
+
+// Everything the plans drew, in pixels; none when nothing was drawn.
+std::optional<PixelBox> DrawnBox(const DisplayList& list) {
+  std::optional<PixelBox> box;
+  for (const DisplayItem& item : list.items) {
+    const auto* line = std::get_if<DisplayPolyline>(&item);
+    if (!line) continue;
+    for (const ScreenPoint& p : line->points) {
+      if (!box) box = PixelBox{p.x, p.y, p.x, p.y};
+      box = PixelBox{std::min(box->left, p.x), std::min(box->top, p.y), std::max(box->right, p.x),
+                     std::max(box->bottom, p.y)};
+    }
+  }
+  return box;
+}
+
+// The three lines on a white ground in the first corner of the view the job
+// leaves free (top left, top right, bottom left, bottom right). When the job
+// reaches into every corner the lines stand at the top left without their
+// ground: the ground would hide a part of the job.
+void AppendSummary(DisplayList& list, const std::array<std::string, 3>& lines, int viewWidth, int viewHeight) {
   std::size_t longest = 0;
   for (const auto& line : lines) longest = std::max(longest, line.size());
-  const int right = kTextLeft + static_cast<int>(longest) * kTextCharWidth;
-  const int bottom = kTextTop + static_cast<int>(lines.size()) * kTextLineHeight;
-  list.items.push_back(DisplayPolygon{
-      {{kTextLeft, kTextTop}, {right, kTextTop}, {right, bottom}, {kTextLeft, bottom}, {kTextLeft, kTextTop}},
-      colours::kWhite, colours::kWhite});
+  const int width = static_cast<int>(longest) * kTextCharWidth;
+  const int height = static_cast<int>(lines.size()) * kTextLineHeight;
+  const int rightColumn = std::max(kTextLeft, viewWidth - width - kTextLeft);
+  const int bottomRow = std::max(kTextTop, viewHeight - height - kTextLeft);
+  const std::optional<PixelBox> drawn = DrawnBox(list);
+  std::optional<PixelBox> ground;
+  for (const auto& [left, top] : {std::pair{kTextLeft, kTextTop}, std::pair{rightColumn, kTextTop},
+                                  std::pair{kTextLeft, bottomRow}, std::pair{rightColumn, bottomRow}}) {
+    const PixelBox box{left, top, left + width, top + height};
+    if (!drawn || !box.overlaps(*drawn)) {
+      ground = box;
+      break;
+    }
+  }
+  const PixelBox at = ground.value_or(PixelBox{kTextLeft, kTextTop, kTextLeft + width, kTextTop + height});
+  if (ground)
+    list.items.push_back(DisplayPolygon{{{at.left, at.top}, {at.right, at.top}, {at.right, at.bottom},
+                                         {at.left, at.bottom}, {at.left, at.top}},
+                                        colours::kWhite, colours::kWhite});
   for (std::size_t k = 0; k < lines.size(); ++k) {
-    const int top = kTextTop + static_cast<int>(k) * kTextLineHeight;
-    list.items.push_back(DisplayText{{kTextLeft, top + kTextAscent}, lines[k], colours::kBlack, kTextPointSize});
+    const int top = at.top + static_cast<int>(k) * kTextLineHeight;
+    list.items.push_back(DisplayText{{at.left, top + kTextAscent}, lines[k], colours::kBlack, kTextPointSize});
   }
 }
 
@@ -159,7 +201,7 @@ AnalysisResult AnalyseJob(const System& system, bool zonesShown) {
     AppendCross(r.picture, view.ToScreen(centre.x, centre.y));
   }
   r.lines = SummaryLines(r, a.imperial);
-  AppendSummary(r.picture, r.lines);
+  AppendSummary(r.picture, r.lines, view.width, view.height);
   return r;
 }
 

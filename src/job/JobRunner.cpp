@@ -10,6 +10,7 @@
 #include "machine/MachineCommands.h"
 #include "machine/Moves.h"
 #include "model/Geometry.h"
+#include "model/PositionText.h"
 #include "store/FieldValues.h"
 #include "store/JobFile.h"
 #include "store/SettingsStore.h"
@@ -299,6 +300,10 @@ void JobRunner::RunContours() {
     if (system_.StopRequested) return;
     MarkCut(index);
     commands_.ReadStatusA();
+    // The material height the contour found is the one "Material / Project
+    // position" Z shows (on a tube the surface height comes from the tube).
+    if (!system_.rotary.active)
+      system_.fields.setText(kMain, "xZM", FormatOriginField(job.ProjectOriginZ, system_.parser.imperial));
     job.LastCommanded.z = job.MachinePosition.z;
     moves_.MoveZ(cutting_.LiftAfterContour(), maxZ);
     if (ui.highlightContour) ui.highlightContour(index, colours::kGreen, 1);

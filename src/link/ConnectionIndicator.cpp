@@ -17,12 +17,15 @@ std::string ConnectionIndicator::message(int entry) const {
 
 void ConnectionIndicator::show(int entry, IndicatorColour newColour) {
   showText(message(entry), newColour);
+  steadyRed_ = newColour == IndicatorColour::Red &&
+               (entry == indicator::kNoDevice || entry == indicator::kOpenFailed);
 }
 
 // A state shown while the pointer is over the label is the one leaving
 // restores: a click that connects must not come back as the blink's grey.
 void ConnectionIndicator::showText(const std::string& newText, IndicatorColour newColour) {
   text = newText;
+  steadyRed_ = false;
   // Navy is the hover's own colour, never a state to come back to.
   if (newColour != IndicatorColour::Navy) remembered_ = newColour;
   colour = hovered_ ? IndicatorColour::Navy : newColour;
@@ -51,6 +54,10 @@ void ConnectionIndicator::Blink(bool connected) {
     return;
   }
   if (hovered_) return;
+  if (steadyRed_) {
+    colour = remembered_ = IndicatorColour::Red;
+    return;
+  }
   colour = colour == IndicatorColour::Red ? IndicatorColour::Grey : IndicatorColour::Red;
   remembered_ = colour;
 }

@@ -39,13 +39,15 @@ class ConnectionIndicator {
   void MouseLeave();
   // Button pressed on the label.
   void MouseDown();
-  // The once-a-second blink while not connected: red and grey by turns.
+  // The once-a-second blink while not connected: red and grey by turns for a
+  // closed link; "No USB device" and a board that cannot be opened stay red.
   void Blink(bool connected);
 
  private:
   MessageText messages_;
   IndicatorColour remembered_ = IndicatorColour::Red;
   bool hovered_ = false;
+  bool steadyRed_ = false;  // no board to connect to: red, no blink
 };
 
 }  // namespace corvane

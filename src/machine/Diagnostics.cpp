@@ -199,6 +199,7 @@ DiagnosticsReport BuildDiagnosticsReport(const DiagnosticsInputs& in) {
   if (in.referenced) r.add("Machine referenced : OK", C::Green);
   else r.add("Machine not referenced", C::Orange);
   DiagnosticsReport report = r.take();
+  report.connected = in.connected;
   report.hintX = "Recomended : " + StepRecommendation(in.gearX);
   report.hintY = "Recomended : " + StepRecommendation(in.gearY);
   report.hintZ = "Recomended : " + StepRecommendation(in.gearZ);
@@ -208,6 +209,11 @@ DiagnosticsReport BuildDiagnosticsReport(const DiagnosticsInputs& in) {
 StatusSummary SummaryOf(int level) {
   if (level >= 2) return {"Status : Check", C::Red};
   return {"Status : OK", level == 1 ? C::Orange : C::Green};
+}
+
+StatusSummary SummaryOf(const DiagnosticsReport& report) {
+  if (report.level < 2 && !report.connected) return {"Status : --", C::Orange};
+  return SummaryOf(report.level);
 }
 
 RgbColour TextColour(ReportColour colour) {

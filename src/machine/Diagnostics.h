@@ -32,6 +32,7 @@ struct DiagnosticsInputs {
 struct DiagnosticsReport {
   std::vector<ReportLine> lines;
   int level = 0;  // 0 green, 1 orange, 2 red
+  bool connected = false;  // the board answered: the communication line reads OK
   // Hints of cStepX, cStepY, cStepZ: "Recomended : " + the recommendation.
   std::string hintX, hintY, hintZ;
 };
@@ -52,6 +53,9 @@ struct StatusSummary {
   ReportColour colour;
 };
 StatusSummary SummaryOf(int level);
+// The link as the report reads: never "OK" while the board is not connected,
+// where it says "Status : --" in the orange of the communication line.
+StatusSummary SummaryOf(const DiagnosticsReport& report);
 
 struct RgbColour {
   int r, g, b;

@@ -6,7 +6,7 @@
 namespace corvane {
 
 // Stage codes printed in every log line: which phase wrote it.
-inline constexpr int kStageStopped = 2, kStageJobStart = 10, kStageJobEnd = 11;
+inline constexpr int kStageStopped = 2, kStageJobStart = 10, kStageJobEnd = 11, kStageImport = 100;
 
 class Host;
 

@@ -1,6 +1,7 @@
 #include "store/JobFile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "model/JobNormalise.h"
@@ -129,7 +130,18 @@ FileResult ReadJobFile(System& s, const std::string& path) {
   return {};
 }
 
-bool SaveProject(System& s, const std::string& path) {
+std::string ProjectSaveName(std::string_view typed) {
+  constexpr std::string_view kExtension = ".cvp2";
+  std::string name(typed);
+  const bool has = name.size() >= kExtension.size() &&
+                   std::equal(kExtension.begin(), kExtension.end(), name.end() - kExtension.size(),
+                              [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+  if (!has) name += kExtension;
+  return name;
+}
+
+bool SaveProject(System& s, const std::string& typed) {
+  const std::string path = ProjectSaveName(typed);
   if (FileExists(path) &&
       s.host.ask(s.messages[kMsgOverwriteProject], Buttons::YesNo) != Answer::Yes)
     return true;

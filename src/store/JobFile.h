@@ -41,7 +41,12 @@ FileResult WriteJobFile(System& system, const std::string& path);
 // A file that cannot be read leaves the job as it was.
 FileResult ReadJobFile(System& system, const std::string& path);
 
-// "Save Project": asks before overwriting (message 1, Yes/No); errors go to
+// The name a project is saved under: the typed name with ".cvp2" appended
+// unless it already ends so (in any letter case). A dot inside the name
+// ("flange_6.5mm") is no extension.
+std::string ProjectSaveName(std::string_view typed);
+
+// "Save Project" under ProjectSaveName(path): asks before overwriting (message 1, Yes/No); errors go to
 // the error box. Returns false only when writing failed.
 bool SaveProject(System& system, const std::string& path);
 

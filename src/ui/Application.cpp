@@ -111,11 +111,7 @@ int RunProgram(int argc, char** argv) {
                      mainWindow.close();
                    });
 
-  // "Import" on the toolbar, after "Save Project": the way from a drawing to the job.
-  auto* importButton = new QPushButton("Import", &mainWindow);
-  importButton->setObjectName("sImport");
-  importButton->setFocusPolicy(Qt::NoFocus);
-  QObject::connect(importButton, &QPushButton::clicked, importWindow.get(), &ImportWindow::Open);
+  QObject::connect(&mainWindow, &MainWindow::importRequested, importWindow.get(), &ImportWindow::Open);
   QObject::connect(importWindow.get(), &ImportWindow::jobSent, &mainWindow, [&mainWindow] { mainWindow.update(); });
 
   TerminationSignals termination;

@@ -189,7 +189,7 @@ void BindConfiguration(MainWindow& main, ConfigurationWindow& window, System& sy
 
   actions.ui.showReport = [&actions, &window, status, reset, pane, statusVisible] {
     const DiagnosticsReport& report = actions.report();
-    const StatusSummary summary = SummaryOf(report.level);
+    const StatusSummary summary = SummaryOf(report);
     status->setText(QString("<a href=\"status\" style=\"color:%1; text-decoration:none\">%2</a>")
                         .arg(Css(TextColour(summary.colour)), QString::fromStdString(summary.text)));
     reset->setVisible(statusVisible && report.level != 0);

@@ -79,12 +79,11 @@ const QStringList kPositionFields = {"xX", "xY", "xZ", "xXM", "xYM", "xZM", "xJo
 const QStringList kTubeFields = {"xrB", "xrH", "xrR", "xrD"};
 
 // The toolbar: the file and help group from the left edge, then the machine
-// group. "sImport" is the import window's button: it takes its place after
-// "Save Project" as soon as it exists.
-const char* const kFileGroup[] = {"OpenProject", "SaveProject", "sImport", "sExport",     "Analise",
-                                  "SpeedButton4", "bAngle",     "Help", "SpeedButton2"};
+// group. Every button carries the object name a language file gives its text to.
+const char* const kFileGroup[] = {"sOpen",        "sSave",  "sImport",       "sExport",      "sAnalise",
+                                  "SpeedButton4", "bAngle", "SpeedButton33", "SpeedButton2", "SpeedButton3"};
 const char* const kMachineGroup[] = {"SpeedButton32", "sOut1", "sOut2", "bTHC", "SpeedButton5",
-                                     "ExitButton"};
+                                     "SpeedButton30"};
 // Where the machine group starts when the window is wide enough: the place
 // operators know the "Configuration" button by.
 constexpr int kMachineGroupLeft = 750;
@@ -148,13 +147,14 @@ void MainWindow::buildPanels() {
 
   // The about box: the splash slides in and out again.
   auto* help = new QToolButton(this);
-  help->setObjectName("Help");
+  help->setObjectName("SpeedButton33");
   help->setText("Help");
   help->setGeometry(620, kToolbarTop, 60, kToolbarHeight);
   connect(help, &QToolButton::clicked, this, [this] {
     if (splash_) splash_->toggleAbout();
   });
   AddManualButton(this, system_)->setGeometry(685, kToolbarTop, 60, kToolbarHeight);
+  AddSchematicButton(this, system_);
 
   logo_ = new QLabel(this);
   logo_->setObjectName("Logo");
@@ -200,17 +200,27 @@ void MainWindow::buildPanels() {
     connect(button, &QPushButton::clicked, this, slot);
     return button;
   };
-  addButton("OpenProject", "Open Project", &MainWindow::openProject);
-  addButton("SaveProject", "Save Project", &MainWindow::saveProject);
+  addButton("sOpen", "Open Project", &MainWindow::openProject);
+  addButton("sSave", "Save Project", &MainWindow::saveProject);
+  addButton("sImport", "Import", &MainWindow::importFile);
   // Shown and hidden again with Ctrl+E.
   addButton("sExport", "G-Codes Eksport", &MainWindow::exportGcode)->hide();
-  addButton("ExitButton", "Exit", &QWidget::close);
-  analyseButton_ = addButton("Analise", "Analise", &MainWindow::analyseJob);
+  addButton("SpeedButton30", "Exit", &QWidget::close);
+  analyseButton_ = addButton("sAnalise", "Analise", &MainWindow::analyseJob);
   analyseButton_->installEventFilter(this);
+  // "Log!" stands over the log pane while the pane shows and hides it.
+  logLink_ = new QLabel("<a href=\"log\">Log!</a>", parameterPanel_);
+  logLink_->setObjectName("LogLink");
+  logLink_->setAlignment(Qt::AlignRight);
+  logLink_->installEventFilter(this);
+  connect(logLink_, &QLabel::linkActivated, this, [this] { setLogPaneVisible(false); });
+  column->addWidget(logLink_);
   logPane_ = new QPlainTextEdit(parameterPanel_);
   logPane_->setObjectName("LogPane");
   logPane_->setReadOnly(true);
   logPane_->setMaximumBlockCount(5000);
+  // A double click clears the pane; the log file keeps every line.
+  logPane_->viewport()->installEventFilter(this);
   column->addWidget(logPane_, 1);
   buildPositionDialog();
   buildTubePanel();
@@ -218,7 +228,9 @@ void MainWindow::buildPanels() {
   GuardFieldInput(
       this, system_, Window::Main,
       [this](const QString& field) {
-        if (kTubeFields.contains(field)) leaveTubePanel();
+        // Enter applies the "OK" of the tube the field belongs to.
+        if (field == "xrD") applyTubeOk(true);
+        else if (kTubeFields.contains(field)) applyTubeOk(false);
         if (field == "xX" || field == "xY" || field == "xZ" || field == "xJogDist") {
           positionDialog_->hide();
           ApplyTorchPosition(system_);
@@ -336,6 +348,7 @@ void MainWindow::buildTubePanel() {
   // The profile: W, H, R with their "OK" beside the turning section.
   auto* column = new QVBoxLayout(tubePanel_);
   auto* profileRow = new QHBoxLayout;
+  // "[mm]" in the captions names the unit in force: "[in]" in imperial mode.
   QWidget* profileFields = CreateFieldRows(system_.fields, Window::Main,
                                            {{"xrB", "Rectangular tube width [mm]"},
                                             {"xrH", "Rectangular tube height [mm]"},
@@ -357,20 +370,8 @@ void MainWindow::buildTubePanel() {
   QPushButton* exit = button("TubeExit", "Exit");
   column->addWidget(exit, 0, Qt::AlignRight);
 
-  connect(okProfile, &QPushButton::clicked, this, [this] {
-    TubeOkProfile(system_);
-    timers_.value("Timer7")->start();
-    tubeSection_->update();
-    requestRedraw();
-  });
-  connect(okPipe, &QPushButton::clicked, this, [this] {
-    TubeOkPipe(system_);
-    // A pipe has no turning section: the circle stands.
-    timers_.value("Timer7")->stop();
-    system_.rotary.previewRunning = false;
-    tubeSection_->update();
-    requestRedraw();
-  });
+  connect(okProfile, &QPushButton::clicked, this, [this] { applyTubeOk(false); });
+  connect(okPipe, &QPushButton::clicked, this, [this] { applyTubeOk(true); });
   connect(exit, &QPushButton::clicked, this, [this] {
     TubeExit(system_);
     leaveTubePanel();
@@ -383,9 +384,59 @@ void MainWindow::buildTubePanel() {
   show->setText("Tube");
   show->setFocusPolicy(Qt::NoFocus);
   connect(show, &QToolButton::clicked, this, [this] {
+    showTubeUnits();
     tubePanel_->show();
     tubePanel_->raise();
+    // A profile's outline turns at once, as after its "OK".
+    if (!system_.rotary.tube.pipe && system_.rotary.table.outline.size() > kTurningOutlinePoints) {
+      system_.rotary.previewRunning = true;
+      timers_.value("Timer7")->start();
+      tubeSection_->update();
+    }
   });
+}
+
+// The tube's "OK": a pipe's diameter, or a profile's W, H, R with the section turning.
+void MainWindow::applyTubeOk(bool pipe) {
+  if (pipe) {
+    TubeOkPipe(system_);
+    // A pipe has no turning section: the circle stands.
+    timers_.value("Timer7")->stop();
+    system_.rotary.previewRunning = false;
+  } else {
+    TubeOkProfile(system_);
+    timers_.value("Timer7")->start();
+  }
+  tubeSection_->update();
+  requestRedraw();
+}
+
+void MainWindow::showTubeUnits() {
+  const QString unit = system_.parser.imperial ? "[in]" : "[mm]";
+  for (const QString& name : kTubeFields) {
+    auto* field = tubePanel_->findChild<QWidget*>(name);
+    auto* form = field ? qobject_cast<QFormLayout*>(field->parentWidget()->layout()) : nullptr;
+    auto* label = form ? qobject_cast<QLabel*>(form->labelForField(field)) : nullptr;
+    if (!label) continue;
+    QString text = label->text();
+    text.replace("[mm]", unit).replace("[in]", unit);
+    label->setText(text);
+  }
+}
+
+void MainWindow::setLogPaneVisible(bool visible) {
+  logPane_->setVisible(visible);
+  logLink_->setVisible(visible);
+}
+
+// "Import File": the job-accepted mark goes with the import window's opening;
+// here the stage code and the view start over.
+void MainWindow::importFile() {
+  // Refused while busy, in the error label and the log.
+  if (system_.RefusedWhileBusy()) return;
+  system_.log.stage = kStageImport;
+  drawingPanel_->fitJob();
+  emit importRequested();
 }
 
 // Timer7, every 25 ms while the profile's section turns.
@@ -455,6 +506,11 @@ void MainWindow::buildNavigation() {
     const bool ctrl = QApplication::queryKeyboardModifiers() & Qt::ControlModifier;
     runJob(ctrl ? JobStart::Reversed : JobStart::Start);
   });
+  // The right button resumes, as F6 does.
+  startButton_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(startButton_, &QWidget::customContextMenuRequested, this, [this] {
+    if (!system_.Busy) runJob(JobStart::Resume);
+  });
   simMark_ = new QLabel("S I M", this);
   simMark_->setObjectName("SimMark");
   simMark_->setStyleSheet("color: blue; font-weight: bold;");
@@ -477,6 +533,7 @@ void MainWindow::showTexts() {
       if (top->objectName() == name) ShowWindowTexts(top, system_.texts, window);
   // A tooltip breaks its lines at the line feed alone.
   drawingPanel_->setToolTip(QString::fromStdString(system_.texts.pathViewHint()).remove('\r'));
+  showTubeUnits();
   presetBox_->setEditText(QString::fromStdString(system_.messages[kMsgPresetPlaceholder]));
 }
 
@@ -910,7 +967,7 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
       return true;
     case Qt::Key_L:
       if (!ctrl) return false;
-      logPane_->setVisible(!logPane_->isVisible());
+      setLogPaneVisible(!logPane_->isVisible());
       if (analysisWindow_) analysisWindow_->show();
       return true;
     case Qt::Key_Z:
@@ -1037,6 +1094,12 @@ void MainWindow::showConnectionState() {
     connectText_->setStyleSheet("color: grey; font-weight: bold;");
     return;
   }
+  // Navy is the pointer's colour over the label: a Leave lost to a dialog
+  // that opened under the pointer must not leave "Connected" navy.
+  const bool pointerOver = isActiveWindow() && connectText_->isVisible() &&
+                           connectText_->rect().contains(connectText_->mapFromGlobal(QCursor::pos()));
+  if (controller_->indicator.colour == IndicatorColour::Navy && !pointerOver)
+    controller_->indicator.MouseLeave();
   const ConnectionIndicator& model = controller_->indicator;
   connectText_->setText(QString::fromStdString(model.text));
   connectText_->setToolTip(ConnectionIndicator::kHint);
@@ -1051,7 +1114,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       rememberedOrigin_ = {system_.job.ProjectOriginX, system_.job.ProjectOriginY};
     return QWidget::eventFilter(watched, event);
   }
-  if (watched == statusLink_ || watched == resetLink_) {
+  if (watched == logPane_->viewport()) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+      logPane_->clear();
+      return true;
+    }
+    return QWidget::eventFilter(watched, event);
+  }
+  if (watched == statusLink_ || watched == resetLink_ || watched == logLink_) {
     if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
       auto* link = static_cast<QLabel*>(watched);
       QFont font = link->font();
@@ -1178,13 +1248,13 @@ void MainWindow::onTimer6() {
 
 QString MainWindow::projectFolder() const {
   if (!projectFolder_.isEmpty() && QFileInfo(projectFolder_).isDir()) return projectFolder_;
-  return QString::fromStdString(system_.paths.profileFolder());
+  return QString::fromStdString(system_.paths.storeFolder());
 }
 
 void MainWindow::openProject() {
   if (system_.RefusedWhileBusy()) return;
   const QString path = QFileDialog::getOpenFileName(this, "Open Project", projectFolder(),
-                                                    "Projects (*.cvp2 *.cvp *.CVP2 *.CVP)");
+                                                    "Corvane CNC Projects (*.cvp *.cvp2)");
   if (path.isEmpty()) return;
   projectFolder_ = QFileInfo(path).absolutePath();
   OpenProject(system_, path.toStdString());
@@ -1194,9 +1264,9 @@ void MainWindow::openProject() {
 
 void MainWindow::saveProject() {
   if (system_.Busy) return;
-  QFileDialog dialog(this, "Save Project", projectFolder(), "Projects (*.cvp2);;Old projects (*.cvp)");
+  QFileDialog dialog(this, "Save Project", projectFolder(), "Corvane CNC Projects v2 (*.cvp2)");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix("cvp2");
+  // The store appends ".cvp2" to every name that lacks it, dots or not.
   // The store asks before overwriting, in the operator's language.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
@@ -1228,7 +1298,7 @@ void MainWindow::exportGcode() {
 void MainWindow::appendLog(const QString& message) { logPane_->appendPlainText(message); }
 
 void MainWindow::showLogPane() {
-  logPane_->show();
+  setLogPaneVisible(true);
   parameterPanel_->show();
 }
 

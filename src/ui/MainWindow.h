@@ -82,10 +82,14 @@ class MainWindow final : public QWidget {
   QWidget* tubeSection() const { return tubeSection_; }
 
   static constexpr int kMinimumWidth = 470;
+  // The tube button turns an outline of more points than this.
+  static constexpr std::size_t kTurningOutlinePoints = 5;
   static constexpr int kMinimumHeight = 250;
 
  signals:
   void firstShowFinished();
+  // "Import File" pressed while idle: the import window opens.
+  void importRequested();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -138,6 +142,12 @@ class MainWindow final : public QWidget {
   void buildPositionDialog();
   void buildTubePanel();
   void tubePreviewTick();
+  void applyTubeOk(bool pipe);
+  // The tube captions name the unit in force.
+  void showTubeUnits();
+  // The log pane and its "Log!" link show and hide together.
+  void setLogPaneVisible(bool visible);
+  void importFile();
   void layoutToolbar();
   // The window's size: the last one used, never beyond the screen.
   void restoreSize();
@@ -161,6 +171,7 @@ class MainWindow final : public QWidget {
   QLabel* logo_ = nullptr;
   QLabel* statusLink_ = nullptr;
   QLabel* resetLink_ = nullptr;
+  QLabel* logLink_ = nullptr;
   class PresetBox* presetBox_ = nullptr;
   QList<QToolButton*> navigation_;
   QProgressBar* progressBar_ = nullptr;

@@ -48,6 +48,27 @@ QString ManualFile(const QString& programFolder, const QString& language) {
                                    "doc/manual.html", "doc/manual.md"});
 }
 
+QString SchematicFile(const QString& programFolder, const QString& language) {
+  return FirstFile(programFolder, {"lang/s" + language + ".pdf", "lang/sEnglish.pdf"});
+}
+
+bool ShowSchematic(System& system) {
+  const QString folder = QString::fromStdString(system.paths.programFolder);
+  const QString language = QString::fromStdString(system.fields.text(Window::Configuration, "eLng"));
+  const QString file = SchematicFile(folder, language);
+  if (file.isEmpty()) {
+    TellOperator(system, "No schematic is installed: " +
+                             QDir::toNativeSeparators(folder + "lang/s" + language + ".pdf") +
+                             " is missing.");
+    return false;
+  }
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file))) {
+    TellOperator(system, "The desktop has no viewer for the schematic " + QDir::toNativeSeparators(file) + ".");
+    return false;
+  }
+  return true;
+}
+
 QString ViewableManual(const QString& programFolder) {
   return FirstFile(programFolder, {"doc/manual.md", "doc/manual.html"});
 }
@@ -86,6 +107,17 @@ QToolButton* AddManualButton(QWidget* parent, System& system) {
   button->setToolTip("Help");
   QObject::connect(button, &QToolButton::clicked, parent,
                    [parent, &system] { ShowManual(parent, system); });
+  return button;
+}
+
+QToolButton* AddSchematicButton(QWidget* parent, System& system) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName("SpeedButton3");
+  button->setText("Schematic");
+  button->setToolTip("Schematic");
+  button->setFocusPolicy(Qt::NoFocus);
+  button->hide();
+  QObject::connect(button, &QToolButton::clicked, parent, [&system] { ShowSchematic(system); });
   return button;
 }
 

@@ -28,6 +28,17 @@ QString ViewableManual(const QString& programFolder);
 // a message and a log line say so and null is returned.
 TextViewer* ShowManual(QWidget* owner, System& system);
 
+// The wiring schematic for the desktop's viewer: "lang/s" + language +
+// ".pdf" of the program folder, else "lang/sEnglish.pdf". Empty when neither exists.
+QString SchematicFile(const QString& programFolder, const QString& language);
+
+// Opens the schematic with the desktop's viewer; without one, or without a
+// schematic, a message and a log line say so. True when it was handed over.
+bool ShowSchematic(System& system);
+
+// The main window's hidden schematic button ("SpeedButton3").
+QToolButton* AddSchematicButton(QWidget* parent, System& system);
+
 // The main window's manual button ("SpeedButton2").
 QToolButton* AddManualButton(QWidget* parent, System& system);
 

@@ -85,6 +85,48 @@ TEST_F(AnalysisTest, AnEmptyJobShowsNothingToCut) {
   EXPECT_EQ(r.picture.background, colours::kWhite);
 }
 
+// The summary's white ground never hides the job: it goes to the first
+// corner the plans leave free, and over a job that fills the view the lines
+// stand without it. (View: 1000 x 1000 pixels, 10 units each, y up.)
+TEST_F(AnalysisTest, TheSummaryGroundLeavesTheJobVisible) {
+  enum class Ground { TopLeft, TopRight, None };
+  struct Case {
+    const char* name;
+    CNCpath contour;
+    Ground ground;
+  };
+  const Case cases[] = {
+      {"a small job at the bottom left", Square(1000, 1000, 2000), Ground::TopLeft},
+      {"a job under the top left corner", Square(0, 4000, 5900), Ground::TopRight},
+      {"a job filling the view", Square(0, 0, 9990), Ground::None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    system->job.Job = {c.contour};
+    const AnalysisResult r = AnalyseJob(*system, false);
+    std::size_t longest = 0;
+    for (const std::string& line : r.lines) longest = std::max(longest, line.size());
+    const int width = static_cast<int>(longest) * 7;
+    std::optional<ScreenPoint> groundAt;
+    if (c.ground == Ground::TopLeft) groundAt = ScreenPoint{10, 50};
+    if (c.ground == Ground::TopRight) groundAt = ScreenPoint{1000 - width - 10, 50};
+    std::vector<DisplayPolygon> grounds;
+    for (const DisplayItem& item : r.picture.items)
+      if (const auto* p = std::get_if<DisplayPolygon>(&item)) grounds.push_back(*p);
+    ASSERT_EQ(grounds.size(), groundAt ? 1u : 0u);
+    const auto texts = Texts(r.picture);
+    ASSERT_EQ(texts.size(), 3u);
+    if (!groundAt) continue;
+    EXPECT_EQ(grounds[0].points.front(), *groundAt);
+    EXPECT_EQ(texts[0].at.x, groundAt->x);
+    const ScreenPoint far = grounds[0].points[2];
+    for (const auto& line : Lines(r.picture, 3))
+      for (const ScreenPoint& p : line.points)
+        EXPECT_FALSE(p.x >= groundAt->x && p.x <= far.x && p.y >= groundAt->y && p.y <= far.y)
+            << p.x << "," << p.y;
+  }
+}
+
 // Counts, length and time from the geometry: with every record at the
 // requested speed the motion time is the travel to each start at the maximum
 // speed plus each perimeter at its cutting speed, and two floating-height

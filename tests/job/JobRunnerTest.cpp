@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "model/PositionText.h"
+
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -103,6 +105,25 @@ TEST_F(JobRunnerTest, AWholeJobSensesPiercesCutsAndEndsOnThePlannedPath) {
     }
   }
   EXPECT_EQ(system->parser.ParseInt1(system->fields.text(kConfig, "eSpec4")), 4) << "two pierces per contour";
+}
+
+// After each contour "Material / Project position" Z shows the job origin's Z
+// the contour used, in the field's format: also without sensing, when a typed
+// value that was never applied stood there.
+TEST_F(JobRunnerTest, EachContourShowsTheOriginZInItsField) {
+  system->fields.setChecked(kConfig, "cOhmic", false);
+  Connect();
+  set(kMain, "xZM", "99");
+  system->job.ProjectOriginZ = 1550;
+  std::vector<std::string> shown;
+  runner().ui.highlightContour = [&](int, Rgb colour, int) {
+    if (colour == colours::kGreen) shown.push_back(system->fields.text(kMain, "xZM"));
+  };
+  runner().Start();
+  ASSERT_TRUE(logged("Finish work OK"));
+  ASSERT_GE(shown.size(), 2u);
+  for (const std::string& text : shown) EXPECT_NE(text, "99");
+  EXPECT_EQ(system->fields.text(kMain, "xZM"), FormatOriginField(system->job.ProjectOriginZ, false));
 }
 
 

@@ -46,5 +46,28 @@ TEST(ConnectionIndicator, AClosedLinkBlinksRedAndGreyAndHoverRestoresTheBlink) {
   EXPECT_EQ(label.fontSize, 12);
 }
 
+// No board at all is an error the operator must see: "No USB device" (and a
+// board that cannot be opened) stays red through the blink ticks and a hover;
+// a closed link blinks again.
+TEST(ConnectionIndicator, NoBoardStaysRed) {
+  for (const int entry : {indicator::kNoDevice, indicator::kOpenFailed}) {
+    SCOPED_TRACE(entry);
+    ConnectionIndicator label;
+    label.show(entry, IndicatorColour::Red);
+    EXPECT_EQ(label.text, label.message(entry));
+    for (int i = 0; i < 3; ++i) {
+      label.Blink(false);
+      EXPECT_EQ(label.colour, IndicatorColour::Red) << i;
+    }
+    label.MouseEnter();
+    label.Blink(false);
+    label.MouseLeave();
+    EXPECT_EQ(label.colour, IndicatorColour::Red);
+    label.showDisconnected();
+    label.Blink(false);
+    EXPECT_EQ(label.colour, IndicatorColour::Grey);
+  }
+}
+
 }  // namespace
 }  // namespace corvane

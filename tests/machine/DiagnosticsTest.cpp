@@ -176,6 +176,25 @@ TEST(Diagnostics, AnOrangeYMicrosteppingAloneLeavesTheSummaryGreen) {
   EXPECT_EQ(BuildDiagnosticsReport(in).level, 1);
 }
 
+// The link agrees with the connection: a board that does not answer never
+// reads "OK"; it reads "--" in the orange of "USB Communication : --", and a
+// red line still says "Check".
+TEST(Diagnostics, SummaryWithoutTheBoardIsNoOk) {
+  DiagnosticsInputs in = Healthy();
+  const DiagnosticsReport connected = BuildDiagnosticsReport(in);
+  EXPECT_EQ(SummaryOf(connected).text, "Status : OK");
+  EXPECT_EQ(SummaryOf(connected).colour, C::Green);
+  in.connected = false;
+  const DiagnosticsReport offline = BuildDiagnosticsReport(in);
+  EXPECT_EQ(SummaryOf(offline).text, "Status : --");
+  EXPECT_EQ(SummaryOf(offline).colour, C::Orange);
+  in.gearX = 1000000;
+  const DiagnosticsReport broken = BuildDiagnosticsReport(in);
+  ASSERT_EQ(broken.level, 2);
+  EXPECT_EQ(SummaryOf(broken).text, "Status : Check");
+  EXPECT_EQ(SummaryOf(broken).colour, C::Red);
+}
+
 TEST(Diagnostics, SummaryTextsAndColours) {
   EXPECT_EQ(SummaryOf(1).text, "Status : OK");
   EXPECT_EQ(SummaryOf(1).colour, C::Orange);

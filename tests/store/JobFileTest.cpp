@@ -4,6 +4,7 @@
 
 #include "StoreFixture.h"
 #include "store/JobFile.h"
+#include "store/StoreFiles.h"
 #include "store/SettingsStore.h"
 
 namespace corvane {
@@ -184,6 +185,44 @@ TEST(JobFile, SaveProjectAsksBeforeOverwriting) {
   EXPECT_FALSE(SaveProject(s, f.store("p.cvp2")));
   SetAtomicRenameFailureForTests(std::nullopt);
   EXPECT_EQ(f.host.errors, std::vector<std::string>{"disk full"});
+}
+
+// The name typed into the save dialog gets ".cvp2" unless it ends so: a dot
+// inside the name is no extension, and ".cvp" is the old format's.
+TEST(JobFile, ProjectNamesEndInCvp2) {
+  const std::pair<const char*, const char*> names[] = {
+      {"flange_6.5mm", "flange_6.5mm.cvp2"},
+      {"/home/op/v1.2/plate", "/home/op/v1.2/plate.cvp2"},
+      {"plate", "plate.cvp2"},
+      {"plate.cvp2", "plate.cvp2"},
+      {"plate.CVP2", "plate.CVP2"},
+      {"plate.Cvp2", "plate.Cvp2"},
+      {"plate.cvp", "plate.cvp.cvp2"},
+      {"plate.cvp2.bak", "plate.cvp2.bak.cvp2"},
+      {"cvp2", "cvp2.cvp2"},
+  };
+  for (const auto& [typed, saved] : names) EXPECT_EQ(ProjectSaveName(typed), saved) << typed;
+}
+
+// A dotted name is saved as a ".cvp2" project with the job origin first, and
+// reads back with that origin.
+TEST(JobFile, SaveProjectUnderADottedNameKeepsTheTablePosition) {
+  JobFileTest f;
+  System& s = f.s();
+  s.job.Job = kJob;
+  s.job.ProjectOriginX = 2000;
+  s.job.ProjectOriginY = 3000;
+  ASSERT_TRUE(SaveProject(s, f.store("flange_6.5mm")));
+  EXPECT_FALSE(FileExists(f.store("flange_6.5mm")));
+  const std::string saved = ReadFileText(f.store("flange_6.5mm.cvp2"));
+  ASSERT_GE(saved.size(), 8u);
+  EXPECT_EQ(saved.substr(0, 8), Records({{2000, 3000}}));
+  s.job.ProjectOriginX = 0;
+  s.job.ProjectOriginY = 0;
+  ASSERT_TRUE(OpenProject(s, f.store("flange_6.5mm.cvp2")));
+  EXPECT_EQ(s.job.ProjectOriginX, 2000);
+  EXPECT_EQ(s.job.ProjectOriginY, 3000);
+  EXPECT_EQ(s.job.Job, kJob);
 }
 
 TEST(JobFile, OpeningReloadsTheSavedSettingsFirst) {

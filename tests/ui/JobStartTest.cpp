@@ -196,7 +196,7 @@ TEST(JobStart, NothingOpensOrReplacesTheRunningJob) {
     std::function<void(StartWindow&, Commands&)> run;
   } cases[] = {
       {"Open Project",
-       [](StartWindow& u, Commands&) { u.window.findChild<QPushButton*>("OpenProject")->click(); }},
+       [](StartWindow& u, Commands&) { u.window.findChild<QPushButton*>("sOpen")->click(); }},
       {"Import", [](StartWindow&, Commands& c) { c.import.Open(); }},
       {"Load Config", [](StartWindow&, Commands& c) { c.panel.findChild<QPushButton*>("LoadConfig")->click(); }},
       {"send to job", [](StartWindow&, Commands& c) { c.import.SendToJob(); }},

@@ -251,7 +251,7 @@ TEST(PathView, SteppingToAContourShowsItsPlannedPath) {
 TEST(PathView, AnalyseShowsTheEstimateUntilTheNextRedraw) {
   VirtualBoardWindow u;
   ASSERT_TRUE(u.created && u.showAndWait());
-  auto* button = u.window.findChild<QPushButton*>("Analise");
+  auto* button = u.window.findChild<QPushButton*>("sAnalise");
   ASSERT_NE(button, nullptr);
   QTest::mouseClick(button, Qt::LeftButton);
   auto* view = u.window.findChild<ui::PathView*>("PathView");

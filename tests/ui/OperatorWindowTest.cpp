@@ -186,8 +186,8 @@ TEST(MainWindowLayout, EveryControlIsReachableAt1024x768AndTheSizeIsKept) {
   const QRect inside = u.window.rect();
   std::vector<QWidget*> controls;
   // (The configuration's buttons join the toolbar when the program binds them.)
-  for (const char* name : {"OpenProject", "SaveProject", "Analise", "Help", "SpeedButton2",
-                           "SpeedButton5", "ExitButton", "ConnectText",
+  for (const char* name : {"sOpen", "sSave", "sImport", "sAnalise", "SpeedButton33", "SpeedButton2",
+                           "SpeedButton5", "SpeedButton30", "ConnectText",
                            "ErrorLabel", "PathView", "ParameterPanel", "SideView", "JogPanel",
                            "StatusLink", "ProgressBar", "sStart", "sStop", "sFF"}) {
     auto* w = u.window.findChild<QWidget*>(name);

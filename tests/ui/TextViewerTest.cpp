@@ -142,6 +142,42 @@ TEST(ManualViewer, ShowsOurManualOffersThePdfAndSaysWhenThereIsNone) {
   }
 }
 
+// The hidden "Schematic" button hands "lang/s" + language + ".pdf" (else
+// "lang/sEnglish.pdf") to the desktop; without a schematic, or without an
+// opener on the desktop (as in this test), a message and a log line say so.
+TEST(SchematicButton, OpensTheLanguagesSchematicOrSaysWhy) {
+  const struct {
+    std::vector<std::string> installed;
+    const char* error;
+    const char* names;  // the file the message names
+  } cases[] = {
+      {{}, "No schematic is installed", "lang/sPolski.pdf"},
+      {{"lang/sEnglish.pdf"}, "The desktop has no viewer for the schematic", "lang/sEnglish.pdf"},
+      {{"lang/sPolski.pdf", "lang/sEnglish.pdf"}, "The desktop has no viewer for the schematic",
+       "lang/sPolski.pdf"},
+      {{"lang/Polski.pdf"}, "No schematic is installed", "lang/sPolski.pdf"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.names);
+    ViewerUi ui;
+    ui.system->fields.setText(Window::Configuration, "eLng", "Polski");
+    testing::TempDir program;
+    for (const std::string& file : c.installed) testing::WriteFileText(program.file(file), "%PDF-1.4\n");
+    ui.system->paths.programFolder = program.path();
+    auto* button = ui.main.findChild<QToolButton*>("SpeedButton3");
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isHidden());
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "");  // no opener for the desktop to find
+    button->click();
+    qputenv("PATH", path);
+    ASSERT_EQ(ui.host.errors.size(), 1u);
+    EXPECT_NE(ui.host.errors[0].find(c.error), std::string::npos) << ui.host.errors[0];
+    EXPECT_NE(ui.host.errors[0].find(c.names), std::string::npos) << ui.host.errors[0];
+    EXPECT_TRUE(ui.logHas(c.error));
+  }
+}
+
 // "Logs" shows today's log in the program, its latest line in sight; Reload
 // brings the lines written since. A missing log is said, not ignored.
 TEST(LogViewer, LogsShowsTodaysLogAtItsEndAndReloadBringsNewLines) {

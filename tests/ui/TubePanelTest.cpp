@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QFormLayout>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -167,7 +169,7 @@ TEST(TubePanel, PipeOkSetsTheDiameterAndTheSurfaceHeight) {
   EXPECT_TRUE(IsRed(image.pixel(image.width() / 2, 8)));
 }
 
-TEST(TubePanel, LeavingFromTheConfigurationOrWithEnterStopsTheSection) {
+TEST(TubePanel, LeavingFromTheConfigurationStopsTheSection) {
   TubePanel u;
   u.click("TubeOkProfile");
   ASSERT_TRUE(u.preview().isActive());
@@ -175,13 +177,87 @@ TEST(TubePanel, LeavingFromTheConfigurationOrWithEnterStopsTheSection) {
   EXPECT_FALSE(u.window.tubePanel()->isVisible());
   EXPECT_FALSE(u.preview().isActive());
   EXPECT_FALSE(u.rotary().previewRunning);
+}
 
-  QTest::mouseClick(u.window.findChild<QToolButton*>("SpeedButton5"), Qt::LeftButton);
+// Enter in a profile field is the profile's "OK", in the diameter the pipe's:
+// the typed values are used (and limited) and the panel stays.
+TEST(TubePanel, EnterAppliesTheOkOfItsTube) {
+  for (const char* field : {"xrB", "xrH", "xrR"}) {
+    SCOPED_TRACE(field);
+    TubePanel u;
+    u.click("TubeOkPipe");
+    ASSERT_TRUE(u.rotary().tube.pipe);
+    u.type("xrB", "60");
+    u.type("xrH", "40");
+    u.type("xrR", "30");
+    QTest::keyClick(u.window.tubePanel()->findChild<QLineEdit*>(field), Qt::Key_Return);
+    EXPECT_TRUE(u.window.tubePanel()->isVisible());
+    EXPECT_FALSE(u.rotary().tube.pipe);
+    EXPECT_EQ(u.rotary().tube.width, 6000);
+    EXPECT_EQ(u.rotary().tube.radius, 2000) << "R at most min(W, H) / 2";
+    EXPECT_EQ(u.text("xrR"), u.length(20));
+    EXPECT_FALSE(u.system->fields.checked(Window::Main, "cpipe"));
+    EXPECT_TRUE(u.preview().isActive());
+  }
+  TubePanel u;
   u.click("TubeOkProfile");
   ASSERT_TRUE(u.preview().isActive());
-  QTest::keyClick(u.window.tubePanel()->findChild<QLineEdit*>("xrH"), Qt::Key_Return);
-  EXPECT_FALSE(u.window.tubePanel()->isVisible());
+  u.type("xrD", "4");
+  QTest::keyClick(u.window.tubePanel()->findChild<QLineEdit*>("xrD"), Qt::Key_Return);
+  EXPECT_TRUE(u.window.tubePanel()->isVisible());
+  EXPECT_TRUE(u.rotary().tube.pipe);
+  EXPECT_EQ(u.rotary().tube.diameter, 500);
+  EXPECT_EQ(u.text("xrD"), u.length(5));
+  EXPECT_TRUE(u.system->fields.checked(Window::Main, "cpipe"));
   EXPECT_FALSE(u.preview().isActive());
+}
+
+// The tube button turns a profile's section at once when its outline has
+// more than 5 points; a pipe's circle stands.
+TEST(TubePanel, TheTubeButtonTurnsAProfilesSection) {
+  TubePanel u;
+  u.type("xrB", "60");
+  u.type("xrH", "40");
+  u.type("xrR", "3");
+  u.click("TubeExit");
+  ASSERT_FALSE(u.rotary().tube.pipe);
+  ASSERT_GT(u.rotary().table.outline.size(), 5u);
+  ASSERT_FALSE(u.preview().isActive());
+  auto* tubeButton = u.window.findChild<QToolButton*>("SpeedButton5");
+  QTest::mouseClick(tubeButton, Qt::LeftButton);
+  EXPECT_TRUE(u.preview().isActive());
+  EXPECT_TRUE(u.rotary().previewRunning);
+
+  // An outline of 5 points or fewer does not turn.
+  u.window.leaveTubePanel();
+  u.rotary().table.outline.resize(5);
+  QTest::mouseClick(tubeButton, Qt::LeftButton);
+  EXPECT_FALSE(u.preview().isActive());
+
+  u.window.leaveTubePanel();
+  u.click("TubeOkPipe");
+  QTest::mouseClick(tubeButton, Qt::LeftButton);
+  EXPECT_FALSE(u.preview().isActive());
+}
+
+// The captions name the unit the fields are read in.
+TEST(TubePanel, CaptionsNameTheUnitInForce) {
+  TubePanel u;
+  const auto caption = [&u](const char* field) {
+    QWidget* edit = u.window.tubePanel()->findChild<QLineEdit*>(field);
+    auto* form = qobject_cast<QFormLayout*>(edit->parentWidget()->layout());
+    return qobject_cast<QLabel*>(form->labelForField(edit))->text();
+  };
+  for (const bool imperial : {true, false, true}) {
+    SCOPED_TRACE(imperial);
+    u.window.leaveTubePanel();
+    u.system->parser.imperial = imperial;
+    QTest::mouseClick(u.window.findChild<QToolButton*>("SpeedButton5"), Qt::LeftButton);
+    for (const char* field : {"xrB", "xrH", "xrR", "xrD"}) {
+      EXPECT_TRUE(caption(field).contains(imperial ? "[in]" : "[mm]")) << field << caption(field).toStdString();
+      EXPECT_FALSE(caption(field).contains(imperial ? "[mm]" : "[in]")) << field;
+    }
+  }
 }
 
 }  // namespace
