@@ -698,7 +698,7 @@ void MainWindow::attachController(Controller* controller) {
 
 void MainWindow::bindJob() {
   Controller& c = *controller_;
-  c.commands.ui.redrawToolMarker = [this] { drawingPanel_->update(); };
+  c.commands.ui.redrawToolMarker = [this] { drawingPanel_->refreshTool(); };
   // The job's own status reads keep the overlay current while the refresh rests.
   c.commands.ui.redrawStatusPanel = [this] { refreshOverlay(); };
   c.commands.ui.startJob = [this] { runJob(JobStart::Start); };
