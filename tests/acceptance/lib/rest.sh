@@ -25,3 +25,29 @@ write_ring_job() {
   mkdir -p "$store"
   python3 "$LIB/rings.py" "$store/temp.cnc" "$1" "$2"
 }
+
+# Milliseconds from launching COMMAND... until a visible window of it titled
+# like TITLE (a regular expression) is on the screen, in SHOWN_MS; the
+# process is left running in LAUNCHED_PID.
+time_to_window() {
+  local title=$1 t0
+  shift
+  t0=$(now_us)
+  "$@" >>"$DAY/program.out" 2>&1 &
+  LAUNCHED_PID=$!
+  SHOWN_MS=
+  local end=$(( t0 + 30000000 ))
+  while (( $(now_us) < end )); do
+    if xdotool search --all --onlyvisible --pid "$LAUNCHED_PID" --name "$title" >/dev/null 2>&1; then
+      SHOWN_MS=$(( ($(now_us) - t0) / 1000 ))
+      return 0
+    fi
+    sleep 0.01
+  done
+  return 1
+}
+stop_launched() {
+  kill "$LAUNCHED_PID" 2>/dev/null
+  wait "$LAUNCHED_PID" 2>/dev/null
+}
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
