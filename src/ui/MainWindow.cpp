@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -212,6 +213,15 @@ void MainWindow::buildPanels() {
   logPane_->setObjectName("LogPane");
   logPane_->setReadOnly(true);
   logPane_->setMaximumBlockCount(5000);
+  // Long lines wrap over several rows, and the rows change with the pane's
+  // width: the pane follows its newest line through every new range, not
+  // only the one an append computed before the layout finished.
+  QScrollBar* logBar = logPane_->verticalScrollBar();
+  connect(logBar, &QScrollBar::valueChanged, this,
+          [this, logBar](int value) { logFollows_ = value >= logBar->maximum(); });
+  connect(logBar, &QScrollBar::rangeChanged, this, [this, logBar](int, int maximum) {
+    if (logFollows_) logBar->setValue(maximum);
+  });
   column->addWidget(logPane_, 1);
   buildPositionDialog();
   buildTubePanel();
@@ -1224,7 +1234,14 @@ void MainWindow::exportGcode() {
   QDesktopServices::openUrl(QUrl::fromLocalFile(name));
 }
 
-void MainWindow::appendLog(const QString& message) { logPane_->appendPlainText(message); }
+void MainWindow::appendLog(const QString& message) {
+  const bool follow = logFollows_;
+  logPane_->appendPlainText(message);
+  if (!follow) return;
+  QScrollBar* bar = logPane_->verticalScrollBar();
+  bar->setValue(bar->maximum());
+  logFollows_ = true;
+}
 
 void MainWindow::showLogPane() {
   logPane_->show();

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QProgressBar>
 #include <QToolButton>
 #include <QSignalSpy>
@@ -77,6 +78,53 @@ TEST(MainWindow, ResizeKeepsThePanelsWhereTheOperatorExpectsThem) {
   window.resize(100, 100);
   QApplication::processEvents();
   EXPECT_EQ(window.size(), QSize(470, 250));
+}
+
+// The pane follows the newest line even when a long line before it wraps
+// over several rows; an operator who scrolled back up is left where he is.
+TEST(MainWindow, TheLogPaneFollowsTheNewestLineAfterALongWrappedOne) {
+  OpenWindow u;
+  ASSERT_TRUE(u.created);
+  ASSERT_TRUE(u.showAndWait());
+  auto* pane = u.window.findChild<QPlainTextEdit*>("LogPane");
+  ASSERT_NE(pane, nullptr);
+  QScrollBar* bar = pane->verticalScrollBar();
+  const auto lastLineShown = [&] {
+    QApplication::processEvents();
+    const int bottom = pane->viewport()->height() - 4;
+    return bar->value() == bar->maximum() &&
+           pane->cursorForPosition(QPoint(4, bottom)).blockNumber() == pane->blockCount() - 1;
+  };
+  for (int i = 0; i < 40; ++i) u.window.appendLog(QString("Line %1").arg(i));
+  const QString wrapped = QString("Link: the board answered ") + QString("0123456789 ").repeated(60);
+  u.window.appendLog(wrapped);
+  QApplication::processEvents();
+  u.window.appendLog("Controller lost: job stopped");
+  EXPECT_TRUE(lastLineShown());
+  for (int i = 0; i < 5; ++i) {
+    u.window.appendLog(wrapped + QString::number(i));
+    QApplication::processEvents();
+    u.window.appendLog("Short");
+    QApplication::processEvents();
+  }
+  EXPECT_TRUE(lastLineShown());
+  u.window.appendLog(wrapped);
+  u.window.appendLog(wrapped);
+  u.window.appendLog("Power up");
+  EXPECT_TRUE(lastLineShown());
+  // A narrower window wraps the long lines over more rows.
+  for (const QSize size : {QSize(1024, 768), QSize(800, 600), QSize(1280, 800)}) {
+    u.window.resize(size);
+    QApplication::processEvents();
+    EXPECT_TRUE(lastLineShown()) << size.width();
+  }
+
+  bar->setValue(bar->maximum() / 2);
+  const int kept = bar->value();
+  u.window.appendLog(wrapped);
+  u.window.appendLog("One more line");
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(), kept) << "the operator reads further up";
 }
 
 TEST(Splash, VersionLabelTakesItsColoursFromThePicture) {
