@@ -720,7 +720,12 @@ void MainWindow::bindJob() {
     lock->start();
   };
   c.commands.ui.focusZoomBar = [this] { focusZoomBar(); };
-  drawingPanel_->setSpeedSource([this] { return controller_ ? controller_->commands.status.ActualSpeed : 0; });
+  // A lost board moves nothing the window knows of: its last speed is not shown
+  // (the simulation without a board has its own speed while it runs).
+  drawingPanel_->setSpeedSource([this] {
+    if (!controller_ || !(controller_->link.state.LinkConnected || system_.Busy)) return 0;
+    return controller_->commands.status.ActualSpeed;
+  });
   c.runner.ui.shiftHeld = [] { return (QApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0; };
   c.runner.ui.statusTimer = [this](bool running) {
     if (running)

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "model/JobNormalise.h"
 #include "sim/VirtualBoard.h"
 #include "support/SystemFixture.h"
 #include "ui/WindowFixture.h"
@@ -240,6 +241,42 @@ TEST(ConnectionLabel, TheVirtualBoardConnectsAtFirstShowAndTheLabelTurnsGreen) {
   u.window.close();
   // Closing stored the controller's counters and ended normally.
   EXPECT_NE(testing::ReadFileText(u.system->log.path()).find("CloseApp"), std::string::npos);
+}
+
+// The speed readout under the tool follows the measured speed on every
+// refresh, and reads zero once the cable is pulled, not the last speed.
+TEST(PathView, TheSpeedReadoutFollowsTheToolAndClearsWhenTheBoardIsLost) {
+  VirtualBoardWindow u;
+  ASSERT_TRUE(u.created);
+  u.system->job.Job = {{{kKindCut, 0}, {0, 0}, {5000, 0}, {5000, 5000}, {0, 0}}};
+  NormaliseJob(u.system->job);
+  ASSERT_TRUE(u.showAndWait());
+  auto* view = u.window.findChild<ui::PathView*>("PathView");
+  ASSERT_NE(view, nullptr);
+  const auto readout = [&] {
+    for (const DisplayItem& item : view->tool().items)
+      if (const auto* text = std::get_if<DisplayText>(&item); text && text->text.ends_with("mm/min"))
+        return text->text;
+    return std::string("none");
+  };
+  // The board's time runs on the test's clock: each wait moves it on.
+  const auto shows = [&](const std::string& text) {
+    return QTest::qWaitFor([&] {
+      u.clock.advance(20'000);
+      return readout() == text;
+    }, 2000);
+  };
+  // The up arrow held: the jog runs at the hand speed.
+  u.window.activateWindow();
+  testing::Key(u.window.windowHandle(), QEvent::KeyPress, Qt::Key_Up);
+  const std::string jogSpeed = u.system->fields.text(Window::Configuration, "xFeedhXY");
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "~%.5d mm/min", std::stoi(jogSpeed));
+  EXPECT_TRUE(shows(expected)) << readout() << " jogging at " << jogSpeed;
+  u.controller->device.board->unplug();
+  EXPECT_TRUE(shows("~00000 mm/min")) << readout();
+  EXPECT_FALSE(u.controller->link.state.LinkConnected);
+  testing::Key(u.window.windowHandle(), QEvent::KeyRelease, Qt::Key_Up);
 }
 
 // The 20 ms refresh brings a board's alarm to the operator, also while a job
