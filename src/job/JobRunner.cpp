@@ -85,6 +85,21 @@ void JobRunner::StopPulse() {
   commands_.Send(wire::cmd::kManualStart);
 }
 
+// A contour with leads is cut from its lead-in round the contour back to the
+// point where the lead-in joined it, then out along its lead-out: the joining
+// point comes twice, within a lead's length of either end. Without leads the
+// first and the last vertex are the same.
+bool CutPathClosed(const CNCpath& c) {
+  if (c.size() <= 3) return false;
+  const std::size_t last = c.size() - 1;
+  if (c[1] == c.back()) return true;
+  constexpr std::size_t kLeadPoints = 16;  // the pierce point, the lead and the joining point
+  for (std::size_t i = 1; i <= std::min(kLeadPoints, last); ++i)
+    for (std::size_t j = std::max(i + 3, last > kLeadPoints ? last - kLeadPoints : 0); j <= last; ++j)
+      if (c[i] == c[j]) return true;
+  return false;
+}
+
 // Every vertex of every contour the run would cut, as the machine would reach
 // it, against the table; plus the counts the operator wants in one line.
 PreflightReport JobRunner::Preflight() const {
@@ -100,7 +115,7 @@ PreflightReport JobRunner::Preflight() const {
     if (!Cuttable(c) || c.size() < 2) continue;
     ++r.contours;
     if (ContourKindOf(c) == kKindCut) ++r.pierces;
-    if (c.size() > 3 && !(c[1] == c.back())) ++r.open;
+    if (c.size() > 3 && !CutPathClosed(c)) ++r.open;
     const bool marker = ContourKindOf(c) == kKindMarker;
     const std::int64_t ox = job.ProjectOriginX - (marker ? markerX : 0);
     const std::int64_t oy = job.ProjectOriginY - (marker ? markerY : 0);

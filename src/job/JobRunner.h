@@ -33,6 +33,9 @@ struct PreflightReport {
   std::int32_t leavingX = 0, leavingY = 0;
 };
 
+// True when the contour's cut, leads left aside, ends where it began.
+bool CutPathClosed(const CNCpath& contour);
+
 // The Start button and what follows it: the refusals, the start position, the
 // loop over the contours with the recovery after a dirty ohmic sensor or a
 // lost arc, the finish position and the end-of-job bookkeeping. Stops reach it

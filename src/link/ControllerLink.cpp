@@ -171,6 +171,7 @@ void ControllerLink::TakeAlarm() {
 
 bool ControllerLink::Exchange() {
   if (!state.LinkConnected || state.FirmwareUpdating) return false;
+  ReportRetries();
   ++request.sequence;
   for (int attempt = 0;; ++attempt) {
     if (attempt > 0) ++state.RetryCount;
@@ -212,18 +213,37 @@ bool ControllerLink::Exchange() {
     // copy is the same answer to the same request, but the next request must
     // not meet it.
     if (attempt > 0) settle_ = true;
-    if (good) return true;
+    if (good) {
+      if (attempt > 3) NoteRetries(attempt + 1);
+      return true;
+    }
 
     if (attempt > 2) {
       statisticsChanged_ = true;
-      if (attempt == 3) log_.WriteLog("TXCorr:2");
+      if (attempt == 3) log_.WriteFileOnly("TXCorr:2");
       if (attempt > 13) {
+        NoteRetries(attempt + 1);
         Disconnect();
         return false;
       }
     }
     clock_.sleepMillis(2 * attempt);
   }
+}
+
+void ControllerLink::NoteRetries(int attempts) {
+  ++retries_.exchanges;
+  retries_.worst = std::max(retries_.worst, attempts);
+  ReportRetries();
+}
+
+void ControllerLink::ReportRetries() {
+  if (retries_.exchanges == 0) return;
+  const std::int64_t now = clock_.nowMicros();
+  if (retries_.shown && now - retries_.shownAt < kRetrySummaryMicros) return;
+  log_.WriteLog("Link retries: " + std::to_string(retries_.exchanges) + " in the last minute (worst " +
+                std::to_string(retries_.worst) + " attempts)");
+  retries_ = {true, now, 0, 0};
 }
 
 bool ControllerLink::Disconnect() {

@@ -110,6 +110,12 @@ class ControllerLink {
   void CountStray(std::uint32_t bytes, const std::string& why);
   void TakeAlarm();
   void TakeQueueFill();
+  // An exchange that needed `attempts` tries, four or more: "TXCorr:2" in
+  // the file, and counted for the pane's summary.
+  void NoteRetries(int attempts);
+  // The pane's line on the retries counted, when there are some and a
+  // minute has passed since the last one.
+  void ReportRetries();
 
   D2XXUnit& unit_;
   Clock& clock_;
@@ -122,6 +128,16 @@ class ControllerLink {
   wire::FrameBytes replyBytes_{};
   std::vector<std::uint8_t> incoming_;  // echoing board: bytes read, not yet a whole frame
   bool settle_ = false;                 // the line must fall silent before the next request
+  // Retries under load come in dozens an hour: the pane sums them up.
+  struct RetrySummary {
+    bool shown = false;          // a summary line was written
+    std::int64_t shownAt = 0;    // when, on the clock
+    int exchanges = 0, worst = 0;  // counted since
+  } retries_;
+
+ public:
+  // The pane's retry line at most this often.
+  static constexpr std::int64_t kRetrySummaryMicros = 60'000'000;
 };
 
 }  // namespace corvane

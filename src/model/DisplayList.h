@@ -39,6 +39,7 @@ struct DisplayPolyline {
   int width = 1;
   bool dashed = false;
   LineStyle style = LineStyle::Solid;  // DashDot wins over `dashed`
+  friend bool operator==(const DisplayPolyline&, const DisplayPolyline&) = default;
 };
 
 // A polygon filled with one colour and outlined with another.
@@ -46,12 +47,14 @@ struct DisplayPolygon {
   std::vector<ScreenPoint> points;
   Rgb fill;
   Rgb outline;
+  friend bool operator==(const DisplayPolygon&, const DisplayPolygon&) = default;
 };
 
 struct DisplayDot {
   ScreenPoint centre;
   int diameter = 4;
   Rgb colour;
+  friend bool operator==(const DisplayDot&, const DisplayDot&) = default;
 };
 
 struct DisplayText {
@@ -59,6 +62,7 @@ struct DisplayText {
   std::string text;
   Rgb colour;
   int pointSize = 14;
+  friend bool operator==(const DisplayText&, const DisplayText&) = default;
 };
 
 using DisplayItem = std::variant<DisplayPolygon, DisplayPolyline, DisplayDot, DisplayText>;
@@ -67,6 +71,7 @@ using DisplayItem = std::variant<DisplayPolygon, DisplayPolyline, DisplayDot, Di
 struct DisplayList {
   Rgb background = colours::kWhite;
   std::vector<DisplayItem> items;
+  friend bool operator==(const DisplayList&, const DisplayList&) = default;
 };
 
 }  // namespace corvane

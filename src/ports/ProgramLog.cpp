@@ -33,11 +33,14 @@ bool ProgramLog::Start(const std::string& logsFolder) {
   return true;
 }
 
+void ProgramLog::WriteFileOnly(const std::string& message) {
+  if (path_.empty()) return;
+  // A log that cannot be written must never stop the program; the pane still shows it.
+  AppendToFile(path_, Utf8ToCp1250(FormatLine(stage, clock_.localNow(), message)) + "\r\n");
+}
+
 void ProgramLog::WriteLog(const std::string& message) {
-  if (!path_.empty()) {
-    // A log that cannot be written must never stop the program; the pane still shows it.
-    AppendToFile(path_, Utf8ToCp1250(FormatLine(stage, clock_.localNow(), message)) + "\r\n");
-  }
+  WriteFileOnly(message);
   if (echo_) echo_->appendLogPane(message);
 }
 

@@ -25,6 +25,8 @@ class ProgramLog {
 
   // Appends "|ccc| hh:mm:ss message" and echoes the message in the log pane.
   void WriteLog(const std::string& message);
+  // The same line in today's file only, for detail the pane would drown in.
+  void WriteFileOnly(const std::string& message);
 
   // Which phase of the program is writing: printed as three digits in every line.
   int stage = 0;

@@ -60,12 +60,13 @@ int RunProgram(int argc, char** argv) {
   paths.dataRoot = ResolveDataRoot();
   paths.profileName = line.profile;
 
-  // The splash tests the data root while the program waits for it.
+  // The splash tests the data root at once; the main window follows as soon
+  // as it is built, with the splash over it until it slides out.
   SplashScreen splash(QString::fromStdString(paths.programFolder),
                       QString::fromStdString(paths.dataRoot));
   splash.show();
-  WaitProcessing(500);
-  while (splash.testState() == SplashScreen::TestState::Pending) WaitProcessing(10);
+  QApplication::processEvents();
+  splash.testDataRoot();
   if (splash.testState() == SplashScreen::TestState::Failed) {
     while (splash.isVisible()) WaitProcessing(10);
     return 1;

@@ -1,6 +1,8 @@
 #include "ui/DisplayPainter.h"
 
+#include <QFontMetrics>
 #include <QPolygon>
+#include <QRegion>
 
 namespace corvane::ui {
 namespace {
@@ -50,7 +52,36 @@ struct ItemPainter {
   }
 };
 
+// The rectangle one item paints in, with room for its pen and smoothing.
+struct ItemBounds {
+  const QFont& font;
+  static QRect Around(const std::vector<ScreenPoint>& points, int pen) {
+    return ToPolygon(points).boundingRect().adjusted(-pen - 1, -pen - 1, pen + 1, pen + 1);
+  }
+  QRect operator()(const DisplayPolygon& item) const { return Around(item.points, 1); }
+  QRect operator()(const DisplayPolyline& item) const { return Around(item.points, item.width); }
+  QRect operator()(const DisplayDot& item) const {
+    const int r = item.diameter / 2 + 2;
+    return {item.centre.x - r, item.centre.y - r, 2 * r + 1, 2 * r + 1};
+  }
+  QRect operator()(const DisplayText& item) const {
+    QFont sized = font;
+    sized.setPointSize(item.pointSize);
+    const QFontMetrics metrics(sized);
+    const QString text = QString::fromStdString(item.text);
+    const QRect advance(0, -metrics.ascent(), metrics.horizontalAdvance(text), metrics.height());
+    return metrics.boundingRect(text).united(advance).translated(item.at.x, item.at.y).adjusted(-2, -2, 2, 2);
+  }
+};
+
 }  // namespace
+
+QRegion DisplayListRegion(const DisplayList& list, const QFont& font) {
+  QRegion region;
+  const ItemBounds bounds{font};
+  for (const DisplayItem& item : list.items) region += std::visit(bounds, item);
+  return region;
+}
 
 void PaintDisplayList(QPainter& painter, const DisplayList& list) {
   painter.setRenderHint(QPainter::Antialiasing);

@@ -1,5 +1,6 @@
 #pragma once
 #include <QPainter>
+#include <QRegion>
 
 #include "model/DisplayList.h"
 
@@ -9,6 +10,8 @@ namespace corvane::ui {
 void PaintDisplayList(QPainter& painter, const DisplayList& list);
 // The list's background, then its items.
 void PaintDisplayListOn(QPainter& painter, const QRect& area, const DisplayList& list);
+// The pixels the list's items paint over, texts measured in `font` at their own size.
+QRegion DisplayListRegion(const DisplayList& list, const QFont& font);
 
 }  // namespace corvane::ui
 
@@ -20,7 +23,9 @@ namespace corvane::ui {
 class PictureFrame final : public QFrame {
  public:
   using QFrame::QFrame;
+  // An unchanged picture is not painted again.
   void setPicture(DisplayList picture) {
+    if (picture == picture_) return;
     picture_ = std::move(picture);
     update();
   }

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -221,6 +222,15 @@ void MainWindow::buildPanels() {
   logPane_->setMaximumBlockCount(5000);
   // A double click clears the pane; the log file keeps every line.
   logPane_->viewport()->installEventFilter(this);
+  // Long lines wrap over several rows, and the rows change with the pane's
+  // width: the pane follows its newest line through every new range, not
+  // only the one an append computed before the layout finished.
+  QScrollBar* logBar = logPane_->verticalScrollBar();
+  connect(logBar, &QScrollBar::valueChanged, this,
+          [this, logBar](int value) { logFollows_ = value >= logBar->maximum(); });
+  connect(logBar, &QScrollBar::rangeChanged, this, [this, logBar](int, int maximum) {
+    if (logFollows_) logBar->setValue(maximum);
+  });
   column->addWidget(logPane_, 1);
   buildPositionDialog();
   buildTubePanel();
@@ -756,7 +766,7 @@ void MainWindow::attachController(Controller* controller) {
 
 void MainWindow::bindJob() {
   Controller& c = *controller_;
-  c.commands.ui.redrawToolMarker = [this] { drawingPanel_->update(); };
+  c.commands.ui.redrawToolMarker = [this] { drawingPanel_->refreshTool(); };
   // The job's own status reads keep the overlay current while the refresh rests.
   c.commands.ui.redrawStatusPanel = [this] { refreshOverlay(); };
   c.commands.ui.startJob = [this] { runJob(JobStart::Start); };
@@ -768,7 +778,12 @@ void MainWindow::bindJob() {
     lock->start();
   };
   c.commands.ui.focusZoomBar = [this] { focusZoomBar(); };
-  drawingPanel_->setSpeedSource([this] { return controller_ ? controller_->commands.status.ActualSpeed : 0; });
+  // A lost board moves nothing the window knows of: its last speed is not shown
+  // (the simulation without a board has its own speed while it runs).
+  drawingPanel_->setSpeedSource([this] {
+    if (!controller_ || !(controller_->link.state.LinkConnected || system_.Busy)) return 0;
+    return controller_->commands.status.ActualSpeed;
+  });
   c.runner.ui.shiftHeld = [] { return (QApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0; };
   c.runner.ui.statusTimer = [this](bool running) {
     if (running)
@@ -1295,7 +1310,14 @@ void MainWindow::exportGcode() {
   QDesktopServices::openUrl(QUrl::fromLocalFile(name));
 }
 
-void MainWindow::appendLog(const QString& message) { logPane_->appendPlainText(message); }
+void MainWindow::appendLog(const QString& message) {
+  const bool follow = logFollows_;
+  logPane_->appendPlainText(message);
+  if (!follow) return;
+  QScrollBar* bar = logPane_->verticalScrollBar();
+  bar->setValue(bar->maximum());
+  logFollows_ = true;
+}
 
 void MainWindow::showLogPane() {
   setLogPaneVisible(true);

@@ -166,6 +166,8 @@ class MainWindow final : public QWidget {
   QSlider* zoomBar_ = nullptr;
   QFrame* parameterPanel_ = nullptr;
   QPlainTextEdit* logPane_ = nullptr;
+  // The pane shows its newest line until the operator scrolls up.
+  bool logFollows_ = true;
   QLabel* connectText_ = nullptr;
   QLabel* errorLabel_ = nullptr;
   QLabel* logo_ = nullptr;

@@ -33,14 +33,44 @@ PathView::PathView(System& system, QWidget* parent) : QFrame(parent), system_(sy
 
 void PathView::invalidate() {
   stale_ = true;
+  layerValid_ = false;
   picture_.reset();
   pickMarks_.reset();
   update();
 }
 
+void PathView::updateChanged(const DisplayList& before, const DisplayList& after) {
+  if (before == after) return;
+  update(DisplayListRegion(before, font()) + DisplayListRegion(after, font()));
+}
+
 void PathView::setOverlay(DisplayList overlay) {
-  overlay_ = std::move(overlay);
-  update();
+  if (!(overlay == overlay_)) {
+    updateChanged(overlay_, overlay);
+    overlay_ = std::move(overlay);
+  }
+  refreshTool();
+}
+
+// The cross and speed are drawn over the job only when a job is shown.
+DisplayList PathView::toolNow() const {
+  if (!(picture_ ? picture_ : list_)) return {};
+  const std::optional<Point64> onTube =
+      system_.rotary.active ? std::optional(BoardInJob(system_, system_.job.MachinePosition, system_.Busy))
+                            : std::nullopt;
+  return ToolOverlay(system_.job, system_.prep.View, speed_ ? speed_() : 0, system_.parser.imperial, onTube);
+}
+
+void PathView::refreshTool() {
+  // A rebuild pending repaints the whole view anyway.
+  if (stale_) {
+    update();
+    return;
+  }
+  DisplayList tool = toolNow();
+  if (tool == tool_) return;
+  updateChanged(tool_, tool);
+  tool_ = std::move(tool);
 }
 
 void PathView::resizeEvent(QResizeEvent* event) {
@@ -50,6 +80,7 @@ void PathView::resizeEvent(QResizeEvent* event) {
     placed_->height = std::max(height(), 1);
   }
   stale_ = true;
+  layerValid_ = false;
 }
 
 // The job fitted at the current zoom, or the view the operator placed.
@@ -70,23 +101,41 @@ void PathView::rebuild() {
   stale_ = system_.loading;
 }
 
-void PathView::paintEvent(QPaintEvent* event) {
-  if (stale_) rebuild();
-  QPainter p(this);
+void PathView::paintLayer() {
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels = size() * ratio;
+  if (layer_.size() != pixels) layer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+  layer_.setDevicePixelRatio(ratio);
+  QPainter p(&layer_);
   // A picture put up by a command (the analysis) stands until the next redraw.
   const std::optional<DisplayList>& shown = picture_ ? picture_ : list_;
   if (shown) {
     PaintDisplayListOn(p, rect(), *shown);
     if (pickMarks_) PaintDisplayList(p, *pickMarks_);
-    const bool imperial = system_.parser.imperial;
-    const std::optional<Point64> onTube =
-        system_.rotary.active ? std::optional(BoardInJob(system_, system_.job.MachinePosition, system_.Busy))
-                              : std::nullopt;
-    PaintDisplayList(p, ToolOverlay(system_.job, system_.prep.View, speed_ ? speed_() : 0, imperial, onTube));
   } else {
     p.fillRect(rect(), Qt::white);
   }
+  layerValid_ = true;
+  ++jobPaints_;
+}
+
+void PathView::paintEvent(QPaintEvent* event) {
+  if (stale_) {
+    rebuild();
+    layerValid_ = false;
+  }
+  if (!layerValid_) {
+    paintLayer();
+    tool_ = toolNow();
+  }
+  QPainter p(this);
+  const qreal ratio = layer_.devicePixelRatio();
+  for (const QRect& area : event->region())
+    p.drawImage(area, layer_, QRectF(area.topLeft() * ratio, area.size() * ratio));
+  p.setClipRegion(event->region());
+  PaintDisplayList(p, tool_);
   PaintDisplayList(p, overlay_);
+  p.end();
   QFrame::paintEvent(event);
 }
 
@@ -221,6 +270,7 @@ std::vector<PopupItem> PathView::pick(QPoint at) {
   snapped.colour = colours::kRed;
   marks.items.emplace_back(snapped);
   pickMarks_ = std::move(marks);
+  layerValid_ = false;
   update();
   return PathPopupItems(hit);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QFrame>
+#include <QImage>
 #include <QElapsedTimer>
 #include <QPoint>
 #include <cstdint>
@@ -16,8 +17,11 @@ class System;
 namespace corvane::ui {
 
 // The path view: paints the job's display list, rebuilt from the core after
-// every change of job, settings or size, with the status overlay written over
-// it on every refresh. The wheel zooms about the pointer (the zoom bar's
+// every change of job, settings or size, with the status overlay and the tool
+// (its cross and speed) written over it. The job's picture is kept as an
+// image until it changes; a refresh that changes a text or moves the tool
+// repaints only where the old and the new one stand, and one that changes
+// nothing paints nothing. The wheel zooms about the pointer (the zoom bar's
 // positions 1..20, 20 showing the whole table), the left or middle button
 // pans, a double click fits the job again, a right click picks a point of
 // the job and offers the popup menu, and a right button held and moved drags
@@ -35,14 +39,21 @@ class PathView final : public QFrame {
   // Shows a picture built elsewhere (the analysis) until the next invalidate().
   void showPicture(DisplayList picture) {
     picture_ = std::move(picture);
+    layerValid_ = false;
     update();
   }
   const std::optional<DisplayList>& picture() const { return picture_; }
   // Where the overlay reads the tool's actual speed (none: 0).
   void setSpeedSource(std::function<std::int32_t()> source) { speed_ = std::move(source); }
-  // The status texts of the last refresh, painted over the job.
+  // The status texts of the last refresh, painted over the job; the tool is
+  // looked at again too.
   void setOverlay(DisplayList overlay);
   const DisplayList& overlay() const { return overlay_; }
+  // The tool's cross and speed from the machine's position now.
+  void refreshTool();
+  const DisplayList& tool() const { return tool_; }
+  // How many times the job's picture was painted into its image.
+  int jobPaints() const { return jobPaints_; }
 
   int zoom() const { return zoom_; }
   // Moves the zoom bar, keeping the job point under `at` (pixels) in place.
@@ -75,12 +86,21 @@ class PathView final : public QFrame {
  private:
   void rebuild();
   void openPopup(QPoint at);
+  DisplayList toolNow() const;
+  // Repaints where `before` or `after` paints, when they differ.
+  void updateChanged(const DisplayList& before, const DisplayList& after);
+  void paintLayer();
   System& system_;
   std::optional<DisplayList> list_;
   bool stale_ = true;
   std::function<std::int32_t()> speed_;
   std::optional<DisplayList> picture_;
   DisplayList overlay_;
+  DisplayList tool_;
+  // The job's picture (and the pick marks), painted once per change.
+  QImage layer_;
+  bool layerValid_ = false;
+  int jobPaints_ = 0;
   int zoom_ = kFitZoom;
   // Set once the operator zoomed or panned; otherwise the job is fitted.
   std::optional<ViewTransform> placed_;

@@ -16,6 +16,9 @@ class SplashScreen final : public QWidget {
   SplashScreen(QString programFolder, QString dataRoot, QWidget* parent = nullptr);
 
   TestState testState() const { return testState_; }
+  // The data root's write test, run now rather than on the first tick; the
+  // splash still slides out a while later, over the main window.
+  void testDataRoot() { runWriteTest(); }
   // Slides the window out to the left and hides it.
   void slideOut();
   // The about box: slides in when hidden, out when shown.

@@ -276,6 +276,47 @@ TEST_F(JobRunnerTest, PreflightChecksEachAxisAgainstItsOwnLimitWhereTheToolStand
   }
 }
 
+// A square cut as the import attaches leads: pierce, a lead-in of `in`
+// points, the joining point M, round the square back to M, and a lead-out.
+CNCpath SquareWithLeads(int in, int out) {
+  const ContourPoint m{5000, 2500};
+  CNCpath c{{kKindCut, 0}};
+  for (int i = in; i >= 1; --i) c.push_back({m.x + 100 * i, m.y});
+  c.push_back(m);
+  for (ContourPoint p : {ContourPoint{5000, 5000}, {0, 5000}, {0, 0}, {5000, 0}}) c.push_back(p);
+  c.push_back(m);
+  for (int i = 1; i <= out; ++i) c.push_back({m.x + 100 * i, m.y + 50 * i});
+  return c;
+}
+
+// The pre-flight line counts a contour as open only when its cut, leads left
+// aside, does not come back to where it began.
+TEST_F(JobRunnerTest, PreflightCountsClosedContoursWithLeadsAsClosed) {
+  CNCpath open{{kKindCut, 0}, {0, 0}, {5000, 0}, {5000, 5000}, {0, 5000}};
+  const struct {
+    const char* what;
+    CNCpath contour;
+    bool closed;
+  } cases[] = {
+      {"closed without leads", Square(0, 0, 5000), true},
+      {"closed with a lead-in and a lead-out", SquareWithLeads(1, 2), true},
+      {"closed with the longest lead-in and lead-out", SquareWithLeads(15, 14), true},
+      {"closed with a lead-in only", SquareWithLeads(15, 0), true},
+      {"open", open, false},
+      {"a single segment", CNCpath{{kKindCut, 0}, {0, 0}, {5000, 0}}, false},
+  };
+  int opened = 0;
+  system->job.Job.clear();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(CutPathClosed(c.contour), c.closed);
+    system->job.Job.push_back(c.contour);
+    if (!c.closed && c.contour.size() > 3) ++opened;
+  }
+  EXPECT_EQ(runner().Preflight().open, opened);
+  EXPECT_EQ(runner().Preflight().contours, int(std::size(cases)));
+}
+
 TEST_F(JobRunnerTest, DisabledContoursAndADryRunNeverFireTheTorch) {
   Connect();
   for (auto& c : system->job.Job) c[0].x = kKindDisabled;

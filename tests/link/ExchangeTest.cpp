@@ -10,11 +10,22 @@ namespace {
 using sim::Fault;
 
 struct ExchangeTest : BoardFixture, ::testing::Test {
-  ExchangeTest() { OpenLink(); }
+  ExchangeTest() {
+    OpenLink();
+    system->log.Start(logs.path());
+  }
   bool Send(std::uint8_t code) {
     link.request.command = code;
     return link.Exchange();
   }
+  // Lines of today's log file that read `message`.
+  long fileCount(const std::string& message) const {
+    const std::string text = ReadFileText(system->log.path()), line = " " + message + "\r\n";
+    long n = 0;
+    for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+    return n;
+  }
+  TempDir logs;
 };
 
 TEST_F(ExchangeTest, NothingIsSentWhileNotConnected) {
@@ -107,7 +118,8 @@ TEST_F(ExchangeTest, AttemptPausesAndTimeoutsFollowTheRetryPolicy) {
   EXPECT_FALSE(device.isOpen());
   EXPECT_EQ(link.state.RetryCount, 14);
   EXPECT_EQ(link.state.WorstAttempt, 14);
-  EXPECT_EQ(loggedCount("TXCorr:2"), 1);
+  EXPECT_EQ(fileCount("TXCorr:2"), 1);
+  EXPECT_TRUE(logged("Link retries: 1 in the last minute (worst 15 attempts)"));
   EXPECT_EQ(indicator.text, indicator.message(indicator::kDisconnected));
   EXPECT_EQ(indicator.colour, IndicatorColour::Red);
   EXPECT_FALSE(Send(wire::cmd::kStatusA));
@@ -120,13 +132,50 @@ TEST_F(ExchangeTest, ThirdRetryLogsTheCorrectionLineOnce) {
   board.faults().armAt(Fault::LoseReply, 3);
   system->StatisticsChanged = false;
   ASSERT_TRUE(Send(wire::cmd::kStatusA));
-  EXPECT_EQ(loggedCount("TXCorr:2"), 0) << "three failures end at index 2";
+  EXPECT_EQ(fileCount("TXCorr:2"), 0) << "three failures end at index 2";
   board.faults().clear();
   for (int n = 1; n <= 4; ++n) board.faults().armAt(Fault::LoseReply, n);
   ASSERT_TRUE(Send(wire::cmd::kStatusA));
-  EXPECT_EQ(loggedCount("TXCorr:2"), 1);
+  EXPECT_EQ(fileCount("TXCorr:2"), 1);
   EXPECT_TRUE(system->StatisticsChanged);
   EXPECT_EQ(link.state.WorstAttempt, 4);
+}
+
+// Retries under load: every one stays in the day's file, the pane gets one
+// line a minute at most with the count and the worst exchange.
+TEST_F(ExchangeTest, RetriesAreSummedUpInThePaneOnceAMinuteAndDetailedInTheFile) {
+  const auto retried = [&](int lost) {
+    board.faults().clear();
+    for (int n = 1; n <= lost; ++n) board.faults().armAt(Fault::LoseReply, n);
+    return Send(wire::cmd::kStatusA);
+  };
+  const auto summaries = [&] {
+    return std::count_if(host.logPane.begin(), host.logPane.end(),
+                         [](const std::string& line) { return line.starts_with("Link retries: "); });
+  };
+  ASSERT_TRUE(retried(4));
+  const std::int64_t firstLine = clock.nowMicros();
+  EXPECT_TRUE(logged("Link retries: 1 in the last minute (worst 5 attempts)")) << "the first one at once";
+  // Eleven more over the next 55 s, one of them worse: nothing new in the pane.
+  for (int i = 1; i <= 11; ++i) {
+    clock.advance(5'000'000);
+    ASSERT_TRUE(retried(i == 6 ? 7 : 4));
+    ASSERT_TRUE(Send(wire::cmd::kStatusB));
+  }
+  EXPECT_EQ(summaries(), 1);
+  clock.advance(firstLine + 59'999'000 - clock.nowMicros());
+  ASSERT_TRUE(Send(wire::cmd::kStatusB));
+  EXPECT_EQ(summaries(), 1) << "59.999 s after the first line";
+  clock.advance(1000);
+  ASSERT_TRUE(Send(wire::cmd::kStatusB));
+  EXPECT_TRUE(logged("Link retries: 11 in the last minute (worst 8 attempts)"));
+  // A quiet minute writes nothing.
+  clock.advance(61'000'000);
+  ASSERT_TRUE(Send(wire::cmd::kStatusB));
+  EXPECT_EQ(summaries(), 2);
+  EXPECT_EQ(loggedCount("TXCorr:2"), 0) << "the detail stays out of the pane";
+  EXPECT_EQ(fileCount("TXCorr:2"), 12);
+  EXPECT_EQ(fileCount("Link retries: 11 in the last minute (worst 8 attempts)"), 1);
 }
 
 TEST_F(ExchangeTest, QueueFillAboveTheWatchMarksAreRecordedAndLogged) {

@@ -3,11 +3,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QProgressBar>
 #include <QToolButton>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "model/JobNormalise.h"
 #include "sim/VirtualBoard.h"
 #include "support/SystemFixture.h"
 #include "ui/WindowFixture.h"
@@ -77,6 +79,53 @@ TEST(MainWindow, ResizeKeepsThePanelsWhereTheOperatorExpectsThem) {
   window.resize(100, 100);
   QApplication::processEvents();
   EXPECT_EQ(window.size(), QSize(470, 250));
+}
+
+// The pane follows the newest line even when a long line before it wraps
+// over several rows; an operator who scrolled back up is left where he is.
+TEST(MainWindow, TheLogPaneFollowsTheNewestLineAfterALongWrappedOne) {
+  OpenWindow u;
+  ASSERT_TRUE(u.created);
+  ASSERT_TRUE(u.showAndWait());
+  auto* pane = u.window.findChild<QPlainTextEdit*>("LogPane");
+  ASSERT_NE(pane, nullptr);
+  QScrollBar* bar = pane->verticalScrollBar();
+  const auto lastLineShown = [&] {
+    QApplication::processEvents();
+    const int bottom = pane->viewport()->height() - 4;
+    return bar->value() == bar->maximum() &&
+           pane->cursorForPosition(QPoint(4, bottom)).blockNumber() == pane->blockCount() - 1;
+  };
+  for (int i = 0; i < 40; ++i) u.window.appendLog(QString("Line %1").arg(i));
+  const QString wrapped = QString("Link: the board answered ") + QString("0123456789 ").repeated(60);
+  u.window.appendLog(wrapped);
+  QApplication::processEvents();
+  u.window.appendLog("Controller lost: job stopped");
+  EXPECT_TRUE(lastLineShown());
+  for (int i = 0; i < 5; ++i) {
+    u.window.appendLog(wrapped + QString::number(i));
+    QApplication::processEvents();
+    u.window.appendLog("Short");
+    QApplication::processEvents();
+  }
+  EXPECT_TRUE(lastLineShown());
+  u.window.appendLog(wrapped);
+  u.window.appendLog(wrapped);
+  u.window.appendLog("Power up");
+  EXPECT_TRUE(lastLineShown());
+  // A narrower window wraps the long lines over more rows.
+  for (const QSize size : {QSize(1024, 768), QSize(800, 600), QSize(1280, 800)}) {
+    u.window.resize(size);
+    QApplication::processEvents();
+    EXPECT_TRUE(lastLineShown()) << size.width();
+  }
+
+  bar->setValue(bar->maximum() / 2);
+  const int kept = bar->value();
+  u.window.appendLog(wrapped);
+  u.window.appendLog("One more line");
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(), kept) << "the operator reads further up";
 }
 
 TEST(Splash, VersionLabelTakesItsColoursFromThePicture) {
@@ -192,6 +241,42 @@ TEST(ConnectionLabel, TheVirtualBoardConnectsAtFirstShowAndTheLabelTurnsGreen) {
   u.window.close();
   // Closing stored the controller's counters and ended normally.
   EXPECT_NE(testing::ReadFileText(u.system->log.path()).find("CloseApp"), std::string::npos);
+}
+
+// The speed readout under the tool follows the measured speed on every
+// refresh, and reads zero once the cable is pulled, not the last speed.
+TEST(PathView, TheSpeedReadoutFollowsTheToolAndClearsWhenTheBoardIsLost) {
+  VirtualBoardWindow u;
+  ASSERT_TRUE(u.created);
+  u.system->job.Job = {{{kKindCut, 0}, {0, 0}, {5000, 0}, {5000, 5000}, {0, 0}}};
+  NormaliseJob(u.system->job);
+  ASSERT_TRUE(u.showAndWait());
+  auto* view = u.window.findChild<ui::PathView*>("PathView");
+  ASSERT_NE(view, nullptr);
+  const auto readout = [&] {
+    for (const DisplayItem& item : view->tool().items)
+      if (const auto* text = std::get_if<DisplayText>(&item); text && text->text.ends_with("mm/min"))
+        return text->text;
+    return std::string("none");
+  };
+  // The board's time runs on the test's clock: each wait moves it on.
+  const auto shows = [&](const std::string& text) {
+    return QTest::qWaitFor([&] {
+      u.clock.advance(20'000);
+      return readout() == text;
+    }, 2000);
+  };
+  // The up arrow held: the jog runs at the hand speed.
+  u.window.activateWindow();
+  testing::Key(u.window.windowHandle(), QEvent::KeyPress, Qt::Key_Up);
+  const std::string jogSpeed = u.system->fields.text(Window::Configuration, "xFeedhXY");
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "~%.5d mm/min", std::stoi(jogSpeed));
+  EXPECT_TRUE(shows(expected)) << readout() << " jogging at " << jogSpeed;
+  u.controller->device.board->unplug();
+  EXPECT_TRUE(shows("~00000 mm/min")) << readout();
+  EXPECT_FALSE(u.controller->link.state.LinkConnected);
+  testing::Key(u.window.windowHandle(), QEvent::KeyRelease, Qt::Key_Up);
 }
 
 // The 20 ms refresh brings a board's alarm to the operator, also while a job
