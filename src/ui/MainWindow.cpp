@@ -36,6 +36,7 @@
 #include "model/PositionText.h"
 #include "model/ContourNavigation.h"
 #include "store/JobFile.h"
+#include "store/LanguageFile.h"
 #include "store/Lifecycle.h"
 #include "system/FieldSettings.h"
 #include "system/System.h"
@@ -1235,13 +1236,11 @@ void MainWindow::setErrorText(const QString& text) { errorLabel_->setText(text);
 
 // "sounds/<language>/<name>.wav" of the program folder, when "Sounds" is
 // ticked; a missing file or audio device is no error.
-void MainWindow::playSound(const QString& name) {
+void MainWindow::playSound(std::string_view name) {
 #ifdef CORVANE_HAVE_MULTIMEDIA
   if (!system_.fields.checked(Window::Configuration, "cSounds")) return;
-  QString language = QString::fromStdString(system_.fields.text(Window::Configuration, "eLng"));
-  if (language.isEmpty() || language == "-") language = "English";
-  const QString file = QString::fromStdString(system_.paths.programFolder) + "sounds/" + language +
-                       "/" + name + ".wav";
+  const QString file = QString::fromStdString(OperatorSoundFile(
+      system_.paths.programFolder, system_.fields.text(Window::Configuration, "eLng"), name));
   if (!QFile::exists(file)) return;
   auto* effect = new QSoundEffect(this);
   effect->setSource(QUrl::fromLocalFile(file));

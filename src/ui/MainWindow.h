@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
+#include <string_view>
 #include <memory>
 
 #include "model/PathPick.h"
@@ -51,7 +52,7 @@ class MainWindow final : public QWidget {
   void appendLog(const QString& message);
   void showLogPane();
   void setErrorText(const QString& text);
-  void playSound(const QString& name);
+  void playSound(std::string_view name);
   void requestRedraw();
   void requestRefresh();
   // Starts a fresh copy of the program (same profile and options) and closes this one normally.

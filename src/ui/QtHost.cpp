@@ -87,8 +87,8 @@ std::optional<std::string> QtHost::inputText(const std::string& title, const std
 
 void QtHost::beep() { QApplication::beep(); }
 
-void QtHost::playSound(const std::string& name) {
-  if (window_) window_->playSound(Q(name));
+void QtHost::playSound(std::string_view name) {
+  if (window_) window_->playSound(name);
 }
 
 void QtHost::requestRedraw() {

@@ -23,7 +23,7 @@ class QtHost final : public Host {
   std::optional<std::string> inputText(const std::string& title, const std::string& prompt,
                                        const std::string& initial) override;
   void beep() override;
-  void playSound(const std::string& name) override;
+  void playSound(std::string_view name) override;
   void requestRedraw() override;
   void requestRefresh() override;
   void setFieldVisible(Window window, const std::string& field, bool visible) override;
