@@ -37,6 +37,7 @@
 #include "model/ContourNavigation.h"
 #include "store/JobFile.h"
 #include "store/LanguageFile.h"
+#include "ui/Captions.h"
 #include "store/Lifecycle.h"
 #include "system/FieldSettings.h"
 #include "system/System.h"
@@ -480,6 +481,7 @@ void MainWindow::showTexts() {
   // A tooltip breaks its lines at the line feed alone.
   drawingPanel_->setToolTip(QString::fromStdString(system_.texts.pathViewHint()).remove('\r'));
   presetBox_->setEditText(QString::fromStdString(system_.messages[kMsgPresetPlaceholder]));
+  ShowCaptionsEverywhere(system_.messages);
 }
 
 // The bar shows how far the start contour lies into the job.
@@ -849,7 +851,7 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
   }
   // Held modifiers show what a start would do: Ctrl a reversed start (with a
   // start path set), Shift a simulation.
-  if (key == Qt::Key_Control && system_.job.CurrentContour >= 0) startButton_->setText("REVERSE");
+  if (key == Qt::Key_Control && system_.job.CurrentContour >= 0) startButton_->setText(Tr(system_.messages, "REVERSE"));
   if (key == Qt::Key_Shift) simMark_->show();
   if (ctrl && (modifiers & Qt::KeypadModifier)) {
     if (busy) return true;
@@ -930,7 +932,7 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void MainWindow::keyUp(int key) {
-  if (key == Qt::Key_Control) startButton_->setText("START");
+  if (key == Qt::Key_Control) startButton_->setText(Tr(system_.messages, "START"));
   if (key == Qt::Key_Shift) simMark_->hide();
   if (const int direction = JogDirectionOfKey(key); direction && jogPanel_)
     jogPanel_->releaseJog(direction);
@@ -1252,6 +1254,8 @@ void MainWindow::playSound(std::string_view name) {
   Q_UNUSED(name);
 #endif
 }
+
+const MessageTable& MainWindow::messages() const { return system_.messages; }
 
 void MainWindow::requestRedraw() { drawingPanel_->invalidate(); }
 

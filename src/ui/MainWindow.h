@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "model/PathPick.h"
+#include "ports/MessageTable.h"
 
 namespace corvane {
 class ArcMonitor;
@@ -53,6 +54,8 @@ class MainWindow final : public QWidget {
   void showLogPane();
   void setErrorText(const QString& text);
   void playSound(std::string_view name);
+  // The texts of the loaded language, for the host's dialogs.
+  const MessageTable& messages() const;
   void requestRedraw();
   void requestRefresh();
   // Starts a fresh copy of the program (same profile and options) and closes this one normally.

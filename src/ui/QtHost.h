@@ -1,9 +1,11 @@
 #pragma once
+#include <QMessageBox>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
 
 #include "ports/Host.h"
+#include "ports/MessageTable.h"
 
 namespace corvane::ui {
 
@@ -32,6 +34,10 @@ class QtHost final : public Host {
   void armOneShot(int millis, std::function<void()> fire) override;
 
  private:
+  const MessageTable& messages() const;
+  QString tr(const std::string& text) const;
+  int showBox(QMessageBox::Icon icon, const std::string& text, QMessageBox::StandardButtons buttons);
+
   MainWindow* window_ = nullptr;
   // Log lines written before the main window's pane exists.
   QStringList pendingLog_;

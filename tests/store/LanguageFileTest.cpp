@@ -105,9 +105,9 @@ TEST(LanguageFile, MessageKeysReadTheirFirstThreeCharactersAsAnInteger) {
     std::optional<int> entry;  // none: the key changes nothing
   } cases[] = {
       {"009", 9},   {"9", std::nullopt},     {"12", std::nullopt}, {"", std::nullopt},
-      {"127", 127}, {"128", std::nullopt},   {"-01", std::nullopt}, {"0091", 9},
+      {"127", 127}, {"128", 128},  // the window captions follow the first messages   {"-01", std::nullopt}, {"0091", 9},
       {"000", 0},   {"9xx", 1},  // the integer parser's answer to text it cannot read
-      {"abc", 1},   {"999", std::nullopt},
+      {"abc", 1},   {"999", 999},
   };
   for (const auto& c : cases) {
     Reader r;
@@ -230,7 +230,8 @@ TEST(LanguageFile, TemplateListsMessagesLabelsBoxesAndHintsUnderKeysTheLoaderRea
   EXPECT_EQ(import.at("cUn"), "") << "boxes are listed with an empty caption too";
   EXPECT_EQ(import.at("rOutside"), "Outside");
   EXPECT_EQ(SectionPairs(bytes, "3:").count("TabSheet1"), 0u) << "page titles are not listed";
-  EXPECT_EQ(SectionPairs(bytes, "0:").size(), 26u) << "messages 1 to 16 and 101 to 110";
+  EXPECT_EQ(SectionPairs(bytes, "0:").size(), 26u + std::size(kCaptionTexts))
+      << "messages 1 to 16, 101 to 110 and the captions";
 
   // Read back over the built-in English, the template gives the same texts.
   Reader again;
