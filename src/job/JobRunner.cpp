@@ -184,7 +184,7 @@ void JobRunner::BeginRun() {
   const bool connected = link_.state.LinkConnected;
   commands_.SwitchOutputs(OutputMode::ZAxisDown, false);
   if (system_.fields.checked(kConfig, "cSpec1a")) commands_.Dwell(FieldInteger(system_, kMain, "eTime"));
-  system_.host.playSound("Start");
+  system_.host.playSound(sound::kStart);
   system_.log.WriteLog(connected ? "---- Work start ----" : "---- Simulation start ----");
   system_.log.WriteLog("Speed:" + system_.fields.text(kMain, "xFeed") + " / " + system_.fields.text(kMain, "xFeed2"));
 
@@ -356,7 +356,7 @@ void JobRunner::FinishRun() {
   const auto& f = system_.fields;
   GoTo(system_, commands_, moves_, f.text(kConfig, "eENDx"), f.text(kConfig, "eENDy"), f.text(kConfig, "eENDz"));
   commands_.SwitchOutputs(OutputMode::DuringWork, false);
-  system_.host.playSound("Stop");
+  system_.host.playSound(sound::kStop);
   LockStart();
   system_.log.stage = kStageJobEnd;
   system_.log.WriteLog("Work time :" + WorkTime(system_.clock.nowMicros() - startedAt_));

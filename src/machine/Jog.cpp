@@ -376,7 +376,7 @@ void Jog::ZeroZ(bool right) {
   }
   system_.job.ProjectOriginZ = at.z;
   system_.fields.setText(kMain, "xZM", FormatOriginField(at.z, system_.parser.imperial));
-  system_.host.playSound("Z0");
+  system_.host.playSound(sound::kZ0);
 }
 
 void Jog::TouchTest() {
@@ -390,7 +390,7 @@ void Jog::TouchTest() {
   if (system_.StopRequested) return;
   if (detectMaterial) detectMaterial();
   commands_.WaitIdle();
-  system_.host.playSound("MatDet");
+  system_.host.playSound(sound::kMatDet);
 }
 
 }  // namespace corvane

@@ -71,7 +71,7 @@ PlacementResult PlaceJob(PlacementButton button, JobState& job, PreparationState
     log.WriteLog("Mat:Y" + std::to_string(job.ProjectOriginY));
   else
     log.WriteLog("Mat:X" + std::to_string(job.ProjectOriginX) + " Y" + std::to_string(job.ProjectOriginY));
-  if (button == PlacementButton::LeftBottom) host.playSound("XY0");
+  if (button == PlacementButton::LeftBottom) host.playSound(sound::kXY0);
   result.applied = true;
   result.fieldXM = FormatOriginField(job.ProjectOriginX, imperial);
   result.fieldYM = FormatOriginField(job.ProjectOriginY, imperial);

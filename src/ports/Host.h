@@ -2,8 +2,20 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace corvane {
+
+// The operator sounds, by the name of their file: program folder
+// "sounds/<language>/<name>.wav" (OperatorSoundFile).
+namespace sound {
+inline constexpr std::string_view kStart = "Start";    // a job starts
+inline constexpr std::string_view kStop = "Stop";      // a job ends
+inline constexpr std::string_view kXY0 = "XY0";        // the job's X and Y origin is set
+inline constexpr std::string_view kZ0 = "Z0";          // the job's Z origin is set
+inline constexpr std::string_view kMatDet = "MatDet";  // the material is sensed
+inline constexpr std::string_view kAll[] = {kStart, kStop, kXY0, kZ0, kMatDet};
+}  // namespace sound
 
 enum class Window { Main, Import, Configuration, Analysis };
 enum class Buttons { Ok, YesNo, YesNoCancel, OkCancel };
@@ -29,7 +41,7 @@ class Host {
     return inputText(title, prompt, "");
   }
   virtual void beep() = 0;
-  virtual void playSound(const std::string& name) = 0;
+  virtual void playSound(std::string_view name) = 0;
   virtual void requestRedraw() = 0;
   virtual void requestRefresh() = 0;
   virtual void setFieldVisible(Window window, const std::string& field, bool visible) = 0;
@@ -58,7 +70,7 @@ class SilentHost : public Host {
     return std::nullopt;
   }
   void beep() override {}
-  void playSound(const std::string&) override {}
+  void playSound(std::string_view) override {}
   void requestRedraw() override {}
   void requestRefresh() override {}
   void setFieldVisible(Window, const std::string&, bool) override {}

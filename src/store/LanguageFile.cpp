@@ -254,6 +254,16 @@ bool LoadLanguage(System& s, const std::string& name) {
   return true;
 }
 
+std::string OperatorSoundFile(const std::string& programFolder, const std::string& language,
+                              std::string_view name) {
+  std::string file = programFolder + "sounds/";
+  file += language.empty() || language == "-" ? std::string("English") : language;
+  file += '/';
+  file += name;
+  file += ".wav";
+  return file;
+}
+
 FileResult WriteLanguageTemplate(System& s) {
   const FileResult written = WriteFileAtomically(StoreFile(s.paths, kLanguageTemplate),
                                                  FormatLanguageTemplate(s.messages, s.texts));

@@ -40,6 +40,11 @@ std::string FormatLanguageTemplate(const MessageTable& messages, const WindowTex
 // unreadable or binary file is logged and changes nothing. False then.
 bool LoadLanguage(System& system, const std::string& name);
 
+// The file of an operator sound (sound::kAll) in a language: program folder
+// "sounds/<language>/<name>.wav"; a language never chosen ("-" or empty) is English.
+std::string OperatorSoundFile(const std::string& programFolder, const std::string& language,
+                              std::string_view name);
+
 // Writes "lng.cmp" from the current texts; a failure is logged and returned.
 FileResult WriteLanguageTemplate(System& system);
 

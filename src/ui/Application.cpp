@@ -1,3 +1,4 @@
+#include "ui/Captions.h"
 #include "ui/Application.h"
 
 #include <QApplication>
@@ -114,6 +115,9 @@ int RunProgram(int argc, char** argv) {
 
   QObject::connect(&mainWindow, &MainWindow::importRequested, importWindow.get(), &ImportWindow::Open);
   QObject::connect(importWindow.get(), &ImportWindow::jobSent, &mainWindow, [&mainWindow] { mainWindow.update(); });
+
+  // The buttons added here came after the language: show them in it too.
+  ShowCaptionsEverywhere(system.messages);
 
   TerminationSignals termination;
   QObject::connect(&termination, &TerminationSignals::terminationRequested, &mainWindow,

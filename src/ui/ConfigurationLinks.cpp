@@ -10,6 +10,7 @@
 #include "machine/ConfigurationActions.h"
 #include "store/FieldStore.h"
 #include "system/System.h"
+#include "ui/Captions.h"
 #include "ui/ConfigurationWindow.h"
 #include "ui/JogPanel.h"
 #include "ui/MainWindow.h"
@@ -187,11 +188,12 @@ void BindConfiguration(MainWindow& main, ConfigurationWindow& window, System& sy
   status->setVisible(statusVisible);
   reset->hide();
 
-  actions.ui.showReport = [&actions, &window, status, reset, pane, statusVisible] {
+  actions.ui.showReport = [&system, &actions, &window, status, reset, pane, statusVisible] {
     const DiagnosticsReport& report = actions.report();
     const StatusSummary summary = SummaryOf(report);
     status->setText(QString("<a href=\"status\" style=\"color:%1; text-decoration:none\">%2</a>")
-                        .arg(Css(TextColour(summary.colour)), QString::fromStdString(summary.text)));
+                        .arg(Css(TextColour(summary.colour)),
+                             Tr(system.messages, QString::fromStdString(summary.text))));
     reset->setVisible(statusVisible && report.level != 0);
     pane->setText(ReportHtml(report));
     window.showLamps();

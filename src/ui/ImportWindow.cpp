@@ -33,6 +33,7 @@
 #include "import/ThreeDExport.h"
 #include "import/SendToJob.h"
 #include "system/System.h"
+#include "ui/Captions.h"
 #include "ui/FieldPanel.h"
 #include "ui/ImportView.h"
 
@@ -82,6 +83,7 @@ bool CtrlHeld() { return QApplication::keyboardModifiers() & Qt::ControlModifier
 
 ImportWindow::ImportWindow(System& system, QWidget* parent)
     : QWidget(parent, Qt::Window), system_(system), session_(system.log) {
+  textsSubscription_ = system_.texts.subscribe([this] { UpdateSliderLabels(); });
   setObjectName("ImportWindow");
   setWindowTitle("import");
   resize(kOpenWidth, kOpenHeight);
@@ -150,7 +152,7 @@ ImportWindow::ImportWindow(System& system, QWidget* parent)
   };
 }
 
-ImportWindow::~ImportWindow() = default;
+ImportWindow::~ImportWindow() { system_.texts.unsubscribe(textsSubscription_); }
 
 QCheckBox* ImportWindow::FieldBox(const char* field, const QString& caption, ImportChange change,
                                   QWidget* parent) {
@@ -375,6 +377,7 @@ void ImportWindow::BuildOptionColumn(QWidget* right) {
     auto* ok = new QPushButton("OK", &dialog);
     dialogLayout->addWidget(ok);
     connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    ShowCaptions(&dialog, system_.messages);
     dialog.exec();
     if (readingOptions() != before && !file_.isEmpty()) PreviewFile(file_);
     OptionChanged(ImportChange::Offset);
@@ -423,18 +426,21 @@ void ImportWindow::UpdateSliderLabels() {
   const bool slider = typed.empty() || typed == "0";
   tool_->setVisible(slider);
   const int t = tool_->value();
+  const QString offset = Tr(system_.messages, "Offset");
+  const QString in = Tr(system_.messages, "In");
+  const QString out = Tr(system_.messages, "Out");
   if (!slider)
-    toolLabel_->setText(QString("Tool size : %1").arg(QString::fromStdString(typed)));
+    toolLabel_->setText(QString("%1 : %2").arg(Tr(system_.messages, "Tool size"), QString::fromStdString(typed)));
   else if (inches)
-    toolLabel_->setText(QString(" %1in   Offset %2in").arg(t / 200.0, 0, 'f', 3).arg(t / 400.0, 0, 'f', 3));
+    toolLabel_->setText(QString(" %1in   %3 %2in").arg(t / 200.0, 0, 'f', 3).arg(t / 400.0, 0, 'f', 3).arg(offset));
   else
-    toolLabel_->setText(QString(" %1mm   Offset %2mm").arg(t / 10.0).arg(t / 20.0));
+    toolLabel_->setText(QString(" %1mm   %3 %2mm").arg(t / 10.0).arg(t / 20.0).arg(offset));
   const double ratio = std::max(0.0001, system_.parser.ParseFloat(system_.fields.text(Window::Import, "eInOut")));
   const int l = lead_->value();
   if (inches)
-    leadLabel_->setText(QString("In %1in Out %2in").arg(l / 20.0, 0, 'f', 2).arg(l / (ratio * 20), 0, 'f', 2));
+    leadLabel_->setText(QString("%3 %1in %4 %2in").arg(l / 20.0, 0, 'f', 2).arg(l / (ratio * 20), 0, 'f', 2).arg(in, out));
   else
-    leadLabel_->setText(QString("In %1mm Out %2mm").arg(double(l), 0, 'f', 1).arg(l / ratio, 0, 'f', 1));
+    leadLabel_->setText(QString("%3 %1mm %4 %2mm").arg(double(l), 0, 'f', 1).arg(l / ratio, 0, 'f', 1).arg(in, out));
 }
 
 void ImportWindow::BuildEditButtons(QWidget* row) {
@@ -860,6 +866,7 @@ void ImportWindow::ShowScalePanel(bool firstOnly) {
   };
   sizeX->clicked = entry("X", static_cast<double>(size.width) / 100, okX);
   sizeY->clicked = entry("Y", static_cast<double>(size.height) / 100, okY);
+  ShowCaptions(&panel, system_.messages);
   panel.exec();
 }
 

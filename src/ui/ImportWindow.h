@@ -65,6 +65,8 @@ class ImportWindow : public QWidget {
   void hideEvent(QHideEvent* event) override;
 
  private:
+  // The slider captions are words of the language: a new one shows them again.
+  int textsSubscription_ = 0;
   void BuildFileColumn(QWidget* column);
   void BuildOptionColumn(QWidget* column);
   void BuildEditButtons(QWidget* row);

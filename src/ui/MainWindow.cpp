@@ -36,6 +36,8 @@
 #include "model/PositionText.h"
 #include "model/ContourNavigation.h"
 #include "store/JobFile.h"
+#include "store/LanguageFile.h"
+#include "ui/Captions.h"
 #include "store/Lifecycle.h"
 #include "system/FieldSettings.h"
 #include "system/System.h"
@@ -545,6 +547,7 @@ void MainWindow::showTexts() {
   drawingPanel_->setToolTip(QString::fromStdString(system_.texts.pathViewHint()).remove('\r'));
   showTubeUnits();
   presetBox_->setEditText(QString::fromStdString(system_.messages[kMsgPresetPlaceholder]));
+  ShowCaptionsEverywhere(system_.messages);
 }
 
 // The bar shows how far the start contour lies into the job.
@@ -921,7 +924,7 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
   }
   // Held modifiers show what a start would do: Ctrl a reversed start (with a
   // start path set), Shift a simulation.
-  if (key == Qt::Key_Control && system_.job.CurrentContour >= 0) startButton_->setText("REVERSE");
+  if (key == Qt::Key_Control && system_.job.CurrentContour >= 0) startButton_->setText(Tr(system_.messages, "REVERSE"));
   if (key == Qt::Key_Shift) simMark_->show();
   if (ctrl && (modifiers & Qt::KeypadModifier)) {
     if (busy) return true;
@@ -1002,7 +1005,7 @@ bool MainWindow::keyDown(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void MainWindow::keyUp(int key) {
-  if (key == Qt::Key_Control) startButton_->setText("START");
+  if (key == Qt::Key_Control) startButton_->setText(Tr(system_.messages, "START"));
   if (key == Qt::Key_Shift) simMark_->hide();
   if (const int direction = JogDirectionOfKey(key); direction && jogPanel_)
     jogPanel_->releaseJog(direction);
@@ -1328,13 +1331,11 @@ void MainWindow::setErrorText(const QString& text) { errorLabel_->setText(text);
 
 // "sounds/<language>/<name>.wav" of the program folder, when "Sounds" is
 // ticked; a missing file or audio device is no error.
-void MainWindow::playSound(const QString& name) {
+void MainWindow::playSound(std::string_view name) {
 #ifdef CORVANE_HAVE_MULTIMEDIA
   if (!system_.fields.checked(Window::Configuration, "cSounds")) return;
-  QString language = QString::fromStdString(system_.fields.text(Window::Configuration, "eLng"));
-  if (language.isEmpty() || language == "-") language = "English";
-  const QString file = QString::fromStdString(system_.paths.programFolder) + "sounds/" + language +
-                       "/" + name + ".wav";
+  const QString file = QString::fromStdString(OperatorSoundFile(
+      system_.paths.programFolder, system_.fields.text(Window::Configuration, "eLng"), name));
   if (!QFile::exists(file)) return;
   auto* effect = new QSoundEffect(this);
   effect->setSource(QUrl::fromLocalFile(file));
@@ -1346,6 +1347,8 @@ void MainWindow::playSound(const QString& name) {
   Q_UNUSED(name);
 #endif
 }
+
+const MessageTable& MainWindow::messages() const { return system_.messages; }
 
 void MainWindow::requestRedraw() { drawingPanel_->invalidate(); }
 

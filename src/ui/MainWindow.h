@@ -9,9 +9,11 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
+#include <string_view>
 #include <memory>
 
 #include "model/PathPick.h"
+#include "ports/MessageTable.h"
 
 namespace corvane {
 class ArcMonitor;
@@ -51,7 +53,9 @@ class MainWindow final : public QWidget {
   void appendLog(const QString& message);
   void showLogPane();
   void setErrorText(const QString& text);
-  void playSound(const QString& name);
+  void playSound(std::string_view name);
+  // The texts of the loaded language, for the host's dialogs.
+  const MessageTable& messages() const;
   void requestRedraw();
   void requestRefresh();
   // Starts a fresh copy of the program (same profile and options) and closes this one normally.

@@ -4,12 +4,17 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "ui/Captions.h"
 #include "ui/MainWindow.h"
 
 namespace corvane::ui {
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// Standard button -> the message of its caption.
+constexpr std::pair<QMessageBox::StandardButton, int> kButtonCaptions[] = {
+    {QMessageBox::Ok, 200}, {QMessageBox::Cancel, 201}, {QMessageBox::Yes, 202}, {QMessageBox::No, 203}};
 
 QMessageBox::StandardButtons ToQt(Buttons buttons) {
   switch (buttons) {
@@ -49,8 +54,23 @@ void QtHost::armOneShot(int millis, std::function<void()> fire) {
 
 void QtHost::processEvents() { QApplication::processEvents(); }
 
+const MessageTable& QtHost::messages() const {
+  static const MessageTable kEnglish;
+  return window_ ? window_->messages() : kEnglish;
+}
+
+// The text in the operator's language, when it is one the language table holds.
+QString QtHost::tr(const std::string& text) const { return Tr(messages(), Q(text)); }
+
+int QtHost::showBox(QMessageBox::Icon icon, const std::string& text, QMessageBox::StandardButtons buttons) {
+  QMessageBox box(icon, QApplication::applicationName(), tr(text), buttons, dialogParent());
+  for (const auto& [button, message] : kButtonCaptions)
+    if (QAbstractButton* shown = box.button(button)) shown->setText(Q(messages()[message]));
+  return box.exec();
+}
+
 void QtHost::setErrorLabel(const std::string& text) {
-  if (window_) window_->setErrorText(Q(text));
+  if (window_) window_->setErrorText(tr(text));
 }
 
 // A dialog stands over the window the operator works in: a modal one (the
@@ -61,17 +81,15 @@ QWidget* QtHost::dialogParent() const {
 }
 
 void QtHost::showMessage(const std::string& text) {
-  QMessageBox::information(dialogParent(), QApplication::applicationName(), Q(text));
+  showBox(QMessageBox::Information, text, QMessageBox::Ok);
 }
 
 void QtHost::showError(const std::string& text) {
-  QMessageBox::critical(dialogParent(), QApplication::applicationName(), Q(text));
+  showBox(QMessageBox::Critical, text, QMessageBox::Ok);
 }
 
 Answer QtHost::ask(const std::string& text, Buttons buttons) {
-  QMessageBox box(QMessageBox::Question, QApplication::applicationName(), Q(text), ToQt(buttons),
-                  dialogParent());
-  switch (box.exec()) {
+  switch (showBox(QMessageBox::Question, text, ToQt(buttons))) {
     case QMessageBox::Yes:
       return Answer::Yes;
     case QMessageBox::No:
@@ -83,28 +101,34 @@ Answer QtHost::ask(const std::string& text, Buttons buttons) {
   }
 }
 
-std::optional<std::string> QtHost::inputText(const std::string& title, const std::string& prompt,
-                                             const std::string& initial) {
-  bool ok = false;
-  const QString text =
-      QInputDialog::getText(window_, Q(title), Q(prompt), QLineEdit::Normal, Q(initial), &ok);
-  if (!ok) return std::nullopt;
-  return text.toStdString();
+std::optional<std::string> QtHost::askText(const std::string& title, const std::string& prompt,
+                                           const std::string& initial, bool hidden) {
+  QInputDialog dialog(dialogParent());
+  dialog.setWindowTitle(tr(title));
+  dialog.setLabelText(tr(prompt));
+  dialog.setTextEchoMode(hidden ? QLineEdit::Password : QLineEdit::Normal);
+  dialog.setTextValue(Q(initial));
+  dialog.setOkButtonText(Q(messages()[200]));
+  dialog.setCancelButtonText(Q(messages()[201]));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue().toStdString();
 }
 
+std::optional<std::string> QtHost::inputText(const std::string& title, const std::string& prompt,
+                                             const std::string& initial) {
+  return askText(title, prompt, initial, false);
+}
+
+// The setup password is not shown as it is typed.
 std::optional<std::string> QtHost::inputPassword(const std::string& title,
                                                  const std::string& prompt) {
-  bool ok = false;
-  const QString text =
-      QInputDialog::getText(window_, Q(title), Q(prompt), QLineEdit::Password, {}, &ok);
-  if (!ok) return std::nullopt;
-  return text.toStdString();
+  return askText(title, prompt, {}, true);
 }
 
 void QtHost::beep() { QApplication::beep(); }
 
-void QtHost::playSound(const std::string& name) {
-  if (window_) window_->playSound(Q(name));
+void QtHost::playSound(std::string_view name) {
+  if (window_) window_->playSound(name);
 }
 
 void QtHost::requestRedraw() {

@@ -1,9 +1,11 @@
 #pragma once
+#include <QMessageBox>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
 
 #include "ports/Host.h"
+#include "ports/MessageTable.h"
 
 namespace corvane::ui {
 
@@ -25,7 +27,7 @@ class QtHost final : public Host {
   std::optional<std::string> inputPassword(const std::string& title,
                                            const std::string& prompt) override;
   void beep() override;
-  void playSound(const std::string& name) override;
+  void playSound(std::string_view name) override;
   void requestRedraw() override;
   void requestRefresh() override;
   void setFieldVisible(Window window, const std::string& field, bool visible) override;
@@ -35,6 +37,12 @@ class QtHost final : public Host {
 
  private:
   QWidget* dialogParent() const;
+  std::optional<std::string> askText(const std::string& title, const std::string& prompt,
+                                     const std::string& initial, bool hidden);
+  const MessageTable& messages() const;
+  QString tr(const std::string& text) const;
+  int showBox(QMessageBox::Icon icon, const std::string& text, QMessageBox::StandardButtons buttons);
+
   MainWindow* window_ = nullptr;
   // Log lines written before the main window's pane exists.
   QStringList pendingLog_;

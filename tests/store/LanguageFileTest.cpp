@@ -105,9 +105,9 @@ TEST(LanguageFile, MessageKeysReadTheirFirstThreeCharactersAsAnInteger) {
     std::optional<int> entry;  // none: the key changes nothing
   } cases[] = {
       {"009", 9},   {"9", std::nullopt},     {"12", std::nullopt}, {"", std::nullopt},
-      {"127", 127}, {"128", std::nullopt},   {"-01", std::nullopt}, {"0091", 9},
+      {"127", 127}, {"128", 128},  // the window captions follow the first messages   {"-01", std::nullopt}, {"0091", 9},
       {"000", 0},   {"9xx", 1},  // the integer parser's answer to text it cannot read
-      {"abc", 1},   {"999", std::nullopt},
+      {"abc", 1},   {"999", 999},
   };
   for (const auto& c : cases) {
     Reader r;
@@ -230,7 +230,8 @@ TEST(LanguageFile, TemplateListsMessagesLabelsBoxesAndHintsUnderKeysTheLoaderRea
   EXPECT_EQ(import.at("cUn"), "") << "boxes are listed with an empty caption too";
   EXPECT_EQ(import.at("rOutside"), "Outside");
   EXPECT_EQ(SectionPairs(bytes, "3:").count("TabSheet1"), 0u) << "page titles are not listed";
-  EXPECT_EQ(SectionPairs(bytes, "0:").size(), 27u) << "messages 1 to 16 and 101 to 111";
+  EXPECT_EQ(SectionPairs(bytes, "0:").size(), 27u + std::size(kCaptionTexts))
+      << "messages 1 to 16, 101 to 111 and the captions";
 
   // Read back over the built-in English, the template gives the same texts.
   Reader again;
@@ -374,6 +375,34 @@ TEST(LanguageFile, ShippedLanguagesAreCompleteAndWrittenInWindows1250) {
   const std::string polski = Cp1250ToUtf8(Shipped("Polski"));
   for (const char* word : {"Prędkość cięcia", "Połączono", "Język", "Środek", "Dźwięki"})
     EXPECT_NE(polski.find(word), std::string::npos) << word;
+}
+
+// Every sound the program plays, in every shipped language: a WAV file of
+// spoken sound (a RIFF/WAVE header, 16 kHz mono 16-bit PCM, under 5 s).
+TEST(LanguageFile, EveryShippedLanguageHasEveryOperatorSound) {
+  const std::string folder = std::string(CORVANE_TEST_DATA_DIR) + "/";
+  const std::vector<std::string> languages = LanguageFiles(folder);
+  ASSERT_FALSE(languages.empty());
+  for (const std::string& language : languages) {
+    for (const std::string_view name : sound::kAll) {
+      const std::string file = OperatorSoundFile(folder, language, name);
+      const std::optional<std::string> bytes = ReadWholeFile(file, 1u << 20);
+      ASSERT_TRUE(bytes) << file;
+      ASSERT_GT(bytes->size(), 44u + 16000u / 10) << file << " holds less than 0.1 s";
+      const auto u16 = [&](size_t at) {
+        return unsigned(std::uint8_t((*bytes)[at])) | unsigned(std::uint8_t((*bytes)[at + 1])) << 8;
+      };
+      EXPECT_EQ(bytes->substr(0, 4), "RIFF") << file;
+      EXPECT_EQ(bytes->substr(8, 8), "WAVEfmt ") << file;
+      EXPECT_EQ(u16(20), 1u) << file << " is PCM";
+      EXPECT_EQ(u16(22), 1u) << file << " is mono";
+      EXPECT_EQ(u16(24), 16000u) << file;
+      EXPECT_EQ(u16(34), 16u) << file;
+      EXPECT_LT(bytes->size(), 44u + 5u * 16000u * 2u) << file << " is a short word";
+    }
+  }
+  EXPECT_EQ(OperatorSoundFile(folder, "-", sound::kZ0), folder + "sounds/English/Z0.wav")
+      << "a language never chosen plays English";
 }
 
 // One run of the program's creation and first show over the fixture's data root.

@@ -38,7 +38,7 @@ class RecordingHost : public Host {
     return next;
   }
   void beep() override { ++beeps; }
-  void playSound(const std::string& name) override { sounds.push_back(name); }
+  void playSound(std::string_view name) override { sounds.emplace_back(name); }
   void requestRedraw() override { ++redraws; }
   void requestRefresh() override { ++refreshes; }
   void setFieldVisible(Window, const std::string& field, bool visible) override {
