@@ -11,7 +11,7 @@ packages=(
   python3-tk  # the paste day: another program holding the X clipboard
   libqt6opengl6-dev libgl1-mesa-dri  # corvane-3d: Qt's OpenGL module; OpenGL in software without a graphics driver
   imagemagick  # scripts/manual-screenshots.sh: import and convert take the manual's pictures
-  dpkg-dev file  # the Debian package: cpack finds its dependencies with these
+  dpkg-dev file lintian  # the Debian package: cpack finds its dependencies with dpkg-dev and file, lintian checks it
 )
 # Extra packages one script needs (scripts/fuzz.sh: clang).
 read -r -a extra <<< "${CORVANE_EXTRA_PACKAGES:-}"

@@ -39,6 +39,10 @@ echo "control fields and dependencies"
 [ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture"
 version=$(dpkg-deb -f "$deb" Version)
 depends=$(dpkg-deb -f "$deb" Depends)
+changelog=$usr/share/doc/corvane-cnc/changelog.gz
+[ -f "$changelog" ] || fail "no changelog"
+latest=$(gzip -dc "$changelog" | sed -n '1s/^corvane-cnc (\([^)]*\)).*/\1/p')
+[ "$latest" = "$version" ] || fail "the changelog's latest entry is \"$latest\", the package's version $version"
 depended=$(tr ',|' '\n\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//')
 # Every library a program links, as "program soname path" (the path the loader takes).
 linked=()
@@ -76,7 +80,7 @@ icon=$(sed -n 's/^Icon=//p' "$desktop")
 compgen -G "$usr/share/icons/hicolor/*/apps/$icon.*" >/dev/null || fail "no icon named $icon"
 rules=$(compgen -G "$work/root/usr/lib/udev/rules.d/*.rules" ||
   compgen -G "$work/root/lib/udev/rules.d/*.rules") || fail "no udev rule"
-grep -q 'ATTRS{idVendor}=="0403"' $rules || fail "the udev rule does not name FTDI's vendor id"
+grep -q 'ATTRS{product}=="Corvane CNC"' $rules || fail "the udev rule does not name the board's product string"
 
 echo "corvane --version"
 shown=$("$usr/bin/corvane" --version) || fail "corvane --version failed"
