@@ -212,6 +212,22 @@ struct JobJournalRun : JobFixture, ::testing::Test {
   }
 };
 
+// A sound line of another job's journal appended to this job's: the start
+// asks nothing and says in the log why the journal was refused.
+TEST_F(JobJournalRun, AJournalWithAnotherJobsLineOffersNoResumeAndIsLogged) {
+  const std::string path = controller->runner.journal().path();
+  JobState other = system->job;
+  other.Job.push_back(Square(20000, 1000, 1000));
+  const std::string theirs = WriteCrashedJournal(clock, path, other);
+  const std::string ours = WriteCrashedJournal(clock, path, system->job);
+  ASSERT_TRUE(controller->runner.PendingResume().has_value()) << "this job's own journal is offered";
+  WriteFileText(path, ours + theirs.substr(theirs.rfind('\n', theirs.size() - 2) + 1));
+  EXPECT_FALSE(controller->runner.OfferResume());
+  EXPECT_TRUE(host.questions.empty());
+  EXPECT_TRUE(logged("Job journal \"" + path +
+                     "\" refused: 1 progress lines belong to no job or another job; no resume is offered"));
+}
+
 // kill -9 in the middle of the second contour: the next start offers the
 // contour and the point the board had confirmed, and Resume cuts the rest
 // with the torch off and the head lifted before it moves.
