@@ -162,8 +162,6 @@ constexpr std::string_view kProfileFiles[] = {
 constexpr std::string_view kDrawingExtensions[] = {".plt", ".hpgl", ".hpg", ".spl", ".dxf", ".tap",
                                                    ".cam", ".txt",  ".ngc", ".nc",  ".gcode", ".2d"};
 constexpr std::string_view kPresetPrefix = "par_";
-// More presets than anyone keeps: beyond them an archive is only filling the disk.
-constexpr std::size_t kMaxArchivePresets = 1000;
 
 // The name under which a store entry is written, empty when no profile holds
 // such a file (a subfolder, an unknown name, a control character).
@@ -218,7 +216,7 @@ StoreExtraction ListStoreEntries(zip_t* archive, const ArchiveLimits& limits,
   std::uint64_t declared = 0;
   StoreExtraction listed{true, {}, {}, 0, {}};
   std::set<std::string> written;
-  std::size_t presets = 0;
+  std::uint64_t presets = 0;
   for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
     zip_stat_t stat;
     if (zip_stat_index(archive, i, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME))
@@ -234,7 +232,7 @@ StoreExtraction ListStoreEntries(zip_t* archive, const ArchiveLimits& limits,
     std::string file = ProfileFileName(place.storePath);
     const bool preset = file.starts_with(kPresetPrefix);
     if (file.empty() || !written.insert(FoldedName(file)).second ||
-        (preset && ++presets > kMaxArchivePresets)) {
+        (preset && ++presets > limits.presets)) {
       if (listed.refused++ == 0) listed.firstRefused = Printable(name);
       continue;
     }

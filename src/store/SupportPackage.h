@@ -29,6 +29,7 @@ struct ArchiveLimits {
   std::uint64_t entryBytes = 128ull << 20;    // one unpacked store file
   std::uint64_t totalBytes = 512ull << 20;    // all unpacked store files
   std::uint64_t entries = 65535;              // entries of the whole archive
+  std::uint64_t presets = 1000;               // presets: more than anyone keeps
 };
 
 // The outcome of unpacking a configuration archive: the store files written
@@ -56,7 +57,7 @@ using ExtractRunner = std::function<StoreExtraction(
 // case, "/" or "\" as separator) into the profile's store folder, overwriting.
 // Only the files a profile's store holds are written, under their own names
 // (settings and backups, advanced options, jobs, the language template,
-// screenshots, the last drawing, presets up to a thousand); other store
+// screenshots, the last drawing, presets up to the limit); other store
 // entries are counted as refused. Entries outside "store" (logos, logs) are left out. An archive that is damaged, too
 // large, holds no store file, or has any entry with an absolute path, a ".."
 // step, or a link or device instead of a plain file is refused whole. The

@@ -318,6 +318,19 @@ TEST_F(SupportPackageTest, OnlyTheFilesAProfileHoldsAreWrittenTheRestIsCounted) 
   }
 }
 
+// Presets are the one open set of names: beyond the limit they are refused.
+TEST_F(SupportPackageTest, PresetsBeyondTheLimitAreRefused) {
+  ArchiveLimits limits;
+  limits.presets = 3;
+  std::vector<ZipEntry> entries;
+  for (int i = 0; i < 5; ++i) entries.push_back({"store/par_" + std::to_string(i), "p"});
+  const StoreExtraction result = ExtractStoreEntries(ZipBytes(entries), s.paths, limits);
+  ASSERT_TRUE(result) << result.error;
+  EXPECT_EQ(result.files, (std::vector<std::string>{"par_0", "par_1", "par_2"}));
+  EXPECT_EQ(result.refused, 2u);
+  EXPECT_EQ(result.firstRefused, "store/par_3");
+}
+
 // 60 000 small entries: the few a profile holds are unpacked, the rest refused
 // without being written, quickly, and the message counts them.
 TEST_F(SupportPackageTest, AnArchiveOfSixtyThousandEntriesIsRefusedQuicklyWithProgress) {
