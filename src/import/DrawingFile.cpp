@@ -65,6 +65,12 @@ DrawingLoad ReadDrawing(std::string_view bytes, DrawingFormat format, const Impo
     case DrawingFormat::Unknown: load.error = "unknown drawing format"; return load;
   }
   load.report.openContours = OpenContoursOf(paths);
+  // A reader that reached the vertex cap stopped reading: what follows was never read.
+  if (VertexCountOf(paths) >= kMaxImportVertices) {
+    load.report.truncated = true;
+    load.report.notes.push_back("reading stopped at the cap of " +
+                                std::to_string(kMaxImportVertices) + " vertices");
+  }
   if (load.error.empty() && paths.empty()) load.error = "no paths in the drawing";
   load.ok = load.error.empty();
   return load;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "ports/Clock.h"
@@ -15,6 +16,9 @@ namespace corvane {
 namespace {
 
 constexpr std::size_t kMaxJournalBytes = 4u * 1024u * 1024u;
+// The first line of every journal; a journal without it, or with another
+// version, came from another program and is refused.
+constexpr int kJournalVersion = 2;
 constexpr char kStateLetters[] = {'R', 'P', 'S', 'F'};
 
 std::uint32_t LineCheck(std::string_view text) {
@@ -46,9 +50,12 @@ std::optional<std::string> Unsealed(const std::string& line) {
 
 std::string HeaderText(const JournalRecord& r) { return "J " + r.job + " " + std::to_string(r.contours); }
 
+std::string VersionText() { return "V " + std::to_string(kJournalVersion); }
+
+// Every progress line names its job, so that a line of another job's journal is known.
 std::string ProgressText(const JournalRecord& r) {
   return "P " + std::to_string(r.contour) + " " + std::to_string(r.vertex) + " " + std::to_string(r.point.x) + " " +
-         std::to_string(r.point.y) + " " + kStateLetters[static_cast<int>(r.state)];
+         std::to_string(r.point.y) + " " + kStateLetters[static_cast<int>(r.state)] + " " + r.job;
 }
 
 bool WriteAllBytes(int fd, const std::string& bytes) {
@@ -98,7 +105,7 @@ bool JobJournal::Begin(const JobState& job) {
   fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
   if (fd_ < 0) return false;
   bytes_ = 0;
-  const std::string header = Sealed(HeaderText(last_));
+  const std::string header = Sealed(VersionText()) + Sealed(HeaderText(last_));
   if (!WriteAllBytes(fd_, header)) {
     ::close(fd_);
     fd_ = -1;
@@ -150,7 +157,7 @@ void JobJournal::Sync() {
 
 // The journal only ever needs its header and its last line.
 void JobJournal::Compact() {
-  const std::string bytes = Sealed(HeaderText(last_)) + Sealed(ProgressText(last_));
+  const std::string bytes = Sealed(VersionText()) + Sealed(HeaderText(last_)) + Sealed(ProgressText(last_));
   if (!WriteFileAtomically(path_, bytes)) return;
   ::close(fd_);
   fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
@@ -158,15 +165,23 @@ void JobJournal::Compact() {
   unsynced_ = false;
 }
 
-std::optional<JournalRecord> JobJournal::Read(const std::string& path, int* damaged) {
+std::optional<JournalRecord> JobJournal::Read(const std::string& path, int* damaged, std::string* refused) {
   const auto bytes = ReadWholeFile(path, kMaxJournalBytes);
-  if (!bytes) return std::nullopt;
-  return Parse(*bytes, damaged);
+  if (!bytes) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (refused && !error)
+      *refused = size > kMaxJournalBytes ? "it is larger than " + std::to_string(kMaxJournalBytes >> 20) + " MB"
+                                         : "it cannot be read";
+    return std::nullopt;
+  }
+  return Parse(*bytes, damaged, refused);
 }
 
-std::optional<JournalRecord> JobJournal::Parse(std::string_view bytes, int* damaged) {
-  int spoiled = 0;
+std::optional<JournalRecord> JobJournal::Parse(std::string_view bytes, int* damaged, std::string* refused) {
+  int spoiled = 0, foreign = 0;
   std::optional<JournalRecord> found;
+  std::optional<std::string> version;
   JournalRecord r;
   bool header = false;
   std::istringstream in{std::string(bytes)};
@@ -179,16 +194,24 @@ std::optional<JournalRecord> JobJournal::Parse(std::string_view bytes, int* dama
     std::istringstream fields(*text);
     std::string kind;
     fields >> kind;
-    if (kind == "J") {
+    if (kind == "V" && !version) {
+      version.emplace();
+      fields >> *version;
+    } else if (kind == "J") {
       JournalRecord next;
       if (!(fields >> next.job >> next.contours)) continue;
       r = next;
       header = true;
       found.reset();
-    } else if (kind == "P" && header) {
+    } else if (kind == "P") {
       JournalRecord next = r;
       char state = 0;
-      if (!(fields >> next.contour >> next.vertex >> next.point.x >> next.point.y >> state)) continue;
+      std::string job;
+      if (!(fields >> next.contour >> next.vertex >> next.point.x >> next.point.y >> state >> job)) continue;
+      if (!header || job != r.job) {
+        ++foreign;
+        continue;
+      }
       bool known = false;
       for (int k = 0; k < 4; ++k)
         if (kStateLetters[k] == state) {
@@ -199,13 +222,25 @@ std::optional<JournalRecord> JobJournal::Parse(std::string_view bytes, int* dama
       found = next;
     }
   }
-  if (!found && header) found = r;
   if (damaged) *damaged = spoiled;
+  std::string why;
+  if (!version && (header || foreign > 0))
+    why = "it has no version line";
+  else if (version && *version != std::to_string(kJournalVersion))
+    why = "its version is " + *version + ", not " + std::to_string(kJournalVersion);
+  else if (foreign > 0)
+    why = std::to_string(foreign) + " progress lines belong to no job or another job";
+  if (!why.empty()) {
+    if (refused) *refused = why;
+    return std::nullopt;
+  }
+  if (!found && header) found = r;
   return found;
 }
 
-std::optional<JournalRecord> PendingResume(const std::string& journalPath, const JobState& job, int* damaged) {
-  std::optional<JournalRecord> r = JobJournal::Read(journalPath, damaged);
+std::optional<JournalRecord> PendingResume(const std::string& journalPath, const JobState& job, int* damaged,
+                                          std::string* refused) {
+  std::optional<JournalRecord> r = JobJournal::Read(journalPath, damaged, refused);
   if (!r || r->job != JobIdentity(job)) return std::nullopt;
   if (r->state != JournalState::Running && r->state != JournalState::PowerLost) return std::nullopt;
   if (r->contour < 0 || r->contour >= static_cast<std::int32_t>(job.Job.size())) return std::nullopt;

@@ -33,9 +33,9 @@ struct JournalRecord {
 // The same contours at the same place give the same identity (hex digits).
 std::string JobIdentity(const JobState& job);
 
-// A small append-only journal of the running job in the profile: the job's
-// identity, then progress lines, each with its own check so that a line torn
-// by a crash is ignored. Progress is appended at most every `appendMicros`
+// A small append-only journal of the running job in the profile: a version
+// line, the job's identity, then progress lines that each name the job again,
+// each line with its own check so that a line torn by a crash is ignored. Progress is appended at most every `appendMicros`
 // and forced to disk at contour boundaries, at state changes and at least
 // every `syncMicros`; a file grown past `compactBytes` is rewritten to its
 // last record. Errors are logged once by the caller's log and never stop a job.
@@ -64,9 +64,14 @@ class JobJournal {
 
   // The last sound record of a journal file; nullopt when there is none.
   // `damaged` (when given) counts the lines that were torn or spoiled.
-  static std::optional<JournalRecord> Read(const std::string& path, int* damaged = nullptr);
+  // A journal too large, without its version line or of another version, or
+  // with progress lines of another job is refused whole: nullopt, and
+  // `refused` (when given) says why.
+  static std::optional<JournalRecord> Read(const std::string& path, int* damaged = nullptr,
+                                           std::string* refused = nullptr);
   // The same from the file's bytes.
-  static std::optional<JournalRecord> Parse(std::string_view bytes, int* damaged = nullptr);
+  static std::optional<JournalRecord> Parse(std::string_view bytes, int* damaged = nullptr,
+                                            std::string* refused = nullptr);
 
  private:
   void Append(bool sync);
@@ -87,7 +92,7 @@ class JobJournal {
 // job that is loaded now (same identity) that a crash, a kill or a power cut
 // ended. nullopt when the last run finished or was stopped, or was another job.
 std::optional<JournalRecord> PendingResume(const std::string& journalPath, const JobState& job,
-                                          int* damaged = nullptr);
+                                          int* damaged = nullptr, std::string* refused = nullptr);
 
 // The question the start-up asks, with the contour (counted from 1).
 std::string ResumeQuestion(const JournalRecord& record);

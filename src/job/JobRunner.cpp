@@ -494,7 +494,13 @@ void JobRunner::OnStatusA() {
 
 std::optional<JobRunner::ResumeOffer> JobRunner::PendingResume() const {
   int damaged = 0;
-  auto loaded = corvane::PendingResume(journal_->path(), system_.job, &damaged);
+  std::string refused;
+  auto loaded = corvane::PendingResume(journal_->path(), system_.job, &damaged, &refused);
+  if (!refused.empty()) {
+    system_.log.WriteLog("Job journal \"" + journal_->path() + "\" refused: " + refused +
+                         "; no resume is offered");
+    return std::nullopt;
+  }
   if (damaged > 0)
     system_.log.WriteLog("Job journal \"" + journal_->path() + "\": " + std::to_string(damaged) +
                          " damaged lines skipped, the last sound one counts");

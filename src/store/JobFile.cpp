@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "model/JobNormalise.h"
 #include "model/NumberParser.h"
@@ -73,7 +75,11 @@ JobFileContent DecodeJobFile(std::string_view bytes, bool withOrigin, ProgramLog
   for (size_t r = 0; r < records; ++r) {
     const char* at = bytes.data() + r * kRecordBytes;
     const Point2 record{GetInt32(at), GetInt32(at + 4)};
-    if (r == 0 && withOrigin) {
+    const bool beyond = std::abs(static_cast<std::int64_t>(record.x)) > kMaxJobCoordinate ||
+                        std::abs(static_cast<std::int64_t>(record.y)) > kMaxJobCoordinate;
+    if (beyond && !(r == 0 && withOrigin)) {
+      ++content.refused;
+    } else if (r == 0 && withOrigin) {
       content.origin = record;
     } else if (record == kJobSeparator) {
       content.job.emplace_back();
@@ -91,6 +97,9 @@ JobFileContent DecodeJobFile(std::string_view bytes, bool withOrigin, ProgramLog
   if (skipped > 0)
     log.WriteLog("Job file: " + std::to_string(skipped) +
                  " records before the first contour skipped");
+  if (content.refused > 0)
+    log.WriteLog("Job file: " + std::to_string(content.refused) +
+                 " records with a coordinate beyond 10 km refused");
   return content;
 }
 
@@ -103,16 +112,23 @@ FileResult WriteJobFile(System& s, const std::string& path) {
   return written;
 }
 
-FileResult ReadJobFile(System& s, const std::string& path) {
-  const auto bytes = ReadWholeFile(path, kMaxJobFileBytes);
-  if (!bytes) {
-    const FileResult failed = FileResult::Failure("Cannot read \"" + path + "\"");
-    s.log.WriteLog(failed.error);
-    return failed;
-  }
+namespace {
+
+// "<path>.unreadable-<date>-<time>", with a number added while that name is taken.
+std::string AsideName(System& s, const std::string& path) {
+  const LocalDateTime t = s.clock.localNow();
+  char stamp[48];
+  std::snprintf(stamp, sizeof stamp, ".unreadable-%04d-%02d-%02d-%02d%02d%02d", t.year, t.month,
+                t.day, t.hour, t.minute, t.second);
+  std::string aside = path + stamp;
+  for (int n = 2; FileExists(aside); ++n) aside = path + stamp + "-" + std::to_string(n);
+  return aside;
+}
+
+// Puts the job into the program's state.
+void TakeJob(System& s, JobFileContent content) {
   // Opening a job discards field edits that were not saved.
   LoadSettings(s);
-  JobFileContent content = DecodeJobFile(*bytes, HasOriginRecord(path), s.log);
   s.job.Job = std::move(content.job);
   s.job.JobExtentX = content.extentX;
   s.job.JobExtentY = content.extentY;
@@ -127,6 +143,24 @@ FileResult ReadJobFile(System& s, const std::string& path) {
     s.fields.setText(Window::Main, "xYM", OriginText(content.origin->y, s.parser.imperial));
   }
   s.host.requestRedraw();
+}
+
+// The operator's message about records left out of a job.
+std::string RefusedText(const std::string& path, std::size_t refused) {
+  return "\"" + path + "\": " + std::to_string(refused) +
+         " records with a coordinate beyond 10 km were left out";
+}
+
+}  // namespace
+
+FileResult ReadJobFile(System& s, const std::string& path) {
+  const auto bytes = ReadWholeFile(path, kMaxJobFileBytes);
+  if (!bytes) {
+    const FileResult failed = FileResult::Failure("Cannot read \"" + path + "\"");
+    s.log.WriteLog(failed.error);
+    return failed;
+  }
+  TakeJob(s, DecodeJobFile(*bytes, HasOriginRecord(path), s.log));
   return {};
 }
 
@@ -138,6 +172,42 @@ std::string ProjectSaveName(std::string_view typed) {
                               [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
   if (!has) name += kExtension;
   return name;
+}
+
+void RestoreJobFile(System& s, const std::string& path) {
+  const auto bytes = ReadWholeFile(path, kMaxJobFileBytes);
+  std::optional<JobFileContent> content;
+  std::string why;
+  if (!bytes) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    why = !error && size > kMaxJobFileBytes
+              ? "it is larger than " + std::to_string(kMaxJobFileBytes >> 20) + " MB"
+              : "it cannot be read";
+  } else {
+    content = DecodeJobFile(*bytes, HasOriginRecord(path), s.log);
+    if (content->job.empty() && !bytes->empty())
+      why = "it holds no contour";
+    else if (content->refused > 0)
+      why = std::to_string(content->refused) + " records with a coordinate beyond 10 km were left out";
+  }
+  if (!why.empty()) {
+    const std::string aside = AsideName(s, path);
+    std::error_code error;
+    // A job read in part is copied, an unreadable one moved, so that closing
+    // writes a fresh file and the operator's stays as it was.
+    if (content && !content->job.empty())
+      std::filesystem::copy_file(path, aside, error);
+    else
+      std::filesystem::rename(path, aside, error);
+    const std::string message =
+        "The job file \"" + path + "\" could not be read whole (" + why + "): " +
+        (error ? "it could not be kept aside (" + error.message() + ")"
+               : "it is kept as \"" + aside + "\"");
+    s.log.WriteLog(message);
+    s.host.showError(message);
+  }
+  if (content) TakeJob(s, std::move(*content));
 }
 
 bool SaveProject(System& s, const std::string& typed) {
@@ -152,18 +222,26 @@ bool SaveProject(System& s, const std::string& typed) {
 
 bool OpenProject(System& s, const std::string& path) {
   if (s.RefusedWhileBusy()) return false;
+  const auto bytes = ReadWholeFile(path, kMaxJobFileBytes);
+  if (!bytes) {
+    const std::string message = "Cannot read \"" + path + "\"";
+    s.log.WriteLog(message);
+    s.host.showError(message);
+    return false;
+  }
   // A file that is no job (a drawing picked by mistake) gives no contour: it
   // must not replace the job, or closing would save an empty one over it.
-  const auto bytes = ReadWholeFile(path, kMaxJobFileBytes);
-  if (bytes && DecodeJobFile(*bytes, HasOriginRecord(path), s.log).job.empty()) {
+  JobFileContent content = DecodeJobFile(*bytes, HasOriginRecord(path), s.log);
+  if (content.job.empty()) {
     const std::string message = "\"" + path + "\" holds no contour: the job is kept";
     s.log.WriteLog(message);
     s.host.showError(message);
     return false;
   }
-  const FileResult read = ReadJobFile(s, path);
-  if (!read) s.host.showError(read.error);
-  return static_cast<bool>(read);
+  const std::size_t refused = content.refused;
+  TakeJob(s, std::move(content));
+  if (refused > 0) s.host.showError(RefusedText(path, refused));
+  return true;
 }
 
 }  // namespace corvane

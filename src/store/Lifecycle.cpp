@@ -87,7 +87,7 @@ void StartupSequence(System& s) {
   SaveSettings(s);
   const std::string temp = StoreFile(s.paths, kTempJob);
   if (FileExists(temp))
-    ReadJobFile(s, temp);
+    RestoreJobFile(s, temp);
   else
     s.log.WriteLog("No job to restore in \"" + temp + "\"");
   ApplyStartupLanguage(s);

@@ -117,8 +117,9 @@ std::string FormatSettingsFile(const FieldStore& fields, const NumberParser& par
   return Utf8ToCp1250(JoinLinesCrLf(lines));
 }
 
-void ApplySettingsFile(std::string_view bytes, FieldStore& fields, const NumberParser& parser) {
+std::vector<SettingsPair> ReadSettingsPairs(std::string_view bytes) {
   const std::vector<std::string> lines = SplitLines(Cp1250ToUtf8(bytes));
+  std::vector<SettingsPair> pairs;
   std::optional<Window> current;
   for (size_t i = 0; i + 1 < lines.size(); i += 2) {
     const std::string& name = lines[i];
@@ -130,8 +131,19 @@ void ApplySettingsFile(std::string_view bytes, FieldStore& fields, const NumberP
         marker = true;
       }
     }
-    if (!marker && current) ApplyPair(name, value, *current, fields, parser);
+    if (!marker && current) pairs.push_back({*current, name, value});
   }
+  return pairs;
+}
+
+void ApplySettingsFile(std::string_view bytes, FieldStore& fields, const NumberParser& parser) {
+  for (const SettingsPair& pair : ReadSettingsPairs(bytes))
+    ApplyPair(pair.name, pair.value, pair.window, fields, parser);
+}
+
+void ApplySettingsValue(const std::string& name, const std::string& value, Window window,
+                        FieldStore& fields, const NumberParser& parser) {
+  ApplyPair(name, value, window, fields, parser);
 }
 
 }  // namespace corvane

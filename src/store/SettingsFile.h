@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "store/FieldStore.h"
@@ -17,6 +18,16 @@ std::string FormatSettingsFile(const FieldStore& fields, const NumberParser& par
 // is dropped. The parser's imperial flag is read at every x-field, so a
 // behaviour of cImperial that switches it affects the pairs after it.
 void ApplySettingsFile(std::string_view bytes, FieldStore& fields, const NumberParser& parser);
+// The name and value pairs of a settings file, each with the window its section names.
+struct SettingsPair {
+  Window window;
+  std::string name;
+  std::string value;
+};
+std::vector<SettingsPair> ReadSettingsPairs(std::string_view bytes);
+// Sets one field from a value as the file would hold it (millimetres for x-fields).
+void ApplySettingsValue(const std::string& name, const std::string& value, Window window,
+                        FieldStore& fields, const NumberParser& parser);
 
 // Rounds to a number of decimals with ties to the even neighbour.
 double RoundHalfEven(double value, int decimals);

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "ports/TextCodec.h"
+#include "store/FieldRanges.h"
 #include "store/JobFile.h"
 #include "store/LanguageFile.h"
 #include "store/SettingsFile.h"
@@ -78,6 +79,37 @@ void RunAfterLoadSteps(System& s) {
   f.runClickBehaviour(kImport, "cCalc");
 }
 
+// The settings file is the operator's to edit: a value outside its field's range
+// would plan impossible motion or reach the board as it is. Each is logged and
+// replaced by the field's default; the operator hears of them once, in one
+// message. The file keeps the operator's text until the next save.
+void ReplaceOutOfRangeValues(System& s, std::string_view bytes) {
+  std::string names;
+  std::vector<std::string> lines;
+  for (const SettingsPair& pair : ReadSettingsPairs(bytes)) {
+    const FieldValue* field = s.fields.find(pair.window, pair.name);
+    if (!field || !FindFieldRange(pair.window, pair.name)) continue;
+    // The file holds millimetres whatever the window shows.
+    const std::string refusal = RangeRefusal(pair.window, pair.name, pair.value, false);
+    if (refusal.empty()) continue;
+    const std::string name(field->definition->name);
+    ApplySettingsValue(name, std::string(field->definition->defaultValue), pair.window, s.fields,
+                       s.parser);
+    names += name + " ";
+    lines.push_back(name + ": " + refusal + ", the default " +
+                    std::string(field->definition->defaultValue) + " is used");
+  }
+  if (names == s.store.lastOutOfRange) return;
+  s.store.lastOutOfRange = names;
+  if (lines.empty()) return;
+  std::string report = "Settings outside their range were replaced by their defaults:";
+  for (const std::string& line : lines) {
+    s.log.WriteLog("Setting " + line);
+    report += "\n" + line;
+  }
+  s.host.showError(report);
+}
+
 // Copies one store file over another when the source exists, keeping its
 // modification time: the backups panel shows when a backup's settings were
 // saved, not when the rotation moved them. Failures are logged.
@@ -143,6 +175,7 @@ void LoadSettings(System& s) {
     return;
   }
   ApplySettingsFile(*bytes, s.fields, s.parser);
+  ReplaceOutOfRangeValues(s, *bytes);
   RunAfterLoadSteps(s);
 }
 

@@ -26,6 +26,9 @@ struct StoreState {
   // A job came from the import window since that window was last opened:
   // only such a job, finished normally, becomes the last good one.
   bool JobSentFromImport = false;
+  // The fields whose loaded values were last reported out of range, so that
+  // loading the same file again does not repeat the message.
+  std::string lastOutOfRange;
   AfterLoadHooks afterLoad;
 };
 

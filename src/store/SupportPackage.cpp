@@ -151,6 +151,39 @@ EntryPlace PlaceOf(std::string_view name) {
   return {{}, path};
 }
 
+// The files a profile's store holds, by name regardless of letter case; a
+// match is written under the name given here.
+constexpr std::string_view kProfileFiles[] = {
+    "store.fms", "store.org", "LastGood.fms", "store.fm1", "store.fm2", "store.fm3",
+    "store.fm4", "store.fm5", "store.fm6", "store.fm7", "store.fm8", "store.fm9",
+    "advanced.txt", "temp.cnc", "LastGood.cnc", "lng.cmp", "Screenshot.jpg", "Screenshot1.jpg",
+    "Screenshot2.jpg", "Screenshot3.jpg"};
+// The drawing the support package copied beside them, as "Last" + its extension.
+constexpr std::string_view kDrawingExtensions[] = {".plt", ".hpgl", ".hpg", ".spl", ".dxf", ".tap",
+                                                   ".cam", ".txt",  ".ngc", ".nc",  ".gcode", ".2d"};
+constexpr std::string_view kPresetPrefix = "par_";
+
+// The name under which a store entry is written, empty when no profile holds
+// such a file (a subfolder, an unknown name, a control character).
+std::string ProfileFileName(std::string_view path) {
+  if (path.find('/') != std::string_view::npos) return {};
+  for (const char c : path)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return {};
+  for (const std::string_view known : kProfileFiles)
+    if (EqualsIgnoringCase(path, known)) return std::string(known);
+  for (const std::string_view extension : kDrawingExtensions)
+    if (EqualsIgnoringCase(path, "Last" + std::string(extension))) return "Last" + std::string(path.substr(4));
+  if (path.size() > kPresetPrefix.size() && EqualsIgnoringCase(path.substr(0, kPresetPrefix.size()), kPresetPrefix))
+    return std::string(kPresetPrefix) + std::string(path.substr(kPresetPrefix.size()));
+  return {};
+}
+
+std::string FoldedName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
+}
+
 // Plain files and folders only: a link or a device must never be unpacked.
 bool IsPlainEntry(zip_t* archive, zip_uint64_t index) {
   zip_uint8_t system = 0;
@@ -171,7 +204,7 @@ struct ZipDiscard {
 };
 using ZipReader = std::unique_ptr<zip_t, ZipDiscard>;
 
-StoreExtraction Refused(std::string why) { return {false, std::move(why), {}}; }
+StoreExtraction Refused(std::string why) { return {false, std::move(why), {}, 0, {}}; }
 
 // The store entries of the archive after checking every entry's name, kind and
 // declared size; an error when any of them is refused.
@@ -181,6 +214,9 @@ StoreExtraction ListStoreEntries(zip_t* archive, const ArchiveLimits& limits,
   if (count < 0 || static_cast<std::uint64_t>(count) > limits.entries)
     return Refused("too many entries (" + std::to_string(count) + ")");
   std::uint64_t declared = 0;
+  StoreExtraction listed{true, {}, {}, 0, {}};
+  std::set<std::string> written;
+  std::uint64_t presets = 0;
   for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
     zip_stat_t stat;
     if (zip_stat_index(archive, i, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME))
@@ -192,6 +228,15 @@ StoreExtraction ListStoreEntries(zip_t* archive, const ArchiveLimits& limits,
     if (!IsPlainEntry(archive, i))
       return Refused("the entry \"" + Printable(name) + "\" is not a plain file");
     if (place.storePath.empty()) continue;
+    // Only the files a profile holds, each once whatever its letter case.
+    std::string file = ProfileFileName(place.storePath);
+    const bool preset = file.starts_with(kPresetPrefix);
+    if (file.empty() || !written.insert(FoldedName(file)).second ||
+        (preset && ++presets > limits.presets)) {
+      if (listed.refused++ == 0) listed.firstRefused = Printable(name);
+      continue;
+    }
+    place.storePath = std::move(file);
     const std::uint64_t size = (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0;
     declared += size;
     if (size > limits.entryBytes || declared > limits.totalBytes)
@@ -199,7 +244,7 @@ StoreExtraction ListStoreEntries(zip_t* archive, const ArchiveLimits& limits,
     entries.push_back({i, std::move(place.storePath)});
   }
   if (entries.empty()) return Refused("no store files in the archive");
-  return {true, {}, {}};
+  return listed;
 }
 
 // Unpacks one entry to `target`, counting its real size against the limits
@@ -274,7 +319,7 @@ StoreExtraction MoveIntoStore(const std::string& staging, const fs::path& store,
     if (error)
       return Refused("cannot replace \"" + Printable(target.string()) + "\": " + error.message());
   }
-  return {true, {}, files};
+  return {true, {}, files, 0, {}};
 }
 
 }  // namespace
@@ -307,7 +352,7 @@ FileResult CreateSupportPackage(System& s, const std::string& desktopFolder) {
 }
 
 StoreExtraction ExtractStoreEntries(std::string_view bytes, const Paths& paths,
-                                    const ArchiveLimits& limits) {
+                                    const ArchiveLimits& limits, const ExtractProgress& progress) {
   if (bytes.size() > limits.archiveBytes) return Refused("the archive is too large");
   zip_error_t error;
   zip_error_init(&error);
@@ -323,37 +368,48 @@ StoreExtraction ExtractStoreEntries(std::string_view bytes, const Paths& paths,
   zip_error_fini(&error);
 
   std::vector<StoreEntry> entries;
-  if (StoreExtraction listed = ListStoreEntries(archive.get(), limits, entries); !listed)
-    return listed;
+  const StoreExtraction listed = ListStoreEntries(archive.get(), limits, entries);
+  if (!listed) return listed;
   const StagingFolder staging(paths.profileFolder(), "config-load");
   if (staging.empty()) return Refused(staging.error());
   std::uint64_t total = 0;
   std::vector<std::string> files;
   std::set<std::string> unpacked;  // an entry named twice is unpacked twice, the last one wins
-  for (const StoreEntry& entry : entries) {
+  for (std::size_t done = 0; done < entries.size(); ++done) {
+    const StoreEntry& entry = entries[done];
+    if (progress) progress(done, entries.size());
     const std::string failure =
         UnpackEntry(archive.get(), entry, staging.path() + entry.path, limits, total);
     if (!failure.empty()) return Refused(failure);
     if (unpacked.insert(entry.path).second) files.push_back(entry.path);
   }
-  return MoveIntoStore(staging.path(), paths.storeFolder(), files);
+  if (progress) progress(entries.size(), entries.size());
+  StoreExtraction moved = MoveIntoStore(staging.path(), paths.storeFolder(), files);
+  moved.refused = listed.refused;
+  moved.firstRefused = listed.firstRefused;
+  return moved;
 }
 
 StoreExtraction ExtractConfigArchive(const std::string& archivePath, const Paths& paths,
-                                     const ArchiveLimits& limits) {
+                                     const ArchiveLimits& limits, const ExtractProgress& progress) {
   std::error_code error;
   const std::uintmax_t size = fs::file_size(archivePath, error);
   if (error) return Refused("cannot read \"" + archivePath + "\": " + error.message());
   if (size > limits.archiveBytes) return Refused("\"" + archivePath + "\" is too large");
   const auto bytes = ReadWholeFile(archivePath, limits.archiveBytes);
   if (!bytes) return Refused("cannot read \"" + archivePath + "\"");
-  return ExtractStoreEntries(*bytes, paths, limits);
+  return ExtractStoreEntries(*bytes, paths, limits, progress);
 }
 
-bool LoadConfigArchive(System& s, const std::string& archivePath) {
+bool LoadConfigArchive(System& s, const std::string& archivePath, const ExtractRunner& runner) {
   if (s.RefusedWhileBusy()) return false;
   s.loading = true;
-  const StoreExtraction extracted = ExtractConfigArchive(archivePath, s.paths);
+  // The unpacking touches no program state, only the files: it may run on another thread.
+  const Paths paths = s.paths;
+  const auto extract = [&archivePath, paths](const ExtractProgress& progress) {
+    return ExtractConfigArchive(archivePath, paths, {}, progress);
+  };
+  const StoreExtraction extracted = runner ? runner(extract) : extract({});
   if (!extracted) {
     const std::string refusal = "Load Config refused: " + extracted.error;
     s.log.WriteLog(refusal);
@@ -362,8 +418,12 @@ bool LoadConfigArchive(System& s, const std::string& archivePath) {
     s.host.showError(refusal);
     return false;
   }
-  const std::string loaded = "Load Config : " + std::to_string(extracted.files.size()) +
-                             " files from \"" + archivePath + "\"";
+  std::string loaded = "Load Config : " + std::to_string(extracted.files.size()) +
+                       " files from \"" + archivePath + "\"";
+  if (extracted.refused > 0)
+    loaded += ", " + std::to_string(extracted.refused) +
+              " entries refused (no file of a profile, or one named twice), the first \"" +
+              extracted.firstRefused + "\"";
   s.log.WriteLog(loaded);
   // Reading the job reloads the settings; without a job they are loaded here.
   if (!ReadJobFile(s, StoreFile(s.paths, kTempJob))) LoadSettings(s);

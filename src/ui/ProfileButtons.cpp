@@ -1,9 +1,15 @@
 #include "ui/ProfileButtons.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QUrl>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "store/DesktopLauncher.h"
 #include "store/Profiles.h"
@@ -48,6 +54,36 @@ void CaptureSupportScreenshots(System& system, QWidget& mainWindow, QWidget* win
   configuration->hide();
 }
 
+// Unpacks a configuration archive on a worker thread; the window's thread shows
+// the progress and keeps processing events until the unpacking is done.
+StoreExtraction ExtractWithProgress(
+    QWidget* parent, const std::function<StoreExtraction(const ExtractProgress&)>& extract) {
+  QProgressDialog dialog("Load Config", {}, 0, 0, parent);
+  dialog.setWindowModality(Qt::WindowModal);
+  dialog.setMinimumDuration(300);
+  dialog.setCancelButton(nullptr);
+  std::atomic<std::size_t> done{0}, total{0};
+  std::atomic<bool> finished{false};
+  StoreExtraction result;
+  std::thread worker([&] {
+    result = extract([&](std::size_t d, std::size_t t) {
+      total = t;
+      done = d;
+    });
+    finished = true;
+  });
+  while (!finished) {
+    if (total > 0) {
+      dialog.setMaximum(static_cast<int>(total));
+      dialog.setValue(static_cast<int>(done));
+    }
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  worker.join();
+  return result;
+}
+
 }  // namespace
 
 QPushButton* AddFilesButton(QGridLayout& grid, int row, int column, const char* name,
@@ -80,7 +116,10 @@ void AddProfileButtons(QGridLayout& grid, int row, System& system, QWidget& main
   add("LoadConfig", "Load Config", 3, [&system, parent] {
     if (system.RefusedWhileBusy()) return;
     const QString chosen = QFileDialog::getOpenFileName(parent, "Load Config", {}, "*.zip");
-    if (!chosen.isEmpty()) LoadConfigArchive(system, chosen.toStdString());
+    if (chosen.isEmpty()) return;
+    LoadConfigArchive(system, chosen.toStdString(), [parent](const auto& extract) {
+      return ExtractWithProgress(parent, extract);
+    });
   });
 }
 

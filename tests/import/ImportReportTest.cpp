@@ -422,6 +422,22 @@ TEST_F(ReadCommand, TruncatedDrawingExitsWithThreeAndSaysSoOnce) {
   EXPECT_TRUE((*doc)["report"]["truncated"].boolean);
 }
 
+TEST_F(ReadCommand, DrawingBeyondTheVertexCapIsTruncatedAndExitsWithThree) {
+  // 14 000 full circles of 720 vertices each: more than the cap, from a 220 kB file.
+  std::string gcode = "G21\nG0 X0 Y0\nM3\nG1 X0 Y0\n";
+  const std::size_t circles = kMaxImportVertices / 720 + 100;
+  for (std::size_t i = 0; i < circles; ++i) gcode += "G2 X0 Y0 I50 J0\n";
+  const std::string file = dir.file("many.nc");
+  WriteFileText(file, gcode);
+  const CliRun run = RunRead({file, "--summary", "--report"});
+  EXPECT_EQ(run.code, 3) << run.err;
+  EXPECT_NE(run.out.find("vertices " + std::to_string(kMaxImportVertices)), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("  truncated: yes"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("drawing too large, reading stopped at"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("corvane-cli: " + file + ": truncated"), std::string::npos) << run.err;
+}
+
 TEST_F(ReadCommand, JsonStaysValidWhateverTheFileIsCalled) {
   // A quote, a backslash, a tab and a byte that is no UTF-8.
   const std::string file = dir.file("odd \"name\"\\\t\xff.plt");

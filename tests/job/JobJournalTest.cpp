@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 
 #include "job/JobFixture.h"
@@ -98,6 +99,63 @@ TEST(JobJournal, TheLastSoundRecordOfAnInterruptedRunIsOffered) {
   }
 }
 
+// Lines sealed as the journal seals them: the text, " ~" and its FNV-1a check.
+std::string SealedLines(std::initializer_list<std::string> texts) {
+  std::string out;
+  for (const std::string& text : texts) {
+    std::uint32_t h = 2166136261u;
+    for (const char c : text) {
+      h ^= static_cast<std::uint8_t>(c);
+      h *= 16777619u;
+    }
+    char check[16];
+    std::snprintf(check, sizeof check, " ~%08x\n", h);
+    out += text + check;
+  }
+  return out;
+}
+
+// Journals that must not lead to a resume: each is refused whole, with a log
+// line that says why, and the job starts afresh.
+TEST(JobJournal, AJournalOfAnotherJobAnotherVersionOrTooLargeIsRefusedAndSaysWhy) {
+  TempDir dir;
+  FakeClock clock;
+  const std::string path = dir.file("job.jnl");
+  const JobState job = TwoSquares();
+  JobState other = job;
+  other.Job.push_back(Square(20000, 1000, 1000));
+  const std::string ours = WriteCrashedJournal(clock, path, job);
+  const std::string theirs = WriteCrashedJournal(clock, path, other);
+  const std::string theirLast = theirs.substr(theirs.rfind('\n', theirs.size() - 2) + 1);
+  const std::string header = ours.substr(ours.find('\n') + 1);  // without the version line
+  const std::string id = JobIdentity(job);
+
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::string refused;  // empty: the journal is sound and offers contour 1, vertex 3
+  };
+  const Case cases[] = {
+      {"sound", ours, ""},
+      {"another job's progress line appended", ours + theirLast,
+       "1 progress lines belong to no job or another job"},
+      {"no version line (an older program's)", header, "it has no version line"},
+      {"another version", SealedLines({"V 3"}) + header, "its version is 3, not 2"},
+      {"progress before any job", SealedLines({"V 2", "P 0 2 6000 2500 R " + id}),
+       "1 progress lines belong to no job or another job"},
+      {"larger than 4 MB", ours + std::string(5u << 20, '\n'), "it is larger than 4 MB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileText(path, c.bytes);
+    std::string refused;
+    const auto offer = PendingResume(path, job, nullptr, &refused);
+    EXPECT_EQ(refused, c.refused);
+    EXPECT_EQ(offer.has_value(), c.refused.empty());
+    if (offer) EXPECT_EQ(offer->contour, 1);
+  }
+}
+
 // Progress comes with every status read; the journal writes a few lines a
 // second, syncs at boundaries and every two seconds, and stays small.
 TEST(JobJournal, ProgressIsAppendedCheaplyAndTheFileStaysSmall) {
@@ -153,6 +211,22 @@ struct JobJournalRun : JobFixture, ::testing::Test {
     return CutsInJob(executed(), first, system->scales, system->job);
   }
 };
+
+// A sound line of another job's journal appended to this job's: the start
+// asks nothing and says in the log why the journal was refused.
+TEST_F(JobJournalRun, AJournalWithAnotherJobsLineOffersNoResumeAndIsLogged) {
+  const std::string path = controller->runner.journal().path();
+  JobState other = system->job;
+  other.Job.push_back(Square(20000, 1000, 1000));
+  const std::string theirs = WriteCrashedJournal(clock, path, other);
+  const std::string ours = WriteCrashedJournal(clock, path, system->job);
+  ASSERT_TRUE(controller->runner.PendingResume().has_value()) << "this job's own journal is offered";
+  WriteFileText(path, ours + theirs.substr(theirs.rfind('\n', theirs.size() - 2) + 1));
+  EXPECT_FALSE(controller->runner.OfferResume());
+  EXPECT_TRUE(host.questions.empty());
+  EXPECT_TRUE(logged("Job journal \"" + path +
+                     "\" refused: 1 progress lines belong to no job or another job; no resume is offered"));
+}
 
 // kill -9 in the middle of the second contour: the next start offers the
 // contour and the point the board had confirmed, and Resume cuts the rest

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "StoreFixture.h"
 #include "store/JobFile.h"
+#include "model/JobNormalise.h"
+#include "store/Lifecycle.h"
 #include "store/StoreFiles.h"
 #include "store/SettingsStore.h"
 
@@ -162,6 +165,93 @@ TEST(JobFile, AFileWithoutAContourIsRefusedAndTheJobKept) {
   }
   ASSERT_EQ(f.host.errors.size(), 2u);
   EXPECT_NE(f.host.errors[0].find("holds no contour: the job is kept"), std::string::npos);
+}
+
+// The job kept between runs as start and close meet it. Whatever cannot be read
+// whole stays on disk as the operator left it, beside the fresh temp.cnc.
+struct KeptJobCase {
+  const char* name;
+  std::string bytes;    // temp.cnc as found at start
+  std::size_t sparse;   // when non-zero: temp.cnc is this many bytes of nothing
+  tCNCPath job;         // the job after start
+  const char* why;      // part of the operator's message; empty: none
+};
+
+class KeptJob : public ::testing::TestWithParam<KeptJobCase> {};
+
+TEST_P(KeptJob, IsNeverWrittenOverWhenItCannotBeReadWhole) {
+  const KeptJobCase& c = GetParam();
+  JobFileTest f;
+  const std::string temp = f.store("temp.cnc");
+  const std::string aside = temp + ".unreadable-2026-12-09-090500";
+  if (c.sparse > 0) {
+    WriteFileText(temp, "");
+    std::filesystem::resize_file(temp, c.sparse);
+  } else {
+    WriteFileText(temp, c.bytes);
+  }
+  PrepareStore(f.s());
+  StartupSequence(f.s());
+  EXPECT_EQ(f.s().job.Job.size(), c.job.size());
+  if (!c.job.empty()) {
+    JobState expected;
+    expected.Job = c.job;
+    NormaliseJob(expected);
+    EXPECT_EQ(f.s().job.Job, expected.Job);
+  }
+  ShutdownSequence(f.s(), std::nullopt);
+  if (std::string(c.why).empty()) {
+    EXPECT_FALSE(std::filesystem::exists(aside));
+    EXPECT_TRUE(f.host.errors.empty()) << f.host.errors[0];
+    return;
+  }
+  ASSERT_TRUE(std::filesystem::exists(aside));
+  if (c.sparse > 0)
+    EXPECT_EQ(std::filesystem::file_size(aside), c.sparse);
+  else
+    EXPECT_EQ(ReadFileText(aside), c.bytes);
+  const std::string message = "The job file \"" + temp + "\" could not be read whole (" +
+                              c.why + "): it is kept as \"" + aside + "\"";
+  EXPECT_TRUE(f.logged(message));
+  EXPECT_EQ(f.host.errors, std::vector<std::string>{message});
+  // Closing wrote the job the program had, the sound part only.
+  EXPECT_EQ(ReadFileText(temp), EncodeJobFile(f.s().job.Job, std::nullopt, f.s().log));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    JobFile, KeptJob,
+    ::testing::Values(
+        KeptJobCase{"Sound", Records({{12345, 54321}, {0, 0}, {100, 0}, {100, 100}}), 0,
+                    {{{0, 0}, {100, 0}, {100, 100}}}, ""},
+        KeptJobCase{"LargerThanTheLimit", "", (256u << 20) + 12u * 1024 * 1024, {},
+                    "it is larger than 256 MB"},
+        KeptJobCase{"NoContour", "this is no job at all\n", 0, {}, "it holds no contour"},
+        // A 42 km square beside a sound one: its corners cannot be shifted in
+        // 32 bits, and would come back as a 0.01 mm square.
+        KeptJobCase{"CoordinatesNearTheIntegerLimit",
+                    Records({{12345, 54321}, {0, 0}, {1000, 0}, {1000, 1000},
+                             {12345, 54321}, {0, 0}, {-2147483000, -2147483000},
+                             {2147483000, -2147483000}, {2147483000, 2147483000},
+                             {-2147483000, 2147483000}}),
+                    0, {{{0, 0}, {1000, 0}, {1000, 1000}}, {{0, 0}}},
+                    "4 records with a coordinate beyond 10 km were left out"},
+        KeptJobCase{"CoordinatesOnlyBeyondTheLimit",
+                    Records({{12345, 54321}, {0, 0}, {-1000000001, 0}, {0, 1000000001}}), 0,
+                    {{{0, 0}}}, "2 records with a coordinate beyond 10 km were left out"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(JobFile, OpeningAProjectWithRecordsBeyondTheLimitSaysHowManyWereLeftOut) {
+  JobFileTest f;
+  const std::string path = f.store("far.cvp");
+  const std::string bytes =
+      Records({{12345, 54321}, {0, 0}, {500, 500}, {1000000000, 0}, {-1000000001, 0}});
+  WriteFileText(path, bytes);
+  ASSERT_TRUE(OpenProject(f.s(), path));
+  EXPECT_EQ(f.s().job.Job, (tCNCPath{{{0, 0}, {500, 500}, {1000000000, 0}}}));
+  EXPECT_TRUE(f.logged("Job file: 1 records with a coordinate beyond 10 km refused"));
+  EXPECT_EQ(f.host.errors, std::vector<std::string>{
+                               "\"" + path + "\": 1 records with a coordinate beyond 10 km were left out"});
+  EXPECT_EQ(ReadFileText(path), bytes) << "opening never writes the project";
 }
 
 TEST(JobFile, SaveProjectAsksBeforeOverwriting) {

@@ -6,6 +6,7 @@
 
 #include "StoreFixture.h"
 #include "ports/TextCodec.h"
+#include "store/FieldValues.h"
 #include "store/JobFile.h"
 #include "store/Lifecycle.h"
 #include "store/SettingsStore.h"
@@ -44,6 +45,88 @@ TEST(SettingsStore, ImperialSwitchStoresMillimetresAndTheSecondLoadShowsInches) 
   EXPECT_TRUE(next.s().parser.imperial);
   LoadSettings(next.s());
   EXPECT_EQ(next.s().fields.text(kMain, "xFeed"), "200");
+}
+
+// The settings file with one value replaced, the section of its window searched.
+std::string WithValue(std::string file, Window window, const std::string& name,
+                      const std::string& value) {
+  const std::string marker = window == kMain ? "\r\n1:\r\n" : "\r\n3:\r\n";
+  const auto section = ("\r\n" + file).find(marker);
+  const auto at = file.find("\r\n" + name + "\r\n", section == std::string::npos ? 0 : section);
+  if (at == std::string::npos) return file;
+  const auto start = at + name.size() + 4;
+  return file.replace(start, file.find("\r\n", start) - start, value);
+}
+
+struct AbsurdSetting {
+  Window window;
+  const char* name;
+  const char* text;  // as the operator left it in the file
+  const char* refusal;
+};
+
+struct AbsurdSettingsCase {
+  const char* name;
+  std::vector<AbsurdSetting> settings;
+};
+
+class AbsurdSettings : public ::testing::TestWithParam<AbsurdSettingsCase> {};
+
+// Each value outside its range is logged, replaced by its field's default (so the
+// planned motion and the ramp sent to the board are the default's), and all of
+// them are shown once in one message; the file keeps the operator's text.
+TEST_P(AbsurdSettings, AreReplacedByTheirDefaultsLoggedAndShownOnce) {
+  SettingsStoreTest f;
+  System& s = f.s();
+  ASSERT_TRUE(SaveSettings(s));
+  const std::string path = f.store("store.fms");
+  std::string file = ReadFileText(path);
+  for (const AbsurdSetting& a : GetParam().settings) file = WithValue(file, a.window, a.name, a.text);
+  WriteFileText(path, file);
+
+  LoadSettings(s);
+  std::string message = "Settings outside their range were replaced by their defaults:";
+  for (const AbsurdSetting& a : GetParam().settings) {
+    std::string fallback;
+    for (const FieldSpec& spec : FieldsOf(a.window))
+      if (spec.name == a.name) fallback = spec.defaultValue;
+    EXPECT_EQ(s.fields.text(a.window, a.name), fallback) << a.name;
+    const std::string line = std::string(a.name) + ": " + a.refusal + ", the default " + fallback + " is used";
+    EXPECT_TRUE(f.logged("Setting " + line)) << line;
+    message += "\n" + line;
+  }
+  EXPECT_EQ(s.parser.ParseFloat2(s.fields.text(kConfig, "xMoveX")), 38.1);
+  EXPECT_EQ(FieldInteger(s, kConfig, "eAccXY"), 20);
+  EXPECT_EQ(FieldSpeed(s, kMain, "xFeed"), 2540);
+  EXPECT_EQ(FieldLength(s, kMain, "xPierceH"), 508);
+  EXPECT_EQ(f.host.errors, std::vector<std::string>{message});
+  EXPECT_EQ(ReadFileText(path), file) << "the file keeps the operator's text until the next save";
+  LoadSettings(s);
+  EXPECT_EQ(f.host.errors.size(), 1u) << "the same values are not reported twice";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SettingsStore, AbsurdSettings,
+    ::testing::Values(
+        AbsurdSettingsCase{"NegativeGear", {{kConfig, "xMoveX", "-5", "\"-5\" is outside 0.1 .. 1000"}}},
+        AbsurdSettingsCase{"ZeroGear", {{kConfig, "xMoveX", "0", "\"0\" is outside 0.1 .. 1000"}}},
+        AbsurdSettingsCase{"NegativeRamp", {{kConfig, "eAccXY", "-100", "\"-100\" is outside 1 .. 1000"}}},
+        AbsurdSettingsCase{"ZeroRamp", {{kConfig, "eAccXY", "0", "\"0\" is outside 1 .. 1000"}}},
+        AbsurdSettingsCase{"HugeRamp",
+                           {{kConfig, "eAccXY", "1e9", "\"1e9\" is outside 1 .. 1000"}}},
+        AbsurdSettingsCase{"NegativeFeed",
+                           {{kMain, "xFeed", "-100", "\"-100\" is outside 1 .. 100000"}}},
+        AbsurdSettingsCase{"EmptyFeed", {{kMain, "xFeed", "", "\"\" is not a number ( 1 .. 100000 )"}}},
+        AbsurdSettingsCase{"HeightsBelowTheMaterial",
+                           {{kMain, "xPierceH", "-50", "\"-50\" is outside 0 .. 1000"},
+                            {kMain, "xCutH", "-50", "\"-50\" is outside 0 .. 1000"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SettingsStore, TheDefaultsFitTheirRangesSoASavedFileLoadsWithoutAMessage) {
+  SettingsStoreTest f;
+  ASSERT_TRUE(SaveSettings(f.s()));
+  LoadSettings(f.s());
+  EXPECT_TRUE(f.host.errors.empty()) << f.host.errors.front();
 }
 
 // Millimetres that pass through inches come back as they were: the file holds

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <sys/stat.h>
 #include <zip.h>
 
@@ -237,10 +239,10 @@ TEST_F(SupportPackageTest, OnlyEntriesBelowStoreLandAndEitherSeparatorWorks) {
   const std::string log = ReadFileText(s.log.path());
 
   const StoreExtraction result =
-      ExtractStoreEntries(ZipBytes({{"store/a.txt", "a"},
-                                    {"STORE\\b.txt", "b"},
+      ExtractStoreEntries(ZipBytes({{"store/LastGood.fms", "a"},
+                                    {"STORE\\temp.cnc", "b"},
                                     {"Store/sub\\c.txt", "c"},
-                                    {"./store//d.txt", "d"},
+                                    {"./store//lng.cmp", "d"},
                                     {"store/", ""},
                                     {"store", "a file named like the folder"},
                                     {"storex/e.txt", "e"},
@@ -251,13 +253,11 @@ TEST_F(SupportPackageTest, OnlyEntriesBelowStoreLandAndEitherSeparatorWorks) {
                           s.paths);
 
   ASSERT_TRUE(result) << result.error;
-  EXPECT_EQ(result.files, (std::vector<std::string>{"a.txt", "b.txt", "sub/c.txt", "d.txt"}));
+  EXPECT_EQ(result.files, (std::vector<std::string>{"LastGood.fms", "temp.cnc", "lng.cmp"}));
+  EXPECT_EQ(result.refused, 1u) << "a subfolder of the store is no file of a profile";
   auto after = dataRootWithoutLog();
-  for (const auto& [name, content] : std::map<std::string, std::string>{{"a.txt", "a"},
-                                                                        {"b.txt", "b"},
-                                                                        {"sub", "<folder>"},
-                                                                        {"sub/c.txt", "c"},
-                                                                        {"d.txt", "d"}}) {
+  for (const auto& [name, content] : std::map<std::string, std::string>{
+           {"LastGood.fms", "a"}, {"temp.cnc", "b"}, {"lng.cmp", "d"}}) {
     const auto landed = after.find("CorvaneCNC/Plasma/STORE/" + name);
     ASSERT_NE(landed, after.end()) << name;
     EXPECT_EQ(landed->second, content) << name;
@@ -275,6 +275,90 @@ TEST_F(SupportPackageTest, ArchivesTheStoreAlreadyHoldsReplaceItsFiles) {
   EXPECT_EQ(ReadFileText(f.store("keep.txt")), "not in the archive");
 }
 
+// Only the files a profile holds land in the store, each once, under its own
+// name; every other store entry is counted as refused and the rest loads.
+TEST_F(SupportPackageTest, OnlyTheFilesAProfileHoldsAreWrittenTheRestIsCounted) {
+  struct Case {
+    const char* what;
+    std::vector<ZipEntry> entries;
+    std::vector<std::string> written;
+    std::size_t refused;
+  };
+  const Case cases[] = {
+      {"names in any letter case", {{"STORE/ADVANCED.TXT", "1"}, {"store/Store.FMS", "2"},
+                                    {"store/LASTGOOD.CNC", "3"}},
+       {"advanced.txt", "store.fms", "LastGood.cnc"}, 0},
+      {"the same file twice in two letter cases", {{"store/advanced.txt", "1"}, {"store/ADVANCED.TXT", "2"}},
+       {"advanced.txt"}, 1},
+      {"a control character", {{"store/temp.cnc", "1"}, {"store/temp\x01.cnc", "2"},
+                               {"store/par_a\nb", "3"}},
+       {"temp.cnc"}, 2},
+      {"unknown names and subfolders", {{"store/store.fms", "1"}, {"store/x.txt", "2"},
+                                        {"store/sub/store.fms", "3"}, {"store/store.fm10", "4"}},
+       {"store.fms"}, 3},
+      {"the last drawing and presets", {{"store/Last.DXF", "1"}, {"store/Last.exe", "2"},
+                                        {"store/PAR_Steel 5", "3"}, {"store/par_", "4"}},
+       {"Last.DXF", "par_Steel 5"}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::StoreFixture fresh;
+    const auto before = FolderSnapshot(fresh.s().paths.storeFolder());
+    const StoreExtraction result = ExtractStoreEntries(ZipBytes(c.entries), fresh.s().paths);
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_EQ(result.files, c.written);
+    EXPECT_EQ(result.refused, c.refused);
+    auto after = FolderSnapshot(fresh.s().paths.storeFolder());
+    auto untouched = before;
+    for (const std::string& file : c.written) {
+      EXPECT_EQ(after.erase(file), 1u) << file;
+      untouched.erase(file);
+    }
+    EXPECT_EQ(after, untouched) << "nothing else is written";
+  }
+}
+
+// Presets are the one open set of names: beyond the limit they are refused.
+TEST_F(SupportPackageTest, PresetsBeyondTheLimitAreRefused) {
+  ArchiveLimits limits;
+  limits.presets = 3;
+  std::vector<ZipEntry> entries;
+  for (int i = 0; i < 5; ++i) entries.push_back({"store/par_" + std::to_string(i), "p"});
+  const StoreExtraction result = ExtractStoreEntries(ZipBytes(entries), s.paths, limits);
+  ASSERT_TRUE(result) << result.error;
+  EXPECT_EQ(result.files, (std::vector<std::string>{"par_0", "par_1", "par_2"}));
+  EXPECT_EQ(result.refused, 2u);
+  EXPECT_EQ(result.firstRefused, "store/par_3");
+}
+
+// 60 000 small entries: the few a profile holds are unpacked, the rest refused
+// without being written, quickly, and the message counts them.
+TEST_F(SupportPackageTest, AnArchiveOfSixtyThousandEntriesIsRefusedQuicklyWithProgress) {
+  std::vector<ZipEntry> entries{{"store/advanced.txt", "MaxTime=5\r\n"}};
+  for (int i = 0; i < 60000; ++i) entries.push_back({"store/f" + std::to_string(i) + ".txt", "x"});
+  WriteZip(outside.file("config.zip"), entries);
+  std::vector<std::pair<std::size_t, std::size_t>> progress;
+  int runs = 0;
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(LoadConfigArchive(s, outside.file("config.zip"), [&](const auto& extract) {
+    ++runs;
+    return extract([&](std::size_t done, std::size_t total) { progress.emplace_back(done, total); });
+  }));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_LT(seconds, 10.0);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(progress, (std::vector<std::pair<std::size_t, std::size_t>>{{0, 1}, {1, 1}}));
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(s.paths.storeFolder())) ++files;
+  EXPECT_LT(files, 30u);
+  const std::string message = "Load Config : 1 files from \"" + outside.file("config.zip") +
+                              "\", 60000 entries refused (no file of a profile, or one named "
+                              "twice), the first \"store/f0.txt\"";
+  EXPECT_TRUE(f.logged(message));
+  EXPECT_EQ(f.host.messages.back(), message);
+}
+
 // An archive to refuse: how it is made, and the words of the log line.
 struct RefusedCase {
   const char* what;
@@ -290,13 +374,13 @@ std::string DamagedSecondEntry() {
   std::string noise(4000, '\0');
   std::uint32_t state = 12345;
   for (char& c : noise) c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
-  std::string bytes = ZipBytes({{"store/sound.txt", "sound"}, {"store/damaged.txt", noise}});
-  bytes[bytes.find("store/damaged.txt") + 2000] ^= 0x55;
+  std::string bytes = ZipBytes({{"store/store.fms", "sound"}, {"store/LastGood.cnc", noise}});
+  bytes[bytes.find("store/LastGood.cnc") + 2000] ^= 0x55;
   return bytes;
 }
 
 std::vector<RefusedCase> RefusedCases() {
-  const ZipEntry sound{"store/sound.txt", "sound"};
+  const ZipEntry sound{"store/store.fms", "sound"};
   ArchiveLimits small;
   small.entryBytes = 1000;
   small.totalBytes = 1500;
@@ -321,13 +405,13 @@ std::vector<RefusedCase> RefusedCases() {
        "no store files"},
       {"not an archive", "store.fms\r\nnot a zip\r\n", "not a readable ZIP archive"},
       {"empty file", "", "no store files"},
-      {"cut short", Truncated(ZipBytes({sound, {"store/more.txt", std::string(3000, 'm')}})),
+      {"cut short", Truncated(ZipBytes({sound, {"store/store.fm3", std::string(3000, 'm')}})),
        "not a readable ZIP archive"},
-      {"damaged data", DamagedSecondEntry(), "\"damaged.txt\" is damaged"},
-      {"one file too large", ZipBytes({sound, {"store/big.txt", std::string(1001, 'b')}}),
+      {"damaged data", DamagedSecondEntry(), "\"LastGood.cnc\" is damaged"},
+      {"one file too large", ZipBytes({sound, {"store/temp.cnc", std::string(1001, 'b')}}),
        "is too large", small},
       {"all files too large",
-       ZipBytes({{"store/a", std::string(800, 'a')}, {"store/b", std::string(800, 'b')}}),
+       ZipBytes({{"store/store.fm1", std::string(800, 'a')}, {"store/store.fm2", std::string(800, 'b')}}),
        "is too large", small},
       {"too many entries", ZipBytes({sound, {"a", "1"}, {"b", "2"}}), "too many entries",
        fewEntries},
@@ -336,7 +420,7 @@ std::vector<RefusedCase> RefusedCases() {
 }
 
 TEST_F(SupportPackageTest, ARefusedArchiveBeepsLogsWhyAndChangesNothing) {
-  WriteFileText(f.store("sound.txt"), "ours");
+  WriteFileText(f.store("store.fms"), "ours");
   const auto before = dataRootWithoutLog();
   for (const RefusedCase& c : RefusedCases()) {
     SCOPED_TRACE(c.what);
@@ -366,20 +450,27 @@ TEST_F(SupportPackageTest, ARefusedArchiveBeepsLogsWhyAndChangesNothing) {
 TEST_F(SupportPackageTest, ALinkOrFolderInTheStoreStopsTheArchive) {
   fs::create_directories(outside.file("elsewhere"));
   fs::create_symlink(outside.file("elsewhere"), f.store("linked"));
-  fs::create_directories(f.store("folder"));
+  fs::create_directories(f.store("temp.cnc"));
   const auto before = dataRootWithoutLog();
   const auto outsideBefore = FolderSnapshot(outside.path());
   const struct {
     const char* entry;
-    const char* obstacle;
-  } cases[] = {{"store/linked/evil.txt", "linked"}, {"store/folder", "folder"}};
+    const char* obstacle;  // empty: the entry is refused by its name, the rest loads
+  } cases[] = {{"store/linked/evil.txt", ""}, {"store/temp.cnc", "temp.cnc"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.entry);
     const StoreExtraction result =
-        ExtractStoreEntries(ZipBytes({{"store/fine.txt", "fine"}, {c.entry, "x"}}), s.paths);
-    EXPECT_FALSE(result);
-    EXPECT_NE(result.error.find(std::string(c.obstacle) + "\" is in the way"), std::string::npos)
-        << result.error;
+        ExtractStoreEntries(ZipBytes({{"store/store.fm5", "fine"}, {c.entry, "x"}}), s.paths);
+    if (std::string(c.obstacle).empty()) {
+      ASSERT_TRUE(result) << result.error;
+      EXPECT_EQ(result.refused, 1u);
+      EXPECT_EQ(result.files, std::vector<std::string>{"store.fm5"});
+      fs::remove(f.store("store.fm5"));
+    } else {
+      EXPECT_FALSE(result);
+      EXPECT_NE(result.error.find(std::string(c.obstacle) + "\" is in the way"), std::string::npos)
+          << result.error;
+    }
     EXPECT_EQ(dataRootWithoutLog(), before);
     EXPECT_EQ(FolderSnapshot(outside.path()), outsideBefore);
   }
