@@ -3,9 +3,11 @@
 # alone, against corvane-sim on its pseudo-terminal; judged by the board's
 # `state` and frame log, the program's log and the files in STORE.
 #
-#   tests/acceptance/run.sh [--bin DIR] [--program-dir DIR] [--keep] [DAY...]
+#   tests/acceptance/run.sh [--bin DIR] [--program-dir DIR] [--days DIR] [--keep] [DAY...]
 #
-# DAY names a file of tests/acceptance/days/ without ".sh"; none runs them all.
+# DAY names a file of the days folder (default tests/acceptance/days/) without
+# ".sh"; none runs them all. --days: another folder of days (bench/window/
+# holds the window's measured runs, which print figures and are no tests).
 # --bin: where corvane and corvane-sim are (default build/bin); --program-dir:
 # the program folder (default: share/corvane-cnc beside the bin folder);
 # --keep: keep every day's folder (a failed day's is always kept).
@@ -22,8 +24,9 @@ while (( $# )); do
   case $1 in
     --bin) BIN_DIR=$2; shift ;;
     --program-dir) PROGRAM_DIR=$2; shift ;;
+    --days) DAYS=$(cd "$2" && pwd) || exit 1; shift ;;
     --keep) keep=1 ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) names+=("$1") ;;
   esac
   shift
