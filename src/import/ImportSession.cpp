@@ -356,11 +356,7 @@ void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
   timer = StageTimer();
   SortParts(parts, processed_, options.sort, options.sortSlider, extentX_, extentY_, search_);
   times_.sort = timer.Seconds();
-  TPaths ordered;
-  ordered.reserve(processed_.size());
-  for (const PartContours& part : parts)
-    for (const int i : part) ordered.push_back(std::move(processed_[static_cast<std::size_t>(i)]));
-  processed_ = std::move(ordered);
+  processed_ = CutOrder(processed_, parts);
   timer = StageTimer();
   if (options.leads.leadIn || options.leads.leadOut) {
     LeadPlanResult plan = PlanLeads(processed_, options.leads);

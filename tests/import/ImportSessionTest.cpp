@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 
 #include "ReaderHarness.h"
 #include "import/ImportSession.h"
@@ -16,6 +17,8 @@ namespace {
 using testing::ReaderHarness;
 using testing::TempDir;
 using testing::WriteFileText;
+using ClipperLib::cInt;
+using ClipperLib::IntPoint;
 
 class Session : public ::testing::Test, public ReaderHarness {
  protected:
@@ -217,6 +220,36 @@ TEST_F(Session, EveryCorpusDrawingProcesses) {
     ++drawings;
   }
   EXPECT_GT(drawings, 50u);
+}
+
+// Overlapping lines: contours that cross each other inside a plate, so the
+// nesting names one container where there are several. Whatever the
+// grouping makes of them, a contour lying strictly inside another (every
+// vertex inside, no touching) is cut before it.
+TEST_F(Session, EveryContourInsideAnotherIsCutBeforeIt) {
+  const auto rectangle = [](cInt x, cInt y, cInt w, cInt h) {
+    return TPath{{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}, {x, y}};
+  };
+  const auto strictlyInside = [](const TPath& inner, const TPath& outer) {
+    return std::all_of(inner.begin(), inner.end(),
+                       [&](const IntPoint& p) { return ClipperLib::PointInPolygon(p, outer) == 1; });
+  };
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<cInt> coord(500, 6000), size(200, 3500);
+  std::size_t pairs = 0;
+  for (int round = 0; round < 30; ++round) {
+    session.cutting = {rectangle(0, 0, 10000, 10000)};
+    for (int i = 0; i < 8; ++i) session.cutting.push_back(rectangle(coord(rng), coord(rng), size(rng), size(rng)));
+    session.Normalise();
+    session.Process(options);
+    const TPaths& cut = session.processed();
+    for (std::size_t i = 0; i < cut.size(); ++i)
+      for (std::size_t j = 0; j < i; ++j)
+        if (strictlyInside(cut[i], cut[j])) ADD_FAILURE() << "round " << round << ": " << i << " inside " << j;
+    for (std::size_t i = 0; i < cut.size(); ++i)
+      for (std::size_t j = i + 1; j < cut.size(); ++j) pairs += strictlyInside(cut[i], cut[j]) ? 1 : 0;
+  }
+  EXPECT_GT(pairs, 60u);
 }
 
 }  // namespace
