@@ -194,19 +194,16 @@ LeadRecord PlanOne(const TPaths& processed, std::size_t c, const LeadOptions& op
       const std::vector<IntPoint> own =
           options.alongOut ? std::vector<IntPoint>(r.begin(), r.begin() + kLeadAttach + 1) : whole;
       if (LeadMeetsPath(own, p, kLeadAttach, i - 1)) continue;
-      // Nor may the lead pierce near, pierce inside or touch a neighbouring
-      // contour as it will be cut (offset contours and open lines alike).
+      // Nor may the lead pierce near or touch a neighbouring contour as it
+      // will be cut (offset contours and open lines alike). A lead that meets
+      // no other contour runs from the pierce point to M without leaving the
+      // region it starts in, so the pierce lies on the same side of every
+      // other contour as M: in scrap, never inside a neighbouring part.
       index.Meeting(BoxOfPoints(whole, static_cast<cInt>(h)), near);
-      const IntPoint& m = r[kLeadAttach];
       const bool blocked = std::any_of(near.begin(), near.end(), [&](int other) {
         if (static_cast<std::size_t>(other) == c) return false;
         const TPath& o = processed[static_cast<std::size_t>(other)];
-        if (NearOutline(o, r[0], h) || LeadMeetsPath(whole, o)) return true;
-        if (!IsClosedPath(o)) return false;
-        // The pierce lies in the same region of `o` as the contour itself:
-        // inside it only when the contour lies inside it too (scrap).
-        const int pierce = ClipperLib::PointInPolygon(r[0], o);
-        return pierce == -1 || (pierce == 1) != (ClipperLib::PointInPolygon(m, o) == 1);
+        return NearOutline(o, r[0], h) || LeadMeetsPath(whole, o);
       });
       if (blocked) continue;
       shortened = f != options.length;

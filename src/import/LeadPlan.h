@@ -39,9 +39,9 @@ struct LeadPlanResult {
 // Plans a lead for every closed contour: the first segment whose lead starts
 // on the scrap side, clear of the contour, wins when the lead as drawn (every
 // slot) touches its own contour only at M and meets no other contour of the
-// list (offset contours and open cut lines alike), and its pierce point lies
-// in the same region of every other closed contour as the contour itself
-// (so never inside a neighbouring part); a second pass tries a quarter of the length.
+// list (offset contours and open cut lines alike), so that its pierce point
+// lies on the same side of every other contour as the contour itself (never
+// inside a neighbouring part); a second pass tries a quarter of the length.
 // Open contours get an empty record.
 LeadPlanResult PlanLeads(const TPaths& processed, const LeadOptions& options);
 
