@@ -9,6 +9,7 @@ packages=(
   xvfb xauth openbox xdotool stm32flash
   x11-xserver-utils python3  # the acceptance days: xset for key repeat, the board's console client
   python3-tk  # the paste day: another program holding the X clipboard
+  python3-shapely  # the corpus processing test: an outside polygon library checks kerf, leads and order
   libqt6opengl6-dev libgl1-mesa-dri  # corvane-3d: Qt's OpenGL module; OpenGL in software without a graphics driver
   imagemagick  # scripts/manual-screenshots.sh: import and convert take the manual's pictures
   dpkg-dev file lintian  # the Debian package: cpack finds its dependencies with dpkg-dev and file, lintian checks it

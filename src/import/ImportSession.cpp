@@ -25,6 +25,11 @@ constexpr cInt kCleanTolerance = 4;
 constexpr int kMaterialLayer = 252;
 // Send to job: a vertex within this many units of the last kept one is dropped.
 constexpr cInt kSendThinning = 4;
+// The kerf offset and the nesting it relies on work within ±99 999.99 mm (the
+// range "connect paths" unites in); a larger drawing is not processed.
+constexpr cInt kMaxProcessExtent = 9'999'999;
+constexpr const char* kTooLargeToProcess =
+    "Drawing larger than 99999.99 mm: not processed, nothing is cut (scale it down)";
 
 class StageTimer {
  public:
@@ -321,6 +326,15 @@ void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
     log_.stage = kStageProcessDone;
     return;
   }
+  refused_ = (forced || options.offset) && (extentX_ > kMaxProcessExtent || extentY_ > kMaxProcessExtent);
+  if (refused_) {
+    // Beyond that range holes came out offset the wrong way; cut as drawn
+    // they would be a kerf too large. Neither is cut.
+    log_.WriteLog(kTooLargeToProcess);
+    processed_.clear();
+    log_.stage = kStageProcessDone;
+    return;
+  }
   memo_.push_back("Start_calc");
   StageTimer timer;
   if (!nestingValid_) {
@@ -359,11 +373,7 @@ void ImportSession::Process(const ImportProcessOptions& options, bool forced) {
   timer = StageTimer();
   SortParts(parts, processed_, options.sort, options.sortSlider, extentX_, extentY_, search_);
   times_.sort = timer.Seconds();
-  TPaths ordered;
-  ordered.reserve(processed_.size());
-  for (const PartContours& part : parts)
-    for (const int i : part) ordered.push_back(std::move(processed_[static_cast<std::size_t>(i)]));
-  processed_ = std::move(ordered);
+  processed_ = CutOrder(processed_, parts);
   timer = StageTimer();
   if (options.leads.leadIn || options.leads.leadOut) {
     LeadPlanResult plan = PlanLeads(processed_, options.leads);
@@ -481,6 +491,10 @@ const Nesting& ImportSession::EnsureNesting(bool openDetect) {
 }
 
 std::optional<tCNCPath> ImportSession::JobContours(const ImportProcessOptions& options) const {
+  if (refused_) {
+    log_.WriteLog(kTooLargeToProcess);
+    return std::nullopt;
+  }
   const bool withLeads = options.builtIn && options.leads.leadIn && leadsPlanned_;
   const TPaths final = withLeads ? AttachLeads(processed_, leads_) : processed_;
   if (!FitsInJob(marker) || !FitsInJob(disabled) || !FitsInJob(final)) {

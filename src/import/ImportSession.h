@@ -115,12 +115,13 @@ class ImportSession {
   // Works the cutting list's nesting out if an edit has made it stale.
   const Nesting& EnsureNesting(bool openDetect);
 
-  // Processing: nesting, kerf offset, parts, orientation, sort and leads.
+  // Processing: nesting, kerf offset, parts, orientation, sort and leads. A
+  // drawing larger than ±99 999.99 mm is not offset and not processed (log line).
   void Process(const ImportProcessOptions& options, bool forced = false);
 
   // The job the window sends: marker contours, disabled contours, then the
   // processed contours with their leads; nullopt (with a log line) when the
-  // drawing is too large for a job.
+  // drawing is too large for a job or was too large to process.
   std::optional<tCNCPath> JobContours(const ImportProcessOptions& options) const;
 
   // The editor lists; after changing the cutting list call CuttingChanged().
@@ -173,6 +174,7 @@ class ImportSession {
   TPaths processed_;
   std::vector<LeadRecord> leads_;
   bool leadsPlanned_ = false;
+  bool refused_ = false;  // the last processing refused a drawing too large to offset
   std::vector<std::string> memo_;
   ImportStageTimes times_;
   PairSearch search_ = PairSearch::Indexed;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "import/Nesting.h"
@@ -113,15 +114,6 @@ LeadRecord RecordFor(const TPath& p, std::size_t i, cInt f, const LeadOptions& o
   return r;
 }
 
-// The coarse polyline the tests check: the lead-in down to M and, for an arc
-// lead-out, on along it.
-std::vector<IntPoint> CoarseLead(const LeadRecord& r, const LeadOptions& o) {
-  std::vector<IntPoint> q{r[0], r[5], r[9], r[13], r[kLeadAttach]};
-  if (o.leadOut && !o.alongOut && !(r[kLeadOutEnd] == IntPoint{0, 0}))
-    for (const std::size_t k : {17u, 21u, 25u, 29u}) q.push_back(r[k]);
-  return q;
-}
-
 // The whole lead as cut: in to M and, when planned, out again.
 std::vector<IntPoint> WholeLead(const LeadRecord& r) {
   std::vector<IntPoint> q(r.begin(), r.begin() + kLeadAttach + 1);
@@ -136,8 +128,31 @@ WideInt Orientation(const IntPoint& a, const IntPoint& b, const IntPoint& c) {
 
 int Sign(WideInt v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 
-bool CrossesPath(const std::vector<IntPoint>& q, const TPath& path) {
-  // Only segments that reach into the lead's box can cross it.
+WideInt ExactOrientation(const IntPoint& a, const IntPoint& b, const IntPoint& c) {
+  return WideInt{b.X - a.X} * (c.Y - a.Y) - WideInt{b.Y - a.Y} * (c.X - a.X);
+}
+
+bool Within(const IntPoint& a, const IntPoint& b, const IntPoint& p) {
+  return std::min(a.X, b.X) <= p.X && p.X <= std::max(a.X, b.X) && std::min(a.Y, b.Y) <= p.Y &&
+         p.Y <= std::max(a.Y, b.Y);
+}
+
+// True when segments AB and CD share a point (touching and overlapping
+// included), in full precision.
+bool SegmentsMeet(const IntPoint& a, const IntPoint& b, const IntPoint& c, const IntPoint& d) {
+  const int abc = Sign(ExactOrientation(a, b, c)), abd = Sign(ExactOrientation(a, b, d));
+  const int cda = Sign(ExactOrientation(c, d, a)), cdb = Sign(ExactOrientation(c, d, b));
+  if (abc * abd < 0 && cda * cdb < 0) return true;
+  return (abc == 0 && Within(a, b, c)) || (abd == 0 && Within(a, b, d)) || (cda == 0 && Within(c, d, a)) ||
+         (cdb == 0 && Within(c, d, b));
+}
+
+// True when the drawn lead `q` meets `path`. With `attach` set, `path` is the
+// lead's own contour: the lead segments ending or starting at M (index
+// `atM` of q) may meet the contour's segment `attach` there, nothing else.
+bool LeadMeetsPath(const std::vector<IntPoint>& q, const TPath& path, std::size_t atM = 0,
+                   std::size_t attach = std::numeric_limits<std::size_t>::max()) {
+  // Only segments that reach into the lead's box can meet it.
   const PathBox box = BoxOfPath(q);
   for (std::size_t b = 1; b < path.size(); ++b) {
     const IntPoint& c = path[b - 1];
@@ -145,8 +160,10 @@ bool CrossesPath(const std::vector<IntPoint>& q, const TPath& path) {
     if (std::max(c.X, d.X) < box.minX || std::min(c.X, d.X) > box.maxX || std::max(c.Y, d.Y) < box.minY ||
         std::min(c.Y, d.Y) > box.maxY)
       continue;
-    for (std::size_t a = 1; a < q.size(); ++a)
-      if (SegmentsCross(q[a - 1], q[a], c, d)) return true;
+    for (std::size_t a = 1; a < q.size(); ++a) {
+      if (b - 1 == attach && (a == atM || a == atM + 1)) continue;
+      if (SegmentsMeet(q[a - 1], q[a], c, d)) return true;
+    }
   }
   return false;
 }
@@ -168,16 +185,25 @@ LeadRecord PlanOne(const TPaths& processed, std::size_t c, const LeadOptions& op
     const double h = static_cast<double>(f / 2);
     for (std::size_t i = 1; i < p.size(); ++i) {
       LeadRecord r = RecordFor(p, i, f, options);
-      const std::vector<IntPoint> q = CoarseLead(r, options);
       const int side = ClipperLib::PointInPolygon(r[0], p);
       if (side != (ccw ? 1 : 0)) continue;
-      if (NearOutline(p, r[0], h) || CrossesPath(q, p)) continue;
-      // Nor may the lead pierce near or cut through a neighbouring contour.
+      if (NearOutline(p, r[0], h)) continue;
+      // The lead as drawn (every slot, not a coarse subset) touches its own
+      // contour only at M; a lead-out along the contour lies on it by design.
       const std::vector<IntPoint> whole = WholeLead(r);
+      const std::vector<IntPoint> own =
+          options.alongOut ? std::vector<IntPoint>(r.begin(), r.begin() + kLeadAttach + 1) : whole;
+      if (LeadMeetsPath(own, p, kLeadAttach, i - 1)) continue;
+      // Nor may the lead pierce near or touch a neighbouring contour as it
+      // will be cut (offset contours and open lines alike). A lead that meets
+      // no other contour runs from the pierce point to M without leaving the
+      // region it starts in, so the pierce lies on the same side of every
+      // other contour as M: in scrap, never inside a neighbouring part.
       index.Meeting(BoxOfPoints(whole, static_cast<cInt>(h)), near);
       const bool blocked = std::any_of(near.begin(), near.end(), [&](int other) {
+        if (static_cast<std::size_t>(other) == c) return false;
         const TPath& o = processed[static_cast<std::size_t>(other)];
-        return static_cast<std::size_t>(other) != c && (NearOutline(o, r[0], h) || CrossesPath(whole, o));
+        return NearOutline(o, r[0], h) || LeadMeetsPath(whole, o);
       });
       if (blocked) continue;
       shortened = f != options.length;

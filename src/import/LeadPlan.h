@@ -37,8 +37,11 @@ struct LeadPlanResult {
 };
 
 // Plans a lead for every closed contour: the first segment whose lead starts
-// on the scrap side, clear of the contour, crossing neither it nor any other
-// contour of the list, wins; a second pass tries a quarter of the length.
+// on the scrap side, clear of the contour, wins when the lead as drawn (every
+// slot) touches its own contour only at M and meets no other contour of the
+// list (offset contours and open cut lines alike), so that its pierce point
+// lies on the same side of every other contour as the contour itself (never
+// inside a neighbouring part); a second pass tries a quarter of the length.
 // Open contours get an empty record.
 LeadPlanResult PlanLeads(const TPaths& processed, const LeadOptions& options);
 

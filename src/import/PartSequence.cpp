@@ -108,7 +108,63 @@ IntPoint StartPoint(SortStart start, cInt extentX, cInt extentY) {
   }
 }
 
+bool BoxWithin(const PathBox& inner, const PathBox& outer) {
+  return outer.minX < inner.minX && inner.maxX < outer.maxX && outer.minY < inner.minY && inner.maxY < outer.maxY;
+}
+
+bool StrictlyInside(const TPath& inner, const TPath& outer) {
+  return std::all_of(inner.begin(), inner.end(),
+                     [&](const IntPoint& p) { return ClipperLib::PointInPolygon(p, outer) == 1; });
+}
+
 }  // namespace
+
+TPaths CutOrder(TPaths& processed, const std::vector<PartContours>& parts) {
+  std::vector<std::size_t> order;
+  order.reserve(processed.size());
+  for (const PartContours& part : parts)
+    for (const int i : part) order.push_back(static_cast<std::size_t>(i));
+  std::vector<std::size_t> position(processed.size(), 0);
+  for (std::size_t k = 0; k < order.size(); ++k) position[order[k]] = k;
+  // inner[j]: the contours lying strictly inside contour j, in cutting order.
+  const std::vector<PathBox> boxes = BoxesOf(processed);
+  const BoxIndex index(boxes);
+  std::vector<std::vector<std::size_t>> inner(processed.size());
+  std::vector<int> candidates;
+  for (const std::size_t i : order) {
+    if (!IsClosedPath(processed[i]) || processed[i].empty()) continue;
+    index.Containing(processed[i].front(), candidates);
+    for (const int c : candidates) {
+      const auto j = static_cast<std::size_t>(c);
+      if (j != i && IsClosedPath(processed[j]) && BoxWithin(boxes[i], boxes[j]) &&
+          StrictlyInside(processed[i], processed[j]))
+        inner[j].push_back(i);
+    }
+  }
+  TPaths ordered;
+  ordered.reserve(processed.size());
+  std::vector<char> placed(processed.size(), 0);
+  std::vector<std::pair<std::size_t, std::size_t>> stack;  // contour, next inner one to place
+  for (const std::size_t start : order) {
+    if (placed[start]) continue;
+    placed[start] = 1;
+    stack.emplace_back(start, 0);
+    while (!stack.empty()) {
+      auto& [j, next] = stack.back();
+      if (next < inner[j].size()) {
+        const std::size_t i = inner[j][next++];
+        if (!placed[i]) {
+          placed[i] = 1;
+          stack.emplace_back(i, 0);
+        }
+        continue;
+      }
+      ordered.push_back(std::move(processed[j]));
+      stack.pop_back();
+    }
+  }
+  return ordered;
+}
 
 std::vector<PartContours> GroupParts(TPaths& processed, const Nesting& nesting, bool outside) {
   const std::size_t n = processed.size();

@@ -35,4 +35,10 @@ std::vector<std::size_t> NearestFirst(const std::vector<ClipperLib::IntPoint>& e
                                       const std::vector<ClipperLib::IntPoint>& exits,
                                       ClipperLib::IntPoint& from, int slider, PairSearch search);
 
+// The cutting order: the parts one after another, then every closed contour
+// lying strictly inside another (all its vertices inside it) moved before it,
+// so that nothing is cut out of material that has already fallen. Moves the
+// contours out of `processed`.
+TPaths CutOrder(TPaths& processed, const std::vector<PartContours>& parts);
+
 }  // namespace corvane

@@ -288,5 +288,71 @@ TEST(Leads, StartInScrapAndCrossNoContour) {
   }
 }
 
+// Whether segments AB and CD share a point, touching included (exact).
+bool Meet(const IntPoint& a, const IntPoint& b, const IntPoint& c, const IntPoint& d) {
+  const auto side = [](const IntPoint& p, const IntPoint& q, const IntPoint& r) {
+    const WideInt v = WideInt{q.X - p.X} * (r.Y - p.Y) - WideInt{q.Y - p.Y} * (r.X - p.X);
+    return v > 0 ? 1 : (v < 0 ? -1 : 0);
+  };
+  const auto on = [](const IntPoint& p, const IntPoint& q, const IntPoint& r) {
+    return std::min(p.X, q.X) <= r.X && r.X <= std::max(p.X, q.X) && std::min(p.Y, q.Y) <= r.Y &&
+           r.Y <= std::max(p.Y, q.Y);
+  };
+  const int abc = side(a, b, c), abd = side(a, b, d), cda = side(c, d, a), cdb = side(c, d, b);
+  if (abc * abd < 0 && cda * cdb < 0) return true;
+  return (abc == 0 && on(a, b, c)) || (abd == 0 && on(a, b, d)) || (cda == 0 && on(c, d, a)) ||
+         (cdb == 0 && on(c, d, b));
+}
+
+// Leads checked on the polyline that is cut, against the contours as they are
+// cut: the hole (-20..40 mm x 0..40 mm, cut outside, its first segment along
+// the bottom with M at (10, 0) mm) would take its lead on that first segment;
+// each case puts something there the coarse test let through.
+TEST(Leads, TheDrawnLeadMeetsNothingButItsOwnContourAtMAndPiercesInScrap) {
+  const TPath hole = Rectangle(-2000, 0, 6000, 4000);
+  LeadOptions o;
+  o.leadIn = true;
+  o.length = 1000;
+  const LeadRecord first = PlanLead({hole}, 0, o);
+  ASSERT_EQ(first[kLeadSegment].X, 0);
+  const IntPoint v5 = first[5], v6 = first[6];
+  struct Case {
+    const char* name;
+    TPaths list;  // [0] the hole whose lead is planned
+  };
+  const std::vector<Case> cases = {
+      // A spike 0.2 mm high under the arc's last chord: the coarse polyline
+      // passes above it, the drawn arc runs through it.
+      {"spike in the own contour",
+       {{{900, 0}, {1100, 0}, {4000, 0}, {4000, 4000}, {-2000, 4000}, {-2000, 0}, {840, 0}, {870, 20}, {900, 0}}}},
+      // An open cut line across the arc, through one of the arc's vertices.
+      {"open line through a lead vertex", {hole, {{v6.X - 200, v6.Y}, v6, {v6.X + 200, v6.Y}}}},
+      // A part in the hole (clockwise, cut outside) holding the pierce point,
+      // left by the lead through one of its corners only.
+      {"pierce inside an island", {hole, {v5, {-200, 300}, {-200, 1800}, {2000, 1800}, v5}}},
+  };
+  for (const Case& c : cases) {
+    const LeadRecord r = PlanLead(c.list, 0, o);
+    ASSERT_GE(r[kLeadSegment].X, 0) << c.name << ": another segment has room";
+    const std::size_t attach = static_cast<std::size_t>(r[kLeadSegment].X);
+    const TPath& own = c.list[0];
+    for (std::size_t a = 1; a <= kLeadAttach; ++a) {
+      for (std::size_t b = 1; b < own.size(); ++b) {
+        if (a == kLeadAttach && b - 1 == attach) continue;
+        EXPECT_FALSE(Meet(r[a - 1], r[a], own[b - 1], own[b])) << c.name << ": lead slot " << a << " own " << b;
+      }
+      for (std::size_t other = 1; other < c.list.size(); ++other) {
+        for (std::size_t b = 1; b < c.list[other].size(); ++b)
+          EXPECT_FALSE(Meet(r[a - 1], r[a], c.list[other][b - 1], c.list[other][b]))
+              << c.name << ": lead slot " << a << " meets contour " << other;
+      }
+    }
+    for (std::size_t other = 1; other < c.list.size(); ++other) {
+      if (!IsClosedPath(c.list[other])) continue;
+      EXPECT_EQ(ClipperLib::PointInPolygon(r[0], c.list[other]), 0) << c.name << ": pierce inside a part";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace corvane

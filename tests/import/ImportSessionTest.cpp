@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 
 #include "ReaderHarness.h"
 #include "import/ImportSession.h"
@@ -16,6 +17,8 @@ namespace {
 using testing::ReaderHarness;
 using testing::TempDir;
 using testing::WriteFileText;
+using ClipperLib::cInt;
+using ClipperLib::IntPoint;
 
 class Session : public ::testing::Test, public ReaderHarness {
  protected:
@@ -294,19 +297,83 @@ TEST_F(Session, EveryCorpusDrawingProcesses) {
   options.offset = true;
   options.typedToolMm = 1.5;
   options.leads.leadIn = options.leads.leadOut = true;
-  std::size_t drawings = 0;
+  std::size_t drawings = 0, refused = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(CORVANE_CORPUS_DIR)) {
     const std::string file = entry.path().string();
     if (!entry.is_regular_file() || DrawingFormatFor(file) == DrawingFormat::Unknown) continue;
     if (file.find("big_grid") != std::string::npos) continue;  // measured by the benchmark
     if (!session.Preview(file, ImportOptions{}, parser)) continue;
     session.LoadIntoEditor(session.DefaultPlasmaLayers(), {}, false, options);
+    host.logPane.clear();
     const auto job = session.JobContours(options);
-    ASSERT_TRUE(job) << file;
-    for (const CNCpath& contour : *job) ASSERT_GE(contour.size(), 2u) << file;
     ++drawings;
+    if (!job) {
+      // Drawings several km wide are refused, with their reason.
+      EXPECT_TRUE(Logged("Drawing larger than 99999.99 mm")) << file;
+      ++refused;
+      continue;
+    }
+    for (const CNCpath& contour : *job) ASSERT_GE(contour.size(), 2u) << file;
   }
   EXPECT_GT(drawings, 50u);
+  EXPECT_LT(refused, 12u);
+}
+
+// Overlapping lines: contours that cross each other inside a plate, so the
+// nesting names one container where there are several. Whatever the
+// grouping makes of them, a contour lying strictly inside another (every
+// vertex inside, no touching) is cut before it.
+TEST_F(Session, EveryContourInsideAnotherIsCutBeforeIt) {
+  const auto rectangle = [](cInt x, cInt y, cInt w, cInt h) {
+    return TPath{{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}, {x, y}};
+  };
+  const auto strictlyInside = [](const TPath& inner, const TPath& outer) {
+    return std::all_of(inner.begin(), inner.end(),
+                       [&](const IntPoint& p) { return ClipperLib::PointInPolygon(p, outer) == 1; });
+  };
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<cInt> coord(500, 6000), size(200, 3500);
+  std::size_t pairs = 0;
+  for (int round = 0; round < 30; ++round) {
+    session.cutting = {rectangle(0, 0, 10000, 10000)};
+    for (int i = 0; i < 8; ++i) session.cutting.push_back(rectangle(coord(rng), coord(rng), size(rng), size(rng)));
+    session.Normalise();
+    session.Process(options);
+    const TPaths& cut = session.processed();
+    for (std::size_t i = 0; i < cut.size(); ++i)
+      for (std::size_t j = 0; j < i; ++j)
+        if (strictlyInside(cut[i], cut[j])) ADD_FAILURE() << "round " << round << ": " << i << " inside " << j;
+    for (std::size_t i = 0; i < cut.size(); ++i)
+      for (std::size_t j = i + 1; j < cut.size(); ++j) pairs += strictlyInside(cut[i], cut[j]) ? 1 : 0;
+  }
+  EXPECT_GT(pairs, 60u);
+}
+
+// A drawing several km wide: the offset works within ±99 999.99 mm, and a hole
+// there must never be cut a kerf too large, neither offset the wrong way nor
+// cut as drawn. It is refused with a log line; a drawing just inside the range
+// is processed with its hole shrunk.
+TEST_F(Session, ADrawingBeyondTheOffsetRangeIsRefusedNeverCutOversize) {
+  options.offset = true;
+  options.typedToolMm = 2;
+  for (const cInt width : {cInt{9'990'000}, cInt{341'185'493}}) {
+    host.logPane.clear();
+    const cInt x = width - 5000;
+    session.cutting = {{{0, 0}, {width, 0}, {width, 10000}, {0, 10000}, {0, 0}},
+                       {{x, 2000}, {x + 2000, 2000}, {x + 2000, 4000}, {x, 4000}, {x, 2000}}};
+    session.Normalise();
+    session.Process(options);
+    const bool refused = width > 9'999'999;
+    EXPECT_EQ(Logged("Drawing larger than 99999.99 mm: not processed, nothing is cut"), refused) << width;
+    EXPECT_EQ(session.JobContours(options).has_value(), !refused) << width;
+    if (refused) {
+      EXPECT_TRUE(session.processed().empty());
+      continue;
+    }
+    ASSERT_EQ(session.processed().size(), 2u);
+    const PathBox hole = BoxOfProcessed(0);
+    EXPECT_EQ(hole.maxX - hole.minX, 2000 - 200) << "the hole shrinks by the kerf";
+  }
 }
 
 }  // namespace
