@@ -151,12 +151,19 @@ class DxfRendering {
     report_.worstChordError = std::max(report_.worstChordError, error * chordScale_);
   }
 
+  // A path of at least three segments that ends where it starts.
+  static bool ClosedLoop(const TPath& path) { return path.size() > 4 && path.back() == path[1]; }
+
   void Segment(DxfPoint from, DxfPoint to, const DxfPlane& plane, double z) {
     const ClipperLib::IntPoint start = Scaled(plane.ToWorld(from.x, from.y, z));
     const bool sameY = lastEndY_ && *lastEndY_ == from.y;
+    // A segment of the same entity always continues its path; one of another
+    // entity continues it where it ends, unless that path came back to its
+    // start: a closed loop takes nothing more.
     const bool joins =
         sameY && ((lastEndX_ && *lastEndX_ == from.x) ||
-                  (!sink_.empty() && sink_.last().size() > 1 && sink_.last().back() == start));
+                  (!sink_.empty() && sink_.last().size() > 1 && sink_.last().back() == start &&
+                   !ClosedLoop(sink_.last())));
     if (!joins) sink_.OpenPathAt(layer_, start);
     sink_.Append(Scaled(plane.ToWorld(to.x, to.y, z)));
     lastEndX_ = to.x;

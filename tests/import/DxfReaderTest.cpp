@@ -17,6 +17,28 @@ TEST_F(Dxf, LinesSharingAnEndJoinIntoOnePath) {
             (TPaths{{{0, 1}, {0, 0}, {1000, 0}}, {{0, 1}, {1000, 1000}, {0, 1000}}}));
 }
 
+// LINEs chain while each starts where the last ended, until the chain comes
+// back to its start: that loop is closed and the next LINE begins a new path,
+// even one starting at the same corner.
+TEST_F(Dxf, LineChainReturningToItsStartClosesAndStops) {
+  const Pairs square = Join({Line(0, 0, 10, 0), Line(10, 0, 10, 10), Line(10, 10, 0, 10),
+                             Line(0, 10, 0, 0)});
+  const auto paths = Read(Drawing(Join({square, Line(0, 0, -10, 0), Line(-10, 0, -10, -10),
+                                        Line(-10, -10, 0, -10), Line(0, -10, 0, 0),
+                                        Line(0, 0, 5, -20)})));
+  EXPECT_EQ(paths, (TPaths{{{0, 1}, {0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}},
+                           {{0, 1}, {0, 0}, {-1000, 0}, {-1000, -1000}, {0, -1000}, {0, 0}},
+                           {{0, 1}, {0, 0}, {500, -2000}}}));
+  // A closed polyline takes no LINE that starts where it ends either; a LINE
+  // going back over the one before it closes nothing.
+  const Pairs closed{{0, "LWPOLYLINE"}, {90, "3"}, {70, "1"}, {10, "0"}, {20, "0"},
+                     {10, "10"},        {20, "0"},  {10, "0"},  {20, "10"}};
+  EXPECT_EQ(Read(Drawing(Join({closed, Line(0, 0, 0, -10)}))),
+            (TPaths{{{0, 1}, {0, 0}, {1000, 0}, {0, 1000}, {0, 0}}, {{0, 1}, {0, 0}, {0, -1000}}}));
+  EXPECT_EQ(Read(Drawing(Join({Line(0, 0, 10, 0), Line(10, 0, 0, 0), Line(0, 0, 0, 10)}))),
+            (TPaths{{{0, 1}, {0, 0}, {1000, 0}, {0, 0}, {0, 1000}}}));
+}
+
 TEST_F(Dxf, CircleStepsFollowItsRadius) {
   for (const auto& [radius, halfTurnSteps] : {std::pair{10.0, 100}, std::pair{1.0, 24}}) {
     const auto paths = Read(Drawing({{0, "CIRCLE"}, {10, "5"}, {20, "5"}, {40, std::to_string(radius)}}));
