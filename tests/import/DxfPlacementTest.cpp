@@ -150,5 +150,34 @@ TEST_F(Dxf, BlockUnitsScaleOnlyAgainstTheDrawingsUnits) {
   }
 }
 
+// A block is placed in full precision and rounded once: a square of side
+// 2.5025 mm inserted at scale 48 is 120.12 mm wide, not 48 x 2.50 = 120.00
+// (or 120.48). Every cell of an array and a rotated insert keep that too.
+TEST_F(Dxf, InsertScalesItsBlockBeforeRoundingIt) {
+  const Pairs square{{0, "LWPOLYLINE"}, {8, "0"},          {90, "4"},         {70, "1"},
+                     {10, "-1.25125"},  {20, "-1.25125"},  {10, "1.25125"},   {20, "-1.25125"},
+                     {10, "1.25125"},   {20, "1.25125"},   {10, "-1.25125"},  {20, "1.25125"}};
+  struct Case {
+    Pairs insert;
+    double minX, minY, maxX, maxY;
+  };
+  const Pairs scaled{{0, "INSERT"}, {2, "B"}, {10, "100"}, {20, "100"}, {41, "48"}, {42, "48"}};
+  const Case cases[] = {
+      {scaled, 3994, 3994, 16006, 16006},
+      {Join({scaled, {{70, "2"}, {44, "200"}}}), 3994, 3994, 36006, 16006},
+      {Join({scaled, {{50, "90"}}}), 3994, 3994, 16006, 16006},
+      {{{0, "INSERT"}, {2, "B"}, {10, "0"}, {20, "0"}, {41, "-48"}, {42, "0.5"}},
+       -6006, -62.5625, 6006, 62.5625},
+  };
+  for (const auto& [insert, minX, minY, maxX, maxY] : cases) {
+    const auto box = ExtentsRead(*this, BlockDrawing(square, insert));
+    ASSERT_TRUE(box.any);
+    EXPECT_EQ(box.minX, std::llround(minX)) << Text(insert);
+    EXPECT_EQ(box.minY, std::llround(minY)) << Text(insert);
+    EXPECT_EQ(box.maxX, std::llround(maxX)) << Text(insert);
+    EXPECT_EQ(box.maxY, std::llround(maxY)) << Text(insert);
+  }
+}
+
 }  // namespace
 }  // namespace corvane::testing
