@@ -272,7 +272,9 @@ class DxfRendering {
     double p1 = entry.param1;
     if (p1 <= p0) p1 += 2 * kPi;
     BoundSweep(p0, p1, 2 * kPi);
-    const double delta = kPi / StepsPerHalfTurn(entry.radius, options_.fastCalc);
+    // Steps as for an arc of the major radius: no chord lies farther from the
+    // ellipse than from that arc, so the error reported below bounds it.
+    const double delta = kPi / StepsPerHalfTurn(a * s_ / 100, options_.fastCalc);
     auto at = [&](double cosT, double sinT) {
       if (!plane.level())
         return Scaled({entry.x + entry.x2 * cosT + minor.x * sinT,
@@ -284,7 +286,8 @@ class DxfRendering {
     AngleSteps steps(p0, delta);
     sink_.OpenPathAt(layer_, at(steps.cos(), steps.sin()));
     sink_.last().reserve(RoomFor((p1 - p0) / delta));
-    for (int k = 1; p0 + k * delta < p1 - delta && !sink_.exhausted(); ++k) {
+    // Every chord spans one step at most, the last one included.
+    for (int k = 1; p0 + k * delta < p1 && !sink_.exhausted(); ++k) {
       steps.Advance();
       sink_.Append(at(steps.cos(), steps.sin()));
     }
