@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -354,6 +355,8 @@ class DxfParsing {
       if (polyline != kNone && !polylineProblem.empty()) {
         Incomplete(list[polyline], polylineLine, polylineProblem);
         list.erase(list.begin() + static_cast<std::ptrdiff_t>(polyline));
+      } else if (polyline != kNone) {
+        DropSplineFrame(list[polyline]);
       }
       polyline = kNone;
       polylineProblem.clear();
@@ -430,6 +433,18 @@ class DxfParsing {
       list.erase(list.begin() + static_cast<std::ptrdiff_t>(polyline));
     }
     return true;
+  }
+
+  // A spline-fit POLYLINE holds the curve fitted through its frame (vertices
+  // flagged 8) and the frame's control points (flagged 16): only the curve is
+  // drawn. One that holds no fitted vertex keeps its frame, the only shape it has.
+  static void DropSplineFrame(TEntry& entry) {
+    constexpr int kSplineFit = 4, kFittedVertex = 8, kFrameVertex = 16;
+    auto& v = entry.vertices;
+    if (!(entry.flags & kSplineFit) ||
+        std::none_of(v.begin(), v.end(), [](const DxfVertex& x) { return x.flags & kFittedVertex; }))
+      return;
+    std::erase_if(v, [](const DxfVertex& x) { return (x.flags & kFrameVertex) != 0; });
   }
 
   static constexpr int kPolygonMesh = 16;

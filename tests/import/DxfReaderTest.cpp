@@ -516,5 +516,22 @@ TEST_F(Dxf, BinaryDxfFailsClearlyAndIsReported) {
   EXPECT_EQ(load.report.skipped.count("binary DXF"), 1u);
 }
 
+// A spline-fit POLYLINE (flag 4) lists its frame's control points (vertex flag
+// 16) beside the curve fitted through them (flag 8): only the curve is drawn.
+// One without fitted vertices draws its frame rather than nothing.
+TEST_F(Dxf, SplineFitPolylineDrawsOnlyItsFittedVertices) {
+  auto vertex = [](double x, double y, int flags) {
+    return Pairs{{0, "VERTEX"}, {10, Number(x)}, {20, Number(y)}, {70, std::to_string(flags)}};
+  };
+  const Pairs head{{0, "POLYLINE"}, {8, "0"}, {66, "1"}, {70, "4"}};
+  const Pairs frame = Join({vertex(0, 0, 16), vertex(10, 20, 16), vertex(20, 0, 16)});
+  const Pairs fitted = Join({vertex(0, 0, 8), vertex(5, 7.5, 8), vertex(10, 10, 8),
+                             vertex(15, 7.5, 8), vertex(20, 0, 8)});
+  EXPECT_EQ(Read(Drawing(Join({head, frame, fitted, {{0, "SEQEND"}}}))),
+            (TPaths{{{0, 1}, {0, 0}, {500, 750}, {1000, 1000}, {1500, 750}, {2000, 0}}}));
+  EXPECT_EQ(Read(Drawing(Join({head, frame, {{0, "SEQEND"}}}))),
+            (TPaths{{{0, 1}, {0, 0}, {1000, 2000}, {2000, 0}}}));
+}
+
 }  // namespace
 }  // namespace corvane::testing
