@@ -170,9 +170,11 @@ class DxfRendering {
 
   // A curve flattened with chords whose worst gap to it is error (0.01 mm,
   // before the inserts around it enlarge it).
-  void Approximated(double error) {
+  void Approximated(double error) { ApproximatedAsDrawn(error * chordScale_); }
+  // The same for an error measured on the drawn vertices, the inserts already counted.
+  void ApproximatedAsDrawn(double error) {
     ++report_.curvesApproximated;
-    report_.worstChordError = std::max(report_.worstChordError, error * chordScale_);
+    report_.worstChordError = std::max(report_.worstChordError, error);
   }
 
   // A path of at least three segments that ends where it starts.
@@ -386,8 +388,7 @@ class DxfRendering {
     if (!entry.fits.empty()) sink_.Append(Scaled(entry.fits.back()));
     if ((entry.flags & 1) && options_.closeDxf == 1 && sink_.last().size() > 1)
       sink_.Append(sink_.last()[1]);
-    // Measured on the drawn vertices, where the inserts around it already count.
-    Approximated(worstGap / chordScale_);
+    ApproximatedAsDrawn(worstGap);
   }
 
   // Segments per knot span: finer for large splines with few control points.
