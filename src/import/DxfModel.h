@@ -112,9 +112,10 @@ class TDXF {
   // quality, then after a change of units) repeats none of them.
   std::set<std::string> notices;
 
-  // Parses the whole text. False with the reason when a group code is not an
-  // integer or the file is binary DXF; what was read before stays. A file that
-  // ends before its end-of-file mark reads what it holds and sets report.truncated.
+  // Parses the whole text, ASCII or binary DXF (read as its text form). False
+  // with the reason when a group code is not an integer; what was read before
+  // stays. A file that ends before its end-of-file mark reads what it holds and
+  // sets report.truncated.
   bool Read(std::string_view text, ProgramLog& log, std::string& error);
 
   void SetScale(double x) { scale = x * 100 * unitFactor * unitCorrection; }
@@ -131,8 +132,8 @@ class TDXF {
 
 // The dispatcher's DXF load: reads the text into dxf, applies the units and
 // renders it into paths (the preview unless fullQuality). True when the drawing
-// has at least one entity of its own; error is set when the file is not ASCII
-// DXF (nothing drawn) or is truncated (what it holds is drawn all the same).
+// has at least one entity of its own; error is set when a group code is no
+// integer or the file is truncated (what it holds is drawn all the same).
 bool ReadDxf(std::string_view text, const ImportOptions& options, ProgramLog& log, TDXF& dxf,
              TPaths& paths, std::string& error, bool fullQuality = false);
 

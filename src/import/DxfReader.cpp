@@ -1,4 +1,8 @@
+#include <algorithm>
 #include <cctype>
+#include <type_traits>
+#include <cstring>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cmath>
@@ -80,6 +84,114 @@ const char* KindName(DxfKind kind) {
     case DxfKind::Spline: return "SPLINE";
   }
   return "";
+}
+
+constexpr std::string_view kBinarySentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
+
+// What a group's value is in binary DXF, by its group code.
+enum class BinaryValue { Text, Real, Int16, Int32, Int64, Bool, Chunk };
+
+BinaryValue BinaryValueOf(int code) {
+  auto in = [&](int from, int to) { return code >= from && code <= to; };
+  if (in(10, 59) || in(110, 149) || in(210, 239) || in(460, 469) || in(1010, 1059))
+    return BinaryValue::Real;
+  if (in(60, 79) || in(170, 179) || in(270, 289) || in(370, 389) || in(400, 409) ||
+      in(1060, 1070))
+    return BinaryValue::Int16;
+  if (in(90, 99) || in(420, 429) || in(440, 459) || code == 1071) return BinaryValue::Int32;
+  if (in(160, 169)) return BinaryValue::Int64;
+  if (in(290, 299)) return BinaryValue::Bool;
+  if (in(310, 319) || code == 1004) return BinaryValue::Chunk;
+  return BinaryValue::Text;
+}
+
+template <typename T>
+T LittleEndian(const unsigned char* bytes) {
+  std::uint64_t value = 0;
+  for (std::size_t i = sizeof(T); i-- > 0;) value = (value << 8) | bytes[i];
+  if constexpr (std::is_same_v<T, double>) return std::bit_cast<double>(value);
+  else return static_cast<T>(static_cast<std::make_unsigned_t<T>>(value));
+}
+
+// The group pairs of a binary DXF written out as the text form, so that one
+// reader takes both. After the sentinel, group codes are 2-byte little-endian
+// integers (R13 and later) or single bytes with 255 leading a 2-byte code
+// (older files); each value is typed by its code. Returns false with the reason
+// when the data ends inside a pair; what came before is in text.
+bool BinaryDxfAsText(std::string_view data, std::string& text, std::string& error) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+  const std::size_t size = data.size();
+  std::size_t at = kBinarySentinel.size();
+  // The first group is code 0 (SECTION): a second zero byte shows 2-byte codes.
+  const bool wideCodes = size > at + 1 && bytes[at] == 0 && bytes[at + 1] == 0;
+  text.reserve(size * 2);
+  char number[32];
+  auto cut = [&] {
+    error = "binary DXF ends inside a group at byte " + std::to_string(at);
+    return false;
+  };
+  while (at < size) {
+    int code = 0;
+    if (wideCodes || bytes[at] == 255) {
+      if (!wideCodes) ++at;
+      if (at + 2 > size) return cut();
+      code = LittleEndian<std::int16_t>(bytes + at);
+      at += 2;
+    } else {
+      code = bytes[at++];
+    }
+    auto [codeEnd, codeEc] = std::to_chars(number, number + sizeof number, code);
+    text.append(number, codeEnd);
+    text += '\n';
+    auto fixed = [&](std::size_t width) { return at + width <= size; };
+    switch (BinaryValueOf(code)) {
+      case BinaryValue::Text: {
+        const void* end = std::memchr(bytes + at, 0, size - at);
+        if (!end) return cut();
+        const std::size_t length = static_cast<const unsigned char*>(end) - (bytes + at);
+        text.append(data.substr(at, length));
+        at += length + 1;
+        break;
+      }
+      case BinaryValue::Real: {
+        if (!fixed(8)) return cut();
+        const auto [end, ec] =
+            std::to_chars(number, number + sizeof number, LittleEndian<double>(bytes + at));
+        text.append(number, end);
+        at += 8;
+        break;
+      }
+      case BinaryValue::Int16:
+      case BinaryValue::Int32:
+      case BinaryValue::Int64:
+      case BinaryValue::Bool: {
+        const BinaryValue kind = BinaryValueOf(code);
+        const std::size_t width = kind == BinaryValue::Int16 ? 2 : kind == BinaryValue::Int32 ? 4
+                                : kind == BinaryValue::Int64 ? 8 : 1;
+        if (!fixed(width)) return cut();
+        const std::int64_t value = width == 2 ? LittleEndian<std::int16_t>(bytes + at)
+                                 : width == 4 ? LittleEndian<std::int32_t>(bytes + at)
+                                 : width == 8 ? LittleEndian<std::int64_t>(bytes + at)
+                                              : bytes[at];
+        const auto [end, ec] = std::to_chars(number, number + sizeof number, value);
+        text.append(number, end);
+        at += width;
+        break;
+      }
+      case BinaryValue::Chunk: {
+        if (!fixed(1) || !fixed(1 + std::size_t{bytes[at]})) return cut();
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        for (std::size_t i = 1; i <= bytes[at]; ++i) {
+          text += kHex[bytes[at + i] >> 4];
+          text += kHex[bytes[at + i] & 15];
+        }
+        at += 1 + std::size_t{bytes[at]};
+        break;
+      }
+    }
+    text += '\n';
+  }
+  return true;
 }
 
 // The group pairs of a DXF text, one at a time, with one pair of look-back.
@@ -354,6 +466,8 @@ class DxfParsing {
       if (polyline != kNone && !polylineProblem.empty()) {
         Incomplete(list[polyline], polylineLine, polylineProblem);
         list.erase(list.begin() + static_cast<std::ptrdiff_t>(polyline));
+      } else if (polyline != kNone) {
+        DropSplineFrame(list[polyline]);
       }
       polyline = kNone;
       polylineProblem.clear();
@@ -430,6 +544,18 @@ class DxfParsing {
       list.erase(list.begin() + static_cast<std::ptrdiff_t>(polyline));
     }
     return true;
+  }
+
+  // A spline-fit POLYLINE holds the curve fitted through its frame (vertices
+  // flagged 8) and the frame's control points (flagged 16): only the curve is
+  // drawn. One that holds no fitted vertex keeps its frame, the only shape it has.
+  static void DropSplineFrame(TEntry& entry) {
+    constexpr int kSplineFit = 4, kFittedVertex = 8, kFrameVertex = 16;
+    auto& v = entry.vertices;
+    if (!(entry.flags & kSplineFit) ||
+        std::none_of(v.begin(), v.end(), [](const DxfVertex& x) { return x.flags & kFittedVertex; }))
+      return;
+    std::erase_if(v, [](const DxfVertex& x) { return (x.flags & kFrameVertex) != 0; });
   }
 
   static constexpr int kPolygonMesh = 16;
@@ -800,12 +926,14 @@ double DxfUnitFactor(int unitCode) {
 
 bool TDXF::Read(std::string_view text, ProgramLog& log, std::string& error) {
   *this = TDXF();
-  constexpr std::string_view kBinarySentinel = "AutoCAD Binary DXF";
-  if (text.substr(0, kBinarySentinel.size()) == kBinarySentinel) {
-    report.skipped["binary DXF"] = 1;
-    error = "DXF line 1: binary DXF is not read; save the drawing as ASCII DXF";
-    log.WriteLog(error);
-    return false;
+  if (text.starts_with(kBinarySentinel)) {
+    // Read as its text form; line numbers in messages count lines of that form.
+    std::string converted;
+    std::string cut;
+    if (!BinaryDxfAsText(text, converted, cut)) log.WriteLog("DXF: " + cut);
+    report.notes.push_back("binary DXF");
+    DxfParsing parsing(*this, converted, log);
+    return parsing.Run(error);
   }
   DxfParsing parsing(*this, text, log);
   return parsing.Run(error);

@@ -66,6 +66,25 @@ DxfPlane PlaneOf(const TEntry& entry) {
   return plane;
 }
 
+// A map of the plane: x' = a x + b y + tx, y' = c x + d y + ty.
+struct Affine {
+  double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+
+  DxfPoint Apply(double x, double y) const { return {a * x + b * y + tx, c * x + d * y + ty}; }
+  // The affine map that agrees with f, read off at three points.
+  template <typename F>
+  static Affine Through(F f) {
+    const DxfPoint o = f(0.0, 0.0), ex = f(1.0, 0.0), ey = f(0.0, 1.0);
+    return {ex.x - o.x, ey.x - o.x, ex.y - o.y, ey.y - o.y, o.x, o.y};
+  }
+  // This map applied after inner.
+  Affine After(const Affine& inner) const {
+    return {a * inner.a + b * inner.c, a * inner.b + b * inner.d,
+            c * inner.a + d * inner.c, c * inner.b + d * inner.d,
+            a * inner.tx + b * inner.ty + tx, c * inner.tx + d * inner.ty + ty};
+  }
+};
+
 class DxfRendering {
  public:
   DxfRendering(TDXF& dxf, bool fullQuality, const ImportOptions& options, ProgramLog& log,
@@ -140,23 +159,37 @@ class DxfRendering {
     return LayerNumberForColour(colour);
   }
 
-  ClipperLib::IntPoint Scaled(DxfPoint world) const {
-    return {ToImportUnits(world.x * s_), ToImportUnits(world.y * s_)};
+  // A point in 0.01 mm of the entity's own space (the drawing, or the block
+  // being inserted), carried through the inserts around it and rounded once.
+  ClipperLib::IntPoint Placed(double x, double y) const {
+    const DxfPoint out = transform_.Apply(x, y);
+    return {ToImportUnits(out.x), ToImportUnits(out.y)};
   }
+
+  ClipperLib::IntPoint Scaled(DxfPoint world) const { return Placed(world.x * s_, world.y * s_); }
 
   // A curve flattened with chords whose worst gap to it is error (0.01 mm,
   // before the inserts around it enlarge it).
-  void Approximated(double error) {
+  void Approximated(double error) { ApproximatedAsDrawn(error * chordScale_); }
+  // The same for an error measured on the drawn vertices, the inserts already counted.
+  void ApproximatedAsDrawn(double error) {
     ++report_.curvesApproximated;
-    report_.worstChordError = std::max(report_.worstChordError, error * chordScale_);
+    report_.worstChordError = std::max(report_.worstChordError, error);
   }
+
+  // A path of at least three segments that ends where it starts.
+  static bool ClosedLoop(const TPath& path) { return path.size() > 4 && path.back() == path[1]; }
 
   void Segment(DxfPoint from, DxfPoint to, const DxfPlane& plane, double z) {
     const ClipperLib::IntPoint start = Scaled(plane.ToWorld(from.x, from.y, z));
     const bool sameY = lastEndY_ && *lastEndY_ == from.y;
+    // A segment of the same entity always continues its path; one of another
+    // entity continues it where it ends, unless that path came back to its
+    // start: a closed loop takes nothing more.
     const bool joins =
         sameY && ((lastEndX_ && *lastEndX_ == from.x) ||
-                  (!sink_.empty() && sink_.last().size() > 1 && sink_.last().back() == start));
+                  (!sink_.empty() && sink_.last().size() > 1 && sink_.last().back() == start &&
+                   !ClosedLoop(sink_.last())));
     if (!joins) sink_.OpenPathAt(layer_, start);
     sink_.Append(Scaled(plane.ToWorld(to.x, to.y, z)));
     lastEndX_ = to.x;
@@ -241,20 +274,22 @@ class DxfRendering {
     double p1 = entry.param1;
     if (p1 <= p0) p1 += 2 * kPi;
     BoundSweep(p0, p1, 2 * kPi);
-    const double delta = kPi / StepsPerHalfTurn(entry.radius, options_.fastCalc);
+    // Steps as for an arc of the major radius: no chord lies farther from the
+    // ellipse than from that arc, so the error reported below bounds it.
+    const double delta = kPi / StepsPerHalfTurn(a * s_ / 100, options_.fastCalc);
     auto at = [&](double cosT, double sinT) {
       if (!plane.level())
         return Scaled({entry.x + entry.x2 * cosT + minor.x * sinT,
                        entry.y + entry.y2 * cosT + minor.y * sinT});
       const double ox = a * cosT * cosTheta - b * sinT * sinTheta;
       const double oy = a * cosT * sinTheta + b * sinT * cosTheta;
-      return ClipperLib::IntPoint{ToImportUnits((ox * e + entry.x) * s_),
-                                  ToImportUnits((oy + entry.y) * s_)};
+      return Placed((ox * e + entry.x) * s_, (oy + entry.y) * s_);
     };
     AngleSteps steps(p0, delta);
     sink_.OpenPathAt(layer_, at(steps.cos(), steps.sin()));
     sink_.last().reserve(RoomFor((p1 - p0) / delta));
-    for (int k = 1; p0 + k * delta < p1 - delta && !sink_.exhausted(); ++k) {
+    // Every chord spans one step at most, the last one included.
+    for (int k = 1; p0 + k * delta < p1 && !sink_.exhausted(); ++k) {
       steps.Advance();
       sink_.Append(at(steps.cos(), steps.sin()));
     }
@@ -288,9 +323,10 @@ class DxfRendering {
     double worstGap = 0;
     // The gap between the curve and a chord, taken at the middle of its parameters.
     auto chord = [&](double from, double to, ClipperLib::IntPoint a, ClipperLib::IntPoint b) {
-      const DxfPoint m = evaluate((from + to) / 2);
-      const double mx = m.x * s_ - static_cast<double>(a.X);
-      const double my = m.y * s_ - static_cast<double>(a.Y);
+      const DxfPoint curve = evaluate((from + to) / 2);
+      const DxfPoint m = transform_.Apply(curve.x * s_, curve.y * s_);
+      const double mx = m.x - static_cast<double>(a.X);
+      const double my = m.y - static_cast<double>(a.Y);
       const double dx = static_cast<double>(b.X - a.X), dy = static_cast<double>(b.Y - a.Y);
       const double length = std::hypot(dx, dy);
       const double gap = length > 0 ? std::fabs(mx * dy - my * dx) / length : std::hypot(mx, my);
@@ -303,7 +339,7 @@ class DxfRendering {
     };
     auto add = [&](double u) {
       const DxfPoint p = evaluate(u);
-      const ClipperLib::IntPoint point{ToImportUnits(p.x * s_), ToImportUnits(p.y * s_)};
+      const ClipperLib::IntPoint point = Placed(p.x * s_, p.y * s_);
       if (!opened) {
         sink_.OpenPathAt(layer_, point);
         opened = true;
@@ -352,7 +388,7 @@ class DxfRendering {
     if (!entry.fits.empty()) sink_.Append(Scaled(entry.fits.back()));
     if ((entry.flags & 1) && options_.closeDxf == 1 && sink_.last().size() > 1)
       sink_.Append(sink_.last()[1]);
-    Approximated(worstGap);
+    ApproximatedAsDrawn(worstGap);
   }
 
   // Segments per knot span: finer for large splines with few control points.
@@ -400,66 +436,52 @@ class DxfRendering {
     ++report_.insertsExpanded;
     const TBlock& block = dxf_.blocks[found->second];
     const double factor = BlockFactor(block);
-    const std::size_t first = sink_.paths().size();
-    // Block geometry never joins a path outside the block: those vertices would miss the transform.
-    lastEndX_.reset();
-    lastEndY_.reset();
-    const double outerChordScale = chordScale_;
-    chordScale_ *= std::fabs(factor) * std::max(std::fabs(entry.scaleX), std::fabs(entry.scaleY));
-    for (const auto& child : dxf_.blockEntities[found->second]) {
-      if (child.paperSpace) continue;
-      if (!RenderEntity(child, depth + 1)) break;
-    }
-    chordScale_ = outerChordScale;
-    lastEndX_.reset();
-    lastEndY_.reset();
     // Block coordinates relative to the block's base point, scaled, shifted to
     // their cell of a MINSERT array, rotated, then placed in the insert's plane:
-    // level (mirrored as a whole when seen from below) or tilted.
+    // level (mirrored as a whole when seen from below) or tilted. Every vertex
+    // goes through this in full precision and is rounded once, where it is drawn.
     const double rho = entry.angle0 * kRadiansPerDegree;
     const double cosRho = std::cos(rho);
     const double sinRho = std::sin(rho);
     const double baseX = block.baseX * s_;
     const double baseY = block.baseY * s_;
-    const double placeX = static_cast<double>(ToImportUnits(entry.x * s_));
-    const double placeY = static_cast<double>(ToImportUnits(entry.y * s_));
     const double placeZ = entry.z * s_;
-    const double mirror = plane.mirror();
-    auto place = [&](ClipperLib::IntPoint p, double cellX, double cellY) {
-      const double x = (static_cast<double>(p.X) - baseX) * factor * entry.scaleX + cellX;
-      const double y = (static_cast<double>(p.Y) - baseY) * factor * entry.scaleY + cellY;
-      const double planeX = x * cosRho - y * sinRho + placeX;
-      const double planeY = x * sinRho + y * cosRho + placeY;
-      if (!plane.level()) {
-        const DxfPoint world = plane.ToWorld(planeX, planeY, placeZ);
-        return ClipperLib::IntPoint{ToImportUnits(world.x), ToImportUnits(world.y)};
-      }
-      return ClipperLib::IntPoint{ToImportUnits(mirror * planeX), ToImportUnits(planeY)};
+    auto place = [&](double px, double py, double cellX, double cellY) {
+      const double x = (px - baseX) * factor * entry.scaleX + cellX;
+      const double y = (py - baseY) * factor * entry.scaleY + cellY;
+      const double planeX = x * cosRho - y * sinRho + entry.x * s_;
+      const double planeY = x * sinRho + y * cosRho + entry.y * s_;
+      return plane.ToWorld(planeX, planeY, placeZ);
     };
-    auto& paths = sink_.paths();
-    if (first < paths.size()) knownLargePath_ = SIZE_MAX;  // the transform may shrink them
+    const Affine outer = transform_;
+    const double outerChordScale = chordScale_;
+    chordScale_ *= std::fabs(factor) * std::max(std::fabs(entry.scaleX), std::fabs(entry.scaleY));
     const int columns = std::max(entry.columns, 1);
     const int rows = std::max(entry.rows, 1);
-    TPaths blockPaths;
-    if (columns > 1 || rows > 1)
-      blockPaths.assign(paths.begin() + static_cast<std::ptrdiff_t>(first), paths.end());
-    for (std::size_t i = first; i < paths.size(); ++i) {
-      if (!sink_.ChargeMoves(paths[i].size())) return;
-      for (std::size_t k = 1; k < paths[i].size(); ++k) paths[i][k] = place(paths[i][k], 0, 0);
-    }
-    for (int row = 0; row < rows; ++row) {
-      for (int column = row == 0 ? 1 : 0; column < columns; ++column) {
+    bool going = true;
+    for (int row = 0; row < rows && going; ++row) {
+      for (int column = 0; column < columns && going; ++column) {
         const double cellX = column * entry.columnSpacing * s_;
         const double cellY = row * entry.rowSpacing * s_;
-        for (const TPath& path : blockPaths) {
-          if (!sink_.ChargeMoves(path.size())) return;
-          sink_.OpenPath(path[0].Y);
-          sink_.last().reserve(path.size());
-          for (std::size_t k = 1; k < path.size(); ++k) sink_.Append(place(path[k], cellX, cellY));
+        transform_ = outer.After(Affine::Through([&](double x, double y) {
+          return place(x, y, cellX, cellY);
+        }));
+        // Block geometry never joins a path outside its cell.
+        lastEndX_.reset();
+        lastEndY_.reset();
+        for (const auto& child : dxf_.blockEntities[found->second]) {
+          if (child.paperSpace) continue;
+          if (!RenderEntity(child, depth + 1)) {
+            going = false;
+            break;
+          }
         }
-        if (!sink_.ChargeMoves(1)) return;
       }
     }
+    transform_ = outer;
+    chordScale_ = outerChordScale;
+    lastEndX_.reset();
+    lastEndY_.reset();
   }
 
   void DropTinyLastPath() {
@@ -505,6 +527,8 @@ class DxfRendering {
   std::size_t rendered_ = 0;
   // How much the inserts around the entity being drawn enlarge it.
   double chordScale_ = 1;
+  // Where the inserts around the entity being drawn put its points.
+  Affine transform_;
 };
 
 }  // namespace

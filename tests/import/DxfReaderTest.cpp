@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <sstream>
+#include <bit>
 #include <numbers>
 
 #include "DxfFixture.h"
@@ -15,6 +18,28 @@ TEST_F(Dxf, LinesSharingAnEndJoinIntoOnePath) {
             (TPaths{{{0, 1}, {0, 0}, {1000, 0}, {1000, 1000}}}));
   EXPECT_EQ(Read(Drawing(Join({Line(0, 0, 10, 0), Line(10, 10, 0, 10)}))),
             (TPaths{{{0, 1}, {0, 0}, {1000, 0}}, {{0, 1}, {1000, 1000}, {0, 1000}}}));
+}
+
+// LINEs chain while each starts where the last ended, until the chain comes
+// back to its start: that loop is closed and the next LINE begins a new path,
+// even one starting at the same corner.
+TEST_F(Dxf, LineChainReturningToItsStartClosesAndStops) {
+  const Pairs square = Join({Line(0, 0, 10, 0), Line(10, 0, 10, 10), Line(10, 10, 0, 10),
+                             Line(0, 10, 0, 0)});
+  const auto paths = Read(Drawing(Join({square, Line(0, 0, -10, 0), Line(-10, 0, -10, -10),
+                                        Line(-10, -10, 0, -10), Line(0, -10, 0, 0),
+                                        Line(0, 0, 5, -20)})));
+  EXPECT_EQ(paths, (TPaths{{{0, 1}, {0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}},
+                           {{0, 1}, {0, 0}, {-1000, 0}, {-1000, -1000}, {0, -1000}, {0, 0}},
+                           {{0, 1}, {0, 0}, {500, -2000}}}));
+  // A closed polyline takes no LINE that starts where it ends either; a LINE
+  // going back over the one before it closes nothing.
+  const Pairs closed{{0, "LWPOLYLINE"}, {90, "3"}, {70, "1"}, {10, "0"}, {20, "0"},
+                     {10, "10"},        {20, "0"},  {10, "0"},  {20, "10"}};
+  EXPECT_EQ(Read(Drawing(Join({closed, Line(0, 0, 0, -10)}))),
+            (TPaths{{{0, 1}, {0, 0}, {1000, 0}, {0, 1000}, {0, 0}}, {{0, 1}, {0, 0}, {0, -1000}}}));
+  EXPECT_EQ(Read(Drawing(Join({Line(0, 0, 10, 0), Line(10, 0, 0, 0), Line(0, 0, 0, 10)}))),
+            (TPaths{{{0, 1}, {0, 0}, {1000, 0}, {0, 0}, {0, 1000}}}));
 }
 
 TEST_F(Dxf, CircleStepsFollowItsRadius) {
@@ -486,12 +511,103 @@ TEST_F(Dxf, ReportNamesTheUnitsAndTheScale) {
   EXPECT_EQ(dxf.report.notes, std::vector<std::string>{"units forced to inch"});
 }
 
-TEST_F(Dxf, BinaryDxfFailsClearlyAndIsReported) {
+// Writes group pairs as binary DXF: after the sentinel, each group code as a
+// 2-byte little-endian integer (or one byte, 255 leading a wider code, as older
+// files have them), then its value typed by the code's range.
+std::string BinaryDxf(const Pairs& pairs, bool wideCodes) {
+  std::string out("AutoCAD Binary DXF\r\n\x1a\0", 22);
+  auto put = [&](std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  for (const auto& [code, value] : pairs) {
+    if (wideCodes) put(static_cast<std::uint16_t>(code), 2);
+    else if (code < 255) put(static_cast<std::uint64_t>(code), 1);
+    else { put(255, 1); put(static_cast<std::uint16_t>(code), 2); }
+    auto in = [&](int from, int to) { return code >= from && code <= to; };
+    if (in(10, 59) || in(110, 149) || in(210, 239) || in(1010, 1059)) {
+      put(std::bit_cast<std::uint64_t>(std::stod(value)), 8);
+    } else if (in(60, 79) || in(170, 179) || in(270, 289) || in(1060, 1070)) {
+      put(static_cast<std::uint16_t>(std::stoi(value)), 2);
+    } else if (in(90, 99) || code == 1071) {
+      put(static_cast<std::uint32_t>(std::stol(value)), 4);
+    } else if (in(160, 169)) {
+      put(static_cast<std::uint64_t>(std::stoll(value)), 8);
+    } else if (in(290, 299)) {
+      put(static_cast<std::uint64_t>(std::stoi(value)), 1);
+    } else if (in(310, 319) || code == 1004) {
+      put(value.size() / 2, 1);
+      for (std::size_t i = 0; i < value.size(); i += 2)
+        out += static_cast<char>(std::stoi(value.substr(i, 2), nullptr, 16));
+    } else {
+      out += value;
+      out += '\0';
+    }
+  }
+  return out;
+}
+
+// The pairs of a text DXF, read back (for writing them again as binary).
+Pairs PairsOf(const std::string& text) {
+  Pairs pairs;
+  std::istringstream in(text);
+  std::string code, value;
+  while (std::getline(in, code) && std::getline(in, value)) {
+    if (!value.empty() && value.back() == '\r') value.pop_back();
+    pairs.emplace_back(std::stoi(code), value);
+  }
+  return pairs;
+}
+
+// Binary DXF reads as its text form does, with either width of group codes:
+// every value type (reals whose text would round, 16/32/64-bit integers, a
+// flag, a binary chunk, an extended-data code above 255) decoded as written.
+TEST_F(Dxf, BinaryDxfReadsAsItsTextForm) {
+  const Pairs lwpolyline{{0, "LWPOLYLINE"}, {8, "0"},  {90, "3"},   {70, "1"},
+                         {10, "0.1"},       {20, "0"},  {42, "0.4"}, {10, "25.4"},
+                         {20, "0.3333333333333333"},    {10, "3"},   {20, "-12.5"}};
+  const std::string text = BlockDrawing(
+      Join({Line(1, 0, 3, 0), {{0, "CIRCLE"}, {8, "0"}, {10, "1"}, {20, "2"}, {40, "0.75"}}}),
+      Join({{{0, "INSERT"}, {2, "B"}, {10, "10"}, {20, "20"}, {41, "2"}, {42, "2"}, {50, "30"},
+             {1001, "APP"}, {1071, "-70000"}, {1004, "00FF7A"}, {1070, "-3"}, {1040, "2.5"}},
+            {{0, "DIMENSION"}, {160, "5000000000"}, {290, "1"}, {310, "0102"}, {70, "0"}},
+            lwpolyline, Line(-5, -5, 7.123456789012345, 9)}),
+      "B", "1", "0", {{9, "$INSUNITS"}, {70, "4"}});
+  const TPaths expected = Read(text);
+  ASSERT_GE(expected.size(), 4u);
+  for (const bool wide : {true, false}) {
+    TPaths paths;
+    const DrawingLoad load = Load(BinaryDxf(PairsOf(text), wide), paths);
+    EXPECT_TRUE(load.ok) << load.error;
+    EXPECT_EQ(paths, expected) << (wide ? "2-byte codes" : "1-byte codes");
+    EXPECT_EQ(load.report.units, "mm");
+    EXPECT_EQ(load.report.insertsExpanded, 1u);
+    EXPECT_FALSE(load.report.truncated);
+  }
+  // Cut inside a value of the last LINE: what came before is drawn, the LINE
+  // is not, and the file is reported truncated.
+  const std::string binary = BinaryDxf(PairsOf(text), true);
   TPaths paths;
-  const DrawingLoad load = Load(std::string("AutoCAD Binary DXF\r\n\x1a\0\0\0", 24), paths);
-  EXPECT_FALSE(load.ok);
-  EXPECT_NE(load.error.find("binary"), std::string::npos) << load.error;
-  EXPECT_EQ(load.report.skipped.count("binary DXF"), 1u);
+  const DrawingLoad load = Load(binary.substr(0, binary.size() - 30), paths);
+  EXPECT_TRUE(load.report.truncated);
+  EXPECT_EQ(paths, TPaths(expected.begin(), expected.end() - 1));
+  EXPECT_TRUE(Logged("binary DXF ends inside a group"));
+}
+
+// A spline-fit POLYLINE (flag 4) lists its frame's control points (vertex flag
+// 16) beside the curve fitted through them (flag 8): only the curve is drawn.
+// One without fitted vertices draws its frame rather than nothing.
+TEST_F(Dxf, SplineFitPolylineDrawsOnlyItsFittedVertices) {
+  auto vertex = [](double x, double y, int flags) {
+    return Pairs{{0, "VERTEX"}, {10, Number(x)}, {20, Number(y)}, {70, std::to_string(flags)}};
+  };
+  const Pairs head{{0, "POLYLINE"}, {8, "0"}, {66, "1"}, {70, "4"}};
+  const Pairs frame = Join({vertex(0, 0, 16), vertex(10, 20, 16), vertex(20, 0, 16)});
+  const Pairs fitted = Join({vertex(0, 0, 8), vertex(5, 7.5, 8), vertex(10, 10, 8),
+                             vertex(15, 7.5, 8), vertex(20, 0, 8)});
+  EXPECT_EQ(Read(Drawing(Join({head, frame, fitted, {{0, "SEQEND"}}}))),
+            (TPaths{{{0, 1}, {0, 0}, {500, 750}, {1000, 1000}, {1500, 750}, {2000, 0}}}));
+  EXPECT_EQ(Read(Drawing(Join({head, frame, {{0, "SEQEND"}}}))),
+            (TPaths{{{0, 1}, {0, 0}, {1000, 2000}, {2000, 0}}}));
 }
 
 }  // namespace
