@@ -163,6 +163,7 @@ inline constexpr CaptionText kCaptionTexts[] = {
     {363, "Close"},
     {364, "New Profile"},
     {365, "Enter profile Name"},
+    {366, "Log!"},
 };
 
 // The translatable texts of dialogs, prompts, status lines and captions, by
