@@ -59,13 +59,21 @@ const MessageTable& QtHost::messages() const {
   return window_ ? window_->messages() : kEnglish;
 }
 
+// A standard button's caption in the operator's language, keeping its key:
+// Y answers "Yes" (T "Tak"), as the standard buttons' own captions do.
+QString QtHost::buttonCaption(int message) const {
+  QString caption = Q(messages()[static_cast<size_t>(message)]);
+  if (!caption.contains('&')) caption.prepend('&');
+  return caption;
+}
+
 // The text in the operator's language, when it is one the language table holds.
 QString QtHost::tr(const std::string& text) const { return Tr(messages(), Q(text)); }
 
 int QtHost::showBox(QMessageBox::Icon icon, const std::string& text, QMessageBox::StandardButtons buttons) {
   QMessageBox box(icon, QApplication::applicationName(), tr(text), buttons, dialogParent());
   for (const auto& [button, message] : kButtonCaptions)
-    if (QAbstractButton* shown = box.button(button)) shown->setText(Q(messages()[message]));
+    if (QAbstractButton* shown = box.button(button)) shown->setText(buttonCaption(message));
   return box.exec();
 }
 
@@ -108,8 +116,8 @@ std::optional<std::string> QtHost::askText(const std::string& title, const std::
   dialog.setLabelText(tr(prompt));
   dialog.setTextEchoMode(hidden ? QLineEdit::Password : QLineEdit::Normal);
   dialog.setTextValue(Q(initial));
-  dialog.setOkButtonText(Q(messages()[200]));
-  dialog.setCancelButtonText(Q(messages()[201]));
+  dialog.setOkButtonText(buttonCaption(200));
+  dialog.setCancelButtonText(buttonCaption(201));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.textValue().toStdString();
 }

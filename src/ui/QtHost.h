@@ -40,6 +40,7 @@ class QtHost final : public Host {
   std::optional<std::string> askText(const std::string& title, const std::string& prompt,
                                      const std::string& initial, bool hidden);
   const MessageTable& messages() const;
+  QString buttonCaption(int message) const;
   QString tr(const std::string& text) const;
   int showBox(QMessageBox::Icon icon, const std::string& text, QMessageBox::StandardButtons buttons);
 

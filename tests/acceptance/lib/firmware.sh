@@ -27,11 +27,18 @@ place_configuration() {
   sleep 0.3
 }
 
+# A window that has just been moved and sized may take the first click at its
+# old layout: the click is given again while the update has not begun.
 press_bootloader() {
+  local pressed
+  pressed=$(log_mark)
   xdotool windowactivate --sync "$CONFIG" >/dev/null 2>&1
   xdotool mousemove "${BOOTLOADER_BUTTON[@]}"
-  sleep 0.3
-  xdotool click 1
+  for _ in 1 2 3; do
+    sleep 0.3
+    xdotool click 1
+    poll 2 log_has " FirmWare UpDate\.\.\.$" "$pressed" && return 0
+  done
 }
 
 # The board's mode from its `state`: application, bootloader or unplugged.
