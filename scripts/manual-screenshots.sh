@@ -67,7 +67,7 @@ config_setting eTabSheet 0
 board_start
 program_start
 focus_main
-shot "$MAIN" main-connected.png 1.5
+shot "$MAIN" main-connected.png 5  # the splash has slid away
 
 # Cutting the day's job, the stop and the point it resumes from.
 start_lock
