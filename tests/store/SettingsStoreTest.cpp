@@ -88,8 +88,8 @@ TEST_P(AbsurdSettings, AreReplacedByTheirDefaultsLoggedAndShownOnce) {
   std::string message = "Settings outside their range were replaced by their defaults:";
   for (const AbsurdSetting& a : GetParam().settings) {
     std::string fallback;
-    for (const FieldSpec& spec : FieldsOf(a.window))
-      if (spec.name == a.name) fallback = spec.defaultValue;
+    for (const FieldSpec& field : FieldsOf(a.window))
+      if (field.name == a.name) fallback = field.defaultValue;
     EXPECT_EQ(s.fields.text(a.window, a.name), fallback) << a.name;
     const std::string line = std::string(a.name) + ": " + a.refusal + ", the default " + fallback + " is used";
     EXPECT_TRUE(f.logged("Setting " + line)) << line;
