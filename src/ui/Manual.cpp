@@ -100,21 +100,24 @@ TextViewer* ShowManual(QWidget* owner, System& system) {
   return viewer;
 }
 
-QToolButton* AddManualButton(QWidget* parent, System& system) {
+// A toolbar button NAME showing TEXT with the hint HINT.
+static QToolButton* MakeToolButton(QWidget* parent, const char* name, const char* text, const char* hint) {
   auto* button = new QToolButton(parent);
-  button->setObjectName("SpeedButton2");
-  button->setText("Manual");
-  button->setToolTip("Help");
+  button->setObjectName(name);
+  button->setText(text);
+  button->setToolTip(hint);
+  return button;
+}
+
+QToolButton* AddManualButton(QWidget* parent, System& system) {
+  QToolButton* button = MakeToolButton(parent, "SpeedButton2", "Manual", "Help");
   QObject::connect(button, &QToolButton::clicked, parent,
                    [parent, &system] { ShowManual(parent, system); });
   return button;
 }
 
 QToolButton* AddSchematicButton(QWidget* parent, System& system) {
-  auto* button = new QToolButton(parent);
-  button->setObjectName("SpeedButton3");
-  button->setText("Schematic");
-  button->setToolTip("Schematic");
+  QToolButton* button = MakeToolButton(parent, "SpeedButton3", "Schematic", "Schematic");
   button->setFocusPolicy(Qt::NoFocus);
   button->hide();
   QObject::connect(button, &QToolButton::clicked, parent, [&system] { ShowSchematic(system); });
